@@ -1,0 +1,174 @@
+#pragma once
+// The main window.
+#include "app/chipinfo.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTimer;
+class TUsbBulk;
+class TWQHexEditorEx;
+class TLogView;
+class TStatusBar;
+
+namespace platform {
+class DeviceChangeSource;
+class TFileStream;
+class TIniFile;
+class TMemoryStream;
+} // namespace platform
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* owner = nullptr);
+    ~TForm1() override;
+
+    static constexpr int MaxImageSize = 0x4000000;
+
+    // --- components -------------------------------------------------------
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QPushButton* BitBtn1 = nullptr; // 打开
+    QPushButton* BitBtn4 = nullptr; // 保存
+    QWidget* Panel2 = nullptr;
+    QComboBox* ComboBox1 = nullptr; // chip models
+    QLabel* Label1 = nullptr;       // capacity
+    QPushButton* BitBtn6 = nullptr; // 自动检测
+    QCheckBox* CheckBox4 = nullptr; // check ID
+    QPushButton* BitBtn2 = nullptr; // 读出芯片
+    QPushButton* BitBtn8 = nullptr; // 擦除芯片
+    QCheckBox* CheckBox1 = nullptr; // auto-program: erase
+    QPushButton* BitBtn3 = nullptr; // 写入芯片
+    QCheckBox* CheckBox2 = nullptr; // auto-program: write
+    QPushButton* BitBtn9 = nullptr; // 校验芯片
+    QCheckBox* CheckBox3 = nullptr; // auto-program: verify
+    QPushButton* BitBtn7 = nullptr; // 自动烧录
+    QPushButton* BitBtn5 = nullptr; // 退出
+    QComboBox* ComboBox2 = nullptr; // SPI clock, hidden
+    QLabel* Label2 = nullptr;       // hidden
+    QPushButton* BitBtn10 = nullptr; // hidden, no action
+    QWidget* Panel5 = nullptr;
+    TWQHexEditorEx* FlashEditor = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    TLogView* RichEdit1 = nullptr;
+    TStatusBar* StatusBar1 = nullptr;
+    QProgressBar* Progress = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N3 = nullptr;
+    QMenu* N4 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N7 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N9 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N12 = nullptr;
+    QMenu* About1 = nullptr;
+    QAction* Update1 = nullptr;
+    QAction* N11 = nullptr;
+
+    // --- members ----------------------------------------------------------
+    TUsbBulk* usb = nullptr;
+    std::int64_t StartTime = 0; // monotonic ms around a command's worker
+    std::int64_t EndTime = 0;
+    platform::TFileStream* HexStream = nullptr;  // codec stream slots
+    platform::TFileStream* SrecStream = nullptr;
+    platform::TIniFile* Ini = nullptr;
+    platform::TMemoryStream* ViewStream = nullptr;
+    QStringList ChipListLines;
+    unsigned char* ImageBuffer = nullptr;
+    std::int32_t ImageLength = 0;
+    int CpuType = 0;
+    int SPEED = 0;
+    std::vector<ChipInfo> ChipTable; // 1000 records at start; grows with a longer chip list
+
+    // --- window, settings, status bar, log --------------------------------
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormResize();
+    void DeviceChanged(); // WM_DEVICECHANGE: runs CheckProgrammer
+    void Timer1Timer();
+    void Update1Click();
+    void N11Click();
+    void BitBtn5Click();
+    void LoadSettings(platform::TIniFile& ini);
+    void SaveSettings(platform::TIniFile& ini);
+    void ShowError(const QString& text);
+    void AddLogLine(const QString& text);      // inserted at the top, as it is
+    void AddLogCompleted(const QString& text); // text + " (" + date and time + ")"
+    QStringList LogLines() const;              // newest first
+    void SetStatusPanel(int index, const QString& text);
+    QString StatusPanel(int index) const;
+    void ShowElapsedTime(); // panel 3 := hh:mm:ss of EndTime - StartTime
+
+    // --- programmer commands, chip check, probe ---------------------------
+    int SelectChip();
+    int DetectChip();
+    int ChipCheck(); // DetectChip when CheckBox4 is ticked, else SelectChip
+    void SetAddress(int address, int readback);
+    void EndConnection();
+    void BitBtn6Click(); // Detect
+    void CheckProgrammer();
+    const ChipInfo* SelectedChip() const; // nullptr when nothing valid is selected
+
+    // --- chip list ----------------------------------------------------------
+    void ComboBox1Change();
+    void N12Click();
+    int ChipCount() const; // items of ComboBox1
+
+    // --- chip operations ----------------------------------------------------
+    void BitBtn2Click(); // read
+    void BitBtn3Click(); // write
+    void BitBtn8Click(); // erase
+    void BitBtn9Click(); // verify
+    void BitBtn7Click(); // auto-program
+    void ReadChip();
+    int WriteChip();
+    void EraseChip();
+    int VerifyChip();
+
+    // --- image files -------------------------------------------------------
+    void BitBtn1Click(); // open
+    void BitBtn4Click(); // save
+    int LoadImageFile(const QString& fileName, unsigned char* buffer, int maxSize);
+    void SaveImageFile(const QString& fileName, const unsigned char* data, int count);
+
+    // --- re-entry guard -----------------------------------------------------
+    // True while a command or probe runs (and may pump messages).
+    bool Busy() const { return busyDepth_ > 0; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    int busyDepth_ = 0;
+    bool probePending_ = false;
+    bool closePending_ = false;
+    bool shown_ = false;
+    std::unique_ptr<platform::DeviceChangeSource> deviceChanges_;
+};
+
+extern TForm1* Form1;
