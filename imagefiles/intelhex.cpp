@@ -1,0 +1,191 @@
+#include "imagefiles/intelhex.h"
+
+#include "imagefiles/codec_internal.h"
+#include "platform/streams.h"
+
+#include <algorithm>
+
+using namespace imagefiles_detail;
+
+namespace {
+
+enum class Outcome { Continue, Done, Failed };
+
+class IntelHexReader {
+public:
+    IntelHexReader(unsigned char* buffer, std::uint64_t maxSize) : buffer_(buffer), maxSize_(maxSize) {}
+
+    Outcome Line(std::string_view line, bool overlong);
+    std::uint64_t Result() const { return result_; }
+
+private:
+    Outcome Fail(const char* text)
+    {
+        ShowFileError(QString::fromLatin1(text));
+        return Outcome::Failed;
+    }
+    Outcome DataRecord(std::string_view line, std::uint32_t count, std::uint32_t address, std::uint32_t sum);
+    Outcome BaseRecord(std::string_view line, std::uint32_t count, std::uint32_t sum, int type);
+
+    unsigned char* buffer_;
+    std::uint64_t maxSize_;
+    std::uint64_t segmentBase_ = 0;
+    std::uint64_t linearBase_ = 0;
+    std::uint64_t result_ = 0;
+};
+
+Outcome IntelHexReader::Line(std::string_view line, bool overlong)
+{
+    // A line that does not fit the line buffer cannot be a record we wrote or
+    // could take whole; refuse it rather than guess where it continues.
+    if (overlong || line.empty() || line[0] != ':')
+        return Fail("Illegal Line found");
+    std::uint32_t count = 0, address = 0, type = 0;
+    if (!ParseHexField(FieldAt(line, 1), 2, count) || !ParseHexField(FieldAt(line, 3), 4, address)
+        || !ParseHexField(FieldAt(line, 7), 2, type))
+        return Outcome::Failed;
+    const std::uint32_t sum = count + (address >> 8) + (address & 0xFF) + type;
+    if (type > 5)
+        return Fail("Invalid Record type");
+    switch (type) {
+    case 0: return DataRecord(line, count, address, sum);
+    case 1: {
+        std::uint32_t checksum = 0;
+        if (!ParseHexField(FieldAt(line, 9), 2, checksum))
+            return Outcome::Failed;
+        if (count != 0 || address != 0 || checksum != 0xFF)
+            return Fail("Invalid EOF Record");
+        return Outcome::Done;
+    }
+    case 2:
+    case 4: return BaseRecord(line, count, sum, static_cast<int>(type));
+    default: return Outcome::Continue; // start addresses mean nothing for an image
+    }
+}
+
+Outcome IntelHexReader::DataRecord(std::string_view line, std::uint32_t count, std::uint32_t address,
+                                   std::uint32_t sum)
+{
+    const std::uint64_t start = linearBase_ + segmentBase_ + address;
+    result_ = std::max(result_, start + count);
+    if (result_ > maxSize_)
+        return Fail("File exceeds Maximum Size");
+    // Only the digit pairs that lie inside the line may be read; a record cut
+    // short by its line end fails like any other bad character.
+    const std::size_t room = line.size() > 9 ? (line.size() - 9) / 2 : 0;
+    const std::size_t whole = std::min<std::size_t>(count, room);
+    const char* p = line.data() + 9;
+    unsigned char* out = buffer_ + start;
+    for (std::size_t i = 0; i < whole; ++i, p += 2) {
+        std::uint8_t byte;
+        if (!ParseByte(p, byte))
+            return Fail("Illegal Char in File");
+        out[i] = byte;
+        sum += byte;
+    }
+    if (whole < count)
+        return Fail("Illegal Char in File");
+    std::uint32_t checksum = 0;
+    if (!ParseHexField(FieldAt(line, 9 + 2 * std::size_t(count)), 2, checksum))
+        return Outcome::Failed;
+    if (((sum + checksum) & 0xFF) != 0)
+        return Fail("Checksum Error type 0");
+    return Outcome::Continue;
+}
+
+Outcome IntelHexReader::BaseRecord(std::string_view line, std::uint32_t count, std::uint32_t sum, int type)
+{
+    if (count != 2)
+        return Fail(type == 2 ? "Invalid Record Length for type 2" : "Invalid Record Length for type 4");
+    std::uint32_t value = 0, checksum = 0;
+    if (!ParseHexField(FieldAt(line, 9), 4, value) || !ParseHexField(FieldAt(line, 13), 2, checksum))
+        return Outcome::Failed;
+    sum += (value >> 8) + (value & 0xFF) + checksum;
+    if ((sum & 0xFF) != 0)
+        return Fail(type == 2 ? "Checksum Error type 2" : "Checksum Error type 4");
+    if (type == 2)
+        segmentBase_ = std::uint64_t(value) << 4;
+    else
+        linearBase_ = std::uint64_t(value) << 16;
+    return Outcome::Continue;
+}
+
+} // namespace
+
+int ReadIntelHexFile(platform::TFileStream** slot, const QString& fileName, unsigned char* buffer, int maxSize)
+{
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::OpenRead);
+    const std::uint64_t limit = (buffer && maxSize > 0) ? std::uint64_t(maxSize) : 0;
+    IntelHexReader reader(buffer, limit);
+    LineSource lines(*guard.get(), HexLineLimit);
+    for (;;) {
+        std::string_view line;
+        bool overlong = false;
+        if (!lines.Next(line, overlong)) {
+            ShowFileError(QStringLiteral("File Read Operation Failed"));
+            ShowFileError(QStringLiteral("Error reading File"));
+            return 0;
+        }
+        const Outcome outcome = reader.Line(line, overlong);
+        if (outcome == Outcome::Failed)
+            return 0;
+        if (outcome == Outcome::Done)
+            return static_cast<int>(reader.Result()); // never above maxSize, so it fits
+    }
+}
+
+bool WriteIntelHexFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
+                       std::int64_t length)
+{
+    if (length < 0 || length > (std::int64_t(1) << 32) || (length > 0 && !data))
+        return false;
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
+    Output out(*guard.get());
+
+    std::uint64_t a = 0, base = 0;
+    std::uint64_t remaining = static_cast<std::uint64_t>(length);
+    while (remaining != 0) {
+        if (a - base > 0xFFFF) {
+            base = a & ~std::uint64_t(0xFFFF);
+            const std::uint32_t value = static_cast<std::uint32_t>(base >> 16);
+            char* p = out.Reserve(17);
+            std::memcpy(p, ":02000004", 9);
+            p = PutByte(p + 9, static_cast<std::uint8_t>(value >> 8));
+            p = PutByte(p, static_cast<std::uint8_t>(value));
+            const std::uint32_t sum = 2 + 4 + (value >> 8) + (value & 0xFF);
+            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+            *p++ = '\r';
+            *p++ = '\n';
+            out.Commit(p);
+        }
+        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, 32));
+        const unsigned char* bytes = data + a;
+        if (!AllFF(bytes, n)) {
+            const std::uint32_t offset = static_cast<std::uint32_t>(a - base);
+            char* p = out.Reserve(13 + 2 * std::size_t(n));
+            *p++ = ':';
+            p = PutByte(p, static_cast<std::uint8_t>(n));
+            p = PutByte(p, static_cast<std::uint8_t>(offset >> 8));
+            p = PutByte(p, static_cast<std::uint8_t>(offset));
+            *p++ = '0';
+            *p++ = '0';
+            std::uint32_t sum = n + (offset >> 8) + (offset & 0xFF);
+            for (std::uint32_t i = 0; i < n; ++i) {
+                p = PutByte(p, bytes[i]);
+                sum += bytes[i];
+            }
+            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+            *p++ = '\r';
+            *p++ = '\n';
+            out.Commit(p);
+        }
+        a += 32;
+        remaining = remaining > 32 ? remaining - 32 : 0;
+    }
+    out.Append(":00000001FF\r\n");
+    const bool written = out.Flush();
+    const bool closed = guard.Close();
+    return written && closed;
+}

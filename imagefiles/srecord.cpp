@@ -1,0 +1,136 @@
+#include "imagefiles/srecord.h"
+
+#include "imagefiles/codec_internal.h"
+#include "platform/streams.h"
+
+#include <algorithm>
+
+using namespace imagefiles_detail;
+
+namespace {
+
+enum class Outcome { Continue, Done, Failed };
+
+Outcome Fail(const char* text)
+{
+    ShowFileError(QString::fromLatin1(text));
+    return Outcome::Failed;
+}
+
+Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, std::uint64_t maxSize,
+                   std::uint64_t& result)
+{
+    if (overlong || line.empty() || line[0] != 'S')
+        return Fail("Illegal Line found");
+    const char kind = line.size() > 1 ? line[1] : '\0';
+    if (kind == '7' || kind == '8' || kind == '9')
+        return Outcome::Done;
+    if (kind != '1' && kind != '2' && kind != '3')
+        return Outcome::Continue;
+    const int addressBytes = kind - '0' + 1;
+    std::uint32_t count = 0, address = 0;
+    if (!ParseHexField(FieldAt(line, 2), 2, count) || !ParseHexField(FieldAt(line, 4), 2 * addressBytes, address))
+        return Outcome::Failed;
+    std::uint32_t sum = count;
+    for (int i = 0; i < addressBytes; ++i)
+        sum += (address >> (8 * i)) & 0xFF;
+    // The count covers address, data and checksum; less than that is no record.
+    if (count < std::uint32_t(addressBytes) + 1)
+        return Fail("Illegal Line found");
+    const std::uint32_t n = count - std::uint32_t(addressBytes) - 1;
+    result = std::max(result, std::uint64_t(address) + n);
+    if (result > maxSize)
+        return Fail("File exceeds Maximum Size");
+    const std::size_t first = 4 + 2 * std::size_t(addressBytes);
+    const std::size_t room = line.size() > first ? (line.size() - first) / 2 : 0;
+    const std::size_t whole = std::min<std::size_t>(n, room);
+    const char* p = line.data() + first;
+    unsigned char* out = buffer + address;
+    for (std::size_t i = 0; i < whole; ++i, p += 2) {
+        std::uint8_t byte;
+        if (!ParseByte(p, byte))
+            return Fail("Illegal Char in File");
+        out[i] = byte;
+        sum += byte;
+    }
+    if (whole < n)
+        return Fail("Illegal Char in File");
+    std::uint32_t checksum = 0;
+    if (!ParseHexField(FieldAt(line, 2 + 2 * std::size_t(count)), 2, checksum))
+        return Outcome::Failed;
+    if (((sum + checksum) & 0xFF) != 0xFF)
+        return Fail("Checksum Error");
+    return Outcome::Continue;
+}
+
+} // namespace
+
+int ReadSRecordFile(platform::TFileStream** slot, const QString& fileName, unsigned char* buffer, int maxSize)
+{
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::OpenRead);
+    const std::uint64_t limit = (buffer && maxSize > 0) ? std::uint64_t(maxSize) : 0;
+    LineSource lines(*guard.get(), SRecordLineLimit);
+    std::uint64_t result = 0;
+    for (;;) {
+        std::string_view line;
+        bool overlong = false;
+        if (!lines.Next(line, overlong)) {
+            ShowFileError(QStringLiteral("File Read Operation Failed"));
+            return 0;
+        }
+        const Outcome outcome = ReadRecord(line, overlong, buffer, limit, result);
+        if (outcome == Outcome::Failed)
+            return 0;
+        if (outcome == Outcome::Done)
+            return static_cast<int>(result); // never above maxSize, so it fits
+    }
+}
+
+bool WriteSRecordFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
+                      std::int64_t length)
+{
+    if (length < 0 || length > (std::int64_t(1) << 32) || (length > 0 && !data))
+        return false;
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
+    Output out(*guard.get());
+    out.Append("S00600004844521B\r\n");
+
+    const int addressBytes = length <= 0xFFFF ? 2 : length <= 0xFFFFFF ? 3 : 4;
+    const char kind = static_cast<char>('0' + addressBytes - 1);
+    std::uint64_t a = 0;
+    std::uint64_t remaining = static_cast<std::uint64_t>(length);
+    while (remaining != 0) {
+        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, 16));
+        const unsigned char* bytes = data + a;
+        if (!AllFF(bytes, n)) {
+            const std::uint32_t address = static_cast<std::uint32_t>(a);
+            const std::uint32_t count = std::uint32_t(addressBytes) + n + 1;
+            char* p = out.Reserve(4 + 2 * std::size_t(count) + 2);
+            *p++ = 'S';
+            *p++ = kind;
+            p = PutByte(p, static_cast<std::uint8_t>(count));
+            std::uint32_t sum = count;
+            for (int i = addressBytes - 1; i >= 0; --i) {
+                const std::uint8_t b = static_cast<std::uint8_t>(address >> (8 * i));
+                p = PutByte(p, b);
+                sum += b;
+            }
+            for (std::uint32_t i = 0; i < n; ++i) {
+                p = PutByte(p, bytes[i]);
+                sum += bytes[i];
+            }
+            p = PutByte(p, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
+            *p++ = '\r';
+            *p++ = '\n';
+            out.Commit(p);
+        }
+        a += 16;
+        remaining = remaining > 16 ? remaining - 16 : 0;
+    }
+    out.Append(addressBytes == 2 ? "S9030000FC\r\n" : addressBytes == 3 ? "S804000000FB\r\n" : "S70500000000FA\r\n");
+    const bool written = out.Flush();
+    const bool closed = guard.Close();
+    return written && closed;
+}
