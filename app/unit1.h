@@ -3,6 +3,7 @@
 #include "app/chipinfo.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
@@ -14,10 +15,13 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
 class QProgressBar;
+class QRect;
 class QPushButton;
 class QSplitter;
 class QTimer;
+class QWindow;
 class TUsbBulk;
 class TWQHexEditorEx;
 class TLogView;
@@ -108,6 +112,7 @@ public:
     void FormResize();
     void DeviceChanged(); // WM_DEVICECHANGE: runs CheckProgrammer
     void Timer1Timer();
+    void StatusBar1DrawPanel(QPainter& canvas, int panel, const QRect& rect);
     void Update1Click();
     void N11Click();
     void BitBtn5Click();
@@ -120,6 +125,11 @@ public:
     void SetStatusPanel(int index, const QString& text);
     QString StatusPanel(int index) const;
     void ShowElapsedTime(); // panel 3 := hh:mm:ss of EndTime - StartTime
+    // The window became active; previous is the window that was active before
+    // (nullptr: another application, or a box / dialog already gone). Probes on
+    // the first activation after showing and when coming back from one of the
+    // program's own forms (Form2), not after our own boxes or file dialogs.
+    void WindowActivated(QWidget* previous);
 
     // --- programmer commands, chip check, probe ---------------------------
     int SelectChip();
@@ -130,9 +140,12 @@ public:
     void BitBtn6Click(); // Detect
     void CheckProgrammer();
     const ChipInfo* SelectedChip() const; // nullptr when nothing valid is selected
+    int ClockIndex() const;               // ComboBox2.ItemIndex (-1: none)
 
     // --- chip list ----------------------------------------------------------
     void ComboBox1Change();
+    // Typed text: an exact item name selects it, anything else selects nothing.
+    void ComboBox1TextEdited(const QString& text);
     void N12Click();
     int ChipCount() const; // items of ComboBox1
 
@@ -156,6 +169,8 @@ public:
     // --- re-entry guard -----------------------------------------------------
     // True while a command or probe runs (and may pump messages).
     bool Busy() const { return busyDepth_ > 0; }
+    bool ProbePending() const { return probePending_; }
+    bool ClosePending() const { return closePending_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -164,11 +179,44 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    friend class CommandScope;
+    void BuildComponents();
+    void BuildMenus();
+    void ConnectHandlers();
+    void FormClose();
+    void FocusWindowChanged(QWindow* now);
+
     int busyDepth_ = 0;
     bool probePending_ = false;
     bool closePending_ = false;
     bool shown_ = false;
+    bool activatedSinceShow_ = false;
+    QPointer<QWindow> lastFocus_;
     std::unique_ptr<platform::DeviceChangeSource> deviceChanges_;
+};
+
+// Re-entry guard. Chip commands pump messages while they run, so a second
+// button press, a device change or an activation can arrive in the middle.
+// EVERY command handler and the probe open a scope first:
+//
+//     CommandScope scope(*this);
+//     if (!scope.entered())
+//         return;          // another command runs: refused silently
+//
+// While a scope is open the probe (CheckProgrammer) is only marked pending and
+// closing the window is postponed; when the outermost scope ends, a pending
+// close happens, else a pending probe runs once.
+class CommandScope {
+public:
+    explicit CommandScope(TForm1& form);
+    ~CommandScope();
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+    bool entered() const { return entered_; }
+
+private:
+    TForm1& form_;
+    bool entered_;
 };
 
 extern TForm1* Form1;

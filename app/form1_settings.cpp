@@ -1,0 +1,55 @@
+// Settings file: window placement, chip and clock choice, check boxes.
+#include "app/unit1.h"
+#include "platform/inifile.h"
+#include "platform/paths.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace {
+const QString Environment = QStringLiteral("Environment");
+const QString Programmer = QStringLiteral("Programmer");
+} // namespace
+
+void TForm1::FormCreate()
+{
+    delete Ini;
+    Ini = nullptr;
+    Ini = new platform::TIniFile(platform::ProgramFileWithExt(QStringLiteral(".ini")));
+    LoadSettings(*Ini);
+}
+
+void TForm1::LoadSettings(platform::TIniFile& ini)
+{
+    if (ini.ReadBool(Environment, QStringLiteral("FormMax"), false)) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    } else {
+        // Each value is applied as soon as it is read.
+        move(x(), ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10));
+        move(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), y());
+        resize(width(), ini.ReadInteger(Environment, QStringLiteral("FormHeight"), 500));
+        resize(ini.ReadInteger(Environment, QStringLiteral("FormWidth"), 700), height());
+    }
+    CpuType = ini.ReadInteger(Programmer, QStringLiteral("CpuType"), 0);
+    SPEED = ini.ReadInteger(Programmer, QStringLiteral("SPEED"), 0);
+    CheckBox4->setChecked(ini.ReadBool(Programmer, QStringLiteral("CHECKID"), true));
+    CheckBox1->setChecked(ini.ReadBool(Programmer, QStringLiteral("ERASE"), true));
+    CheckBox2->setChecked(ini.ReadBool(Programmer, QStringLiteral("WRITE"), true));
+    CheckBox3->setChecked(ini.ReadBool(Programmer, QStringLiteral("VERITY"), true));
+}
+
+void TForm1::SaveSettings(platform::TIniFile& ini)
+{
+    // pos() and size() are what move() and resize() set, so they round-trip.
+    ini.WriteInteger(Environment, QStringLiteral("FormHeight"), height());
+    ini.WriteInteger(Environment, QStringLiteral("FormWidth"), width());
+    ini.WriteInteger(Environment, QStringLiteral("FormTop"), y());
+    ini.WriteInteger(Environment, QStringLiteral("FormLeft"), x());
+    ini.WriteBool(Environment, QStringLiteral("FormMax"), isMaximized());
+    ini.WriteInteger(Programmer, QStringLiteral("CpuType"), ComboBox1->currentIndex());
+    ini.WriteInteger(Programmer, QStringLiteral("SPEED"), ComboBox2->currentIndex());
+    ini.WriteBool(Programmer, QStringLiteral("CHECKID"), CheckBox4->isChecked());
+    ini.WriteBool(Programmer, QStringLiteral("ERASE"), CheckBox1->isChecked());
+    ini.WriteBool(Programmer, QStringLiteral("WRITE"), CheckBox2->isChecked());
+    ini.WriteBool(Programmer, QStringLiteral("VERITY"), CheckBox3->isChecked());
+}
