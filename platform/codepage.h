@@ -13,5 +13,7 @@ QByteArray StringToAnsi(const QString& text);  // UTF-16 -> GBK; unmappable char
 // that encoding, otherwise ANSI. Lines end at CR LF, LF or CR; a final line
 // end does not make an extra empty line.
 QStringList DecodeTextLines(const QByteArray& fileBytes);
+// The line splitting alone (the class library's string list text rules).
+QStringList SplitTextLines(const QString& text);
 
 } // namespace platform

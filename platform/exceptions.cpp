@@ -2,6 +2,8 @@
 
 #include "platform/seams.h"
 
+#include <exception>
+
 namespace platform {
 
 Exception::Exception(QString message)
@@ -13,6 +15,11 @@ void HandleException() noexcept
 {
     try {
         QString text;
+        // Rethrowing with nothing in flight would end the program.
+        if (!std::current_exception()) {
+            ui().showException(text);
+            return;
+        }
         try {
             throw;
         } catch (const Exception& e) {

@@ -85,6 +85,7 @@ public:
     {
         QMessageBox box(toQt(icon), caption, text, toQt(buttons), QApplication::activeWindow());
         switch (box.exec()) {
+        case QMessageBox::Ok: return MsgResult::Ok;
         case QMessageBox::Yes: return MsgResult::Yes;
         case QMessageBox::No: return MsgResult::No;
         case QMessageBox::Cancel: return MsgResult::Cancel;
@@ -141,12 +142,27 @@ Base& defaultOf()
     return real;
 }
 
-// The locale's long time format without its time-zone part.
+// The locale's long time format without its time-zone part ("t", "tt", ...).
+// Quoted literal text stays as it is, 't' included.
 QString longTimeFormat(const QLocale& locale)
 {
-    QString f = locale.timeFormat(QLocale::LongFormat);
-    f.remove(u't');
-    return f.trimmed();
+    const QString f = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < f.size(); ++i) {
+        const QChar c = f[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+            out += c;
+        } else if (c == u't' && !quoted) {
+            // Drop the zone and the blank that separated it.
+            while (out.endsWith(u' '))
+                out.chop(1);
+        } else {
+            out += c;
+        }
+    }
+    return out.trimmed();
 }
 
 } // namespace
@@ -159,9 +175,10 @@ void setUserInterface(UserInterface* replacement) { g_ui = replacement; }
 void setClock(Clock* replacement) { g_clock = replacement; }
 void setSystem(System* replacement) { g_system = replacement; }
 
-QString DateTimeToStr(const QDateTime& dateTime)
+QString DateTimeToStr(const QDateTime& dateTime) { return DateTimeToStr(dateTime, QLocale::system()); }
+
+QString DateTimeToStr(const QDateTime& dateTime, const QLocale& locale)
 {
-    const QLocale locale = QLocale::system();
     return locale.toString(dateTime.date(), QLocale::ShortFormat) + u' '
            + locale.toString(dateTime.time(), longTimeFormat(locale));
 }

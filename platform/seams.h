@@ -2,6 +2,7 @@
 // Every effect a test must control goes through one of these seams. The
 // program uses the Qt implementations; tests install fakes (tests/support).
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,7 @@ void setSystem(System* replacement);
 
 // Class-library style helpers over the seams.
 QString DateTimeToStr(const QDateTime& dateTime); // locale short date + long time
+QString DateTimeToStr(const QDateTime& dateTime, const QLocale& locale); // with a given locale
 QString NowText();                                 // DateTimeToStr(clock().now())
 void Sleep(int ms);
 void Beep();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -164,8 +165,15 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count)
 {
     if (count <= 0)
         return 0;
-    if (position_ + count > data_.size())
+    if (count > std::numeric_limits<qsizetype>::max() - position_)
+        return 0;
+    if (position_ + count > data_.size()) {
+        // A write past the end leaves zeros in the gap, never stale memory.
+        const qsizetype old = data_.size();
         data_.resize(position_ + count);
+        if (position_ > old)
+            std::memset(data_.data() + old, 0, static_cast<size_t>(position_ - old));
+    }
     std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
     position_ += count;
     return count;
@@ -176,13 +184,19 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, SeekOrigin origin)
     const std::int64_t base = origin == SeekOrigin::Begin ? 0
                             : origin == SeekOrigin::Current ? position_
                                                             : data_.size();
-    position_ = std::max<std::int64_t>(0, base + offset);
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = offset < 0 ? 0 : std::numeric_limits<std::int64_t>::max();
+    position_ = std::max<std::int64_t>(0, target);
     return position_;
 }
 
 void TMemoryStream::SetSize(std::int64_t size)
 {
+    const qsizetype old = data_.size();
     data_.resize(std::max<std::int64_t>(size, 0));
+    if (data_.size() > old)
+        std::memset(data_.data() + old, 0, static_cast<size_t>(data_.size() - old));
     position_ = std::min<std::int64_t>(position_, data_.size());
 }
 
@@ -196,8 +210,12 @@ void TMemoryStream::LoadFromStream(TStream& source)
 {
     source.SetPosition(0);
     const std::int64_t n = source.Size();
-    data_.resize(n);
-    source.ReadBuffer(data_.data(), n);
+    if (n < 0)
+        throw EReadError(QStringLiteral("Stream read error"));
+    // Read into a fresh buffer so a failed load keeps the old contents.
+    QByteArray bytes(static_cast<qsizetype>(n), Qt::Uninitialized);
+    source.ReadBuffer(bytes.data(), n);
+    data_ = std::move(bytes);
     position_ = 0;
 }
 
