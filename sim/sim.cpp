@@ -1,0 +1,345 @@
+#include "sim/sim_internal.h"
+
+#include "qv750_config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace sim {
+
+State& state()
+{
+    // Built on first use, so the preload constructor may run before other statics.
+    static State* s = new State;
+    return *s;
+}
+
+Device* findDevice(State& s, DeviceId id)
+{
+    for (auto& device : s.devices)
+        if (device->id == id)
+            return device.get();
+    return nullptr;
+}
+
+namespace {
+
+Device& deviceOrThrow(State& s, DeviceId id)
+{
+    Device* device = findDevice(s, id);
+    if (device == nullptr)
+        throw std::out_of_range("sim: no device " + std::to_string(id));
+    return *device;
+}
+
+std::u16string latin1ToUtf16(const char* text)
+{
+    std::u16string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        out.push_back(char16_t(*p));
+    return out;
+}
+
+void buildDescriptors(Device& d)
+{
+    const DeviceOptions& o = d.options;
+    usb_device_descriptor& desc = d.usb.descriptor;
+    desc.bLength = USB_DT_DEVICE_SIZE;
+    desc.bDescriptorType = USB_DT_DEVICE;
+    desc.bcdUSB = 0x0200;
+    desc.bDeviceClass = 0xFF;
+    desc.bMaxPacketSize0 = 64;
+    desc.idVendor = o.vendorId;
+    desc.idProduct = o.productId;
+    desc.bcdDevice = 0x0100;
+    desc.iManufacturer = o.manufacturerIndex;
+    desc.iProduct = o.productIndex;
+    desc.bNumConfigurations = o.tree == Tree::NoConfiguration ? 0 : 1;
+    std::snprintf(d.usb.filename, sizeof d.usb.filename, "%03d", d.id);
+    d.usb.config = o.tree == Tree::NoConfiguration ? nullptr : &d.config;
+
+    d.config.bLength = USB_DT_CONFIG_SIZE;
+    d.config.bDescriptorType = USB_DT_CONFIG;
+    d.config.bConfigurationValue = 1;
+    d.config.bNumInterfaces = o.tree == Tree::NoInterface ? 0 : 1;
+    d.config.interface = o.tree == Tree::NoInterface ? nullptr : &d.iface;
+
+    d.iface.num_altsetting = o.tree == Tree::NoAltSetting ? 0 : 1;
+    d.iface.altsetting = o.tree == Tree::NoAltSetting ? nullptr : &d.alt;
+
+    d.alt.bLength = USB_DT_INTERFACE_SIZE;
+    d.alt.bDescriptorType = USB_DT_INTERFACE;
+    d.alt.bInterfaceNumber = std::uint8_t(o.interfaceNumber);
+    d.alt.bNumEndpoints = 3;
+    d.alt.bInterfaceClass = 0xFF;
+    d.alt.endpoint = d.endpoints.data();
+    const std::uint8_t addresses[3] = {0x04, 0x05, 0x85};
+    for (int i = 0; i < 3; ++i) {
+        usb_endpoint_descriptor& ep = d.endpoints[std::size_t(i)];
+        ep.bLength = USB_DT_ENDPOINT_SIZE;
+        ep.bDescriptorType = USB_DT_ENDPOINT;
+        ep.bEndpointAddress = addresses[i];
+        ep.bmAttributes = USB_ENDPOINT_TYPE_BULK;
+        ep.wMaxPacketSize = 64;
+    }
+}
+
+} // namespace
+
+void resetLocked(State& s)
+{
+    for (usb_dev_handle* handle : s.handles) {
+        handle->dead = true;
+        handle->device = nullptr;
+    }
+    // Dead handles stay valid objects so a late usb_close finds them.
+    s.devices.clear();
+    s.buses.clear();
+    s.log.clear();
+    s.recording = Recording::Full;
+    s.latencyUs = 0;
+    s.scanned = false;
+    usb_busses = nullptr;
+}
+
+DeviceId addDeviceLocked(State& s, const DeviceOptions& options)
+{
+    auto device = std::make_unique<Device>();
+    device->id = s.nextId++;
+    device->options = options;
+    if (!device->options.manufacturer)
+        device->options.manufacturer = latin1ToUtf16(QV750_USB_MANUFACTURER);
+    device->firmware = std::make_unique<Firmware>(options.chip);
+    buildDescriptors(*device);
+    const DeviceId id = device->id;
+    s.devices.push_back(std::move(device));
+    return id;
+}
+
+void reset()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    resetLocked(s);
+}
+
+DeviceId addDevice(const DeviceOptions& options)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return addDeviceLocked(s, options);
+}
+
+void unplug(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    deviceOrThrow(s, device).present = false;
+}
+
+bool present(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).present;
+}
+
+void addFault(DeviceId device, const Fault& fault)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    deviceOrThrow(s, device).faults.push_back({fault, 0});
+}
+
+void clearFaults(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    deviceOrThrow(s, device).faults.clear();
+}
+
+void setLatencyUs(int microseconds)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.latencyUs = microseconds < 0 ? 0 : microseconds;
+}
+
+std::vector<std::uint8_t>& memory(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).firmware->memory;
+}
+
+const FirmwareState& firmware(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).firmware->state;
+}
+
+int openHandles(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).openHandles;
+}
+
+int claimedInterface(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).claimed;
+}
+
+Stats stats(DeviceId device)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return deviceOrThrow(s, device).stats;
+}
+
+void setRecording(Recording level)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.recording = level;
+}
+
+const std::vector<CallRecord>& log() { return state().log; }
+
+std::vector<CallRecord> calls(Call kind)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    std::vector<CallRecord> out;
+    for (const CallRecord& record : s.log)
+        if (record.call == kind)
+            out.push_back(record);
+    return out;
+}
+
+void clearLog()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.log.clear();
+}
+
+void notePause(int ms)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.recording == Recording::Off)
+        return;
+    CallRecord record;
+    record.call = Call::Pause;
+    record.length = ms;
+    s.log.push_back(std::move(record));
+}
+
+namespace {
+
+bool parseNumber(const char* text, int base, unsigned long long max, unsigned long long& value)
+{
+    if (text == nullptr || *text == '\0')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(text, &end, base);
+    if (errno != 0 || *end != '\0' || v > max || text[0] == '-')
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> configureFromEnvironment()
+{
+    std::vector<std::string> errors;
+    auto reject = [&](const char* name, const char* value, const char* why) {
+        errors.push_back(std::string(name) + "=" + value + ": " + why);
+    };
+    auto number = [&](const char* name, int base, unsigned long long max, auto apply) {
+        const char* text = std::getenv(name);
+        if (text == nullptr)
+            return;
+        unsigned long long value = 0;
+        if (parseNumber(text, base, max, value))
+            apply(value);
+        else
+            reject(name, text, base == 16 ? "expected a hexadecimal number" : "expected a number in range");
+    };
+
+    DeviceOptions device;
+    ChipOptions& chip = device.chip;
+    Fault unplugFault{FaultKind::Unplug};
+    bool unplugAt = false;
+    int latency = 0;
+
+    if (const char* id = std::getenv("QV750_SIM_CHIP_ID")) {
+        const char* digits = (id[0] == '0' && (id[1] == 'x' || id[1] == 'X')) ? id + 2 : id;
+        unsigned long long value = 0;
+        if (parseNumber(digits, 16, 0xFFFFFF, value))
+            chip.id = std::uint32_t(value);
+        else
+            reject("QV750_SIM_CHIP_ID", id, "expected up to six hexadecimal digits");
+    }
+    number("QV750_SIM_CHIP_SIZE", 10, 0x4000000ull, [&](auto v) { chip.size = std::uint32_t(v); });
+    number("QV750_SIM_PAGE_SIZE", 10, 0xFFFF, [&](auto v) { chip.pageSize = std::uint32_t(v); });
+    number("QV750_SIM_ERASE_POLLS", 10, 1000000, [&](auto v) { chip.erasePolls = int(v); });
+    number("QV750_SIM_LATENCY_US", 10, 10000000, [&](auto v) { latency = int(v); });
+    number("QV750_SIM_UNPLUG_AT", 10, 1ull << 40, [&](auto v) {
+        unplugFault.at = static_cast<long long>(v);
+        unplugAt = v > 0;
+    });
+    if (const char* type = std::getenv("QV750_SIM_CHIP_TYPE")) {
+        const std::string t = type;
+        if (t == "0")
+            chip.type = ChipType::Nor;
+        else if (t == "1")
+            chip.type = ChipType::PageErase;
+        else if (t == "3")
+            chip.type = ChipType::Status3;
+        else if (t == "24")
+            chip.type = ChipType::Eeprom24;
+        else if (t == "none")
+            chip.type = ChipType::None;
+        else
+            reject("QV750_SIM_CHIP_TYPE", type, "expected 0, 1, 3, 24 or none");
+    }
+    if (const char* path = std::getenv("QV750_SIM_IMAGE")) {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            reject("QV750_SIM_IMAGE", path, "cannot open the file");
+        } else {
+            std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            if (image.size() > chip.size)
+                image.resize(chip.size);
+            chip.image = std::move(image);
+        }
+    }
+    const char* absent = std::getenv("QV750_SIM_ABSENT");
+    const bool noProgrammer = absent != nullptr && std::string(absent) == "1";
+
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    resetLocked(s);
+    // A long run of the program would otherwise grow the log without end.
+    s.recording = Recording::Off;
+    s.latencyUs = latency;
+    if (!noProgrammer) {
+        const DeviceId id = addDeviceLocked(s, device);
+        if (unplugAt)
+            findDevice(s, id)->faults.push_back({unplugFault, 0});
+    }
+    return errors;
+}
+
+} // namespace sim
