@@ -1,0 +1,34 @@
+// Chip list text: byte-order marks, GBK decoding, line splitting and the
+// integer conversion of every ';' field.
+#include "platform/codepage.h"
+#include "platform/convert.h"
+#include "platform/exceptions.h"
+
+#include <QByteArray>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QStringList lines = platform::DecodeTextLines(bytes);
+    for (const QString& line : lines) {
+        if (line.contains(u'\r') || line.contains(u'\n'))
+            std::abort();
+        for (const QString& field : line.split(u';')) {
+            const auto value = platform::TryStrToInt(field);
+            try {
+                if (platform::StrToInt(field) != value.value_or(~0))
+                    std::abort();
+                if (!value)
+                    std::abort();
+            } catch (const platform::EConvertError&) {
+                if (value)
+                    std::abort();
+            }
+        }
+        // The ANSI round trip must not crash whatever the text holds.
+        (void)platform::AnsiToString(platform::StringToAnsi(line));
+    }
+    return 0;
+}
