@@ -1,0 +1,303 @@
+// Main window: components, settings file, status bar, log, About box, close.
+#include "app_fixture.h"
+
+#include "hexeditor/wqhexeditorex.h"
+#include "platform/inifile.h"
+#include "platform/streams.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTimer>
+
+using apptest::AppTest;
+
+namespace {
+
+QStringList Sections(const QByteArray& ini)
+{
+    QStringList out;
+    for (const QByteArray& line : ini.split('\n')) {
+        const QByteArray t = line.trimmed();
+        if (t.startsWith('['))
+            out << QString::fromUtf8(t);
+    }
+    return out;
+}
+
+} // namespace
+
+class WindowTest : public AppTest {};
+
+TEST_F(WindowTest, ComponentsCaptionsAndVisibility)
+{
+    Create();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("QV750高速编程器"));
+    struct Named {
+        const char* name;
+        QString caption;
+    };
+    const Named buttons[] = {{"BitBtn1", "打开"},     {"BitBtn4", "保存"},     {"BitBtn6", "自动检测"},
+                             {"BitBtn2", "读出芯片"}, {"BitBtn8", "擦除芯片"}, {"BitBtn3", "写入芯片"},
+                             {"BitBtn9", "校验芯片"}, {"BitBtn7", "自动烧录"}, {"BitBtn5", "退出"},
+                             {"BitBtn10", "脱机写入"}};
+    for (const Named& b : buttons) {
+        auto* button = form->findChild<QPushButton*>(QString::fromLatin1(b.name));
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->text(), b.caption) << b.name;
+    }
+    EXPECT_TRUE(form->BitBtn10->isHidden());
+    EXPECT_TRUE(form->Label2->isHidden());
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("速度 "));
+    EXPECT_TRUE(form->ComboBox2->isHidden());
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("1C5114"));
+    EXPECT_TRUE(form->ComboBox1->isEditable());
+
+    const QStringList clocks = {"36000000", "18000000", "9000000", "4500000",
+                                "2250000",  "1125000",  "562500",  "281250"};
+    ASSERT_EQ(form->ComboBox2->count(), 8);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(form->ComboBox2->itemText(i), clocks[i]);
+    EXPECT_EQ(form->ComboBox2->currentIndex(), 5) << "as designed, until the chip list restores SPEED";
+
+    // Menus in order, with hidden N12 and Update1.
+    auto captions = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return out;
+    };
+    EXPECT_EQ(form->File1->title(), QStringLiteral("文件"));
+    EXPECT_EQ(captions(form->File1), (QStringList{"打开", "保存", "退出"}));
+    EXPECT_EQ(form->N4->title(), QStringLiteral("编程器操作"));
+    EXPECT_EQ(captions(form->N4), (QStringList{"芯片检测", "读出", "擦除", "写入", "校验", "自动", "-", "添加芯片"}));
+    EXPECT_FALSE(form->N12->isVisible());
+    EXPECT_EQ(form->About1->title(), QStringLiteral("关于"));
+    EXPECT_EQ(captions(form->About1), (QStringList{"Update", "关于"}));
+    EXPECT_FALSE(form->Update1->isVisible());
+    EXPECT_EQ(form->N13->objectName(), QStringLiteral("N13"));
+
+    EXPECT_EQ(form->Panel1->height(), 41);
+    EXPECT_EQ(form->Panel2->width(), 185);
+    EXPECT_EQ(form->StatusBar1->height(), 32);
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(form->Progress->isHidden());
+    EXPECT_EQ(form->Progress->parentWidget(), form->StatusBar1);
+    EXPECT_EQ(form->ImageLength, 0);
+    EXPECT_EQ(form->ImageBuffer[0], 0xFF);
+    EXPECT_EQ(form->ImageBuffer[TForm1::MaxImageSize - 1], 0xFF);
+    EXPECT_EQ(form->ChipTable.size(), 1000u);
+}
+
+TEST_F(WindowTest, StatusPanelsAtStart)
+{
+    Create();
+    const QStringList texts = {"状态", "就绪", "使用时间", "00:00:00"};
+    const int widths[] = {50, 120, 70, 75};
+    ASSERT_EQ(form->StatusBar1->PanelCount(), 5);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(form->StatusPanel(i), texts[i]);
+        EXPECT_EQ(form->StatusBar1->PanelRect(i).width(), widths[i]);
+    }
+    EXPECT_FALSE(form->StatusPanel(4).isEmpty());
+    EXPECT_EQ(form->StatusBar1->PanelRect(4).left(), 315);
+    EXPECT_EQ(form->StatusPanel(7), QString()) << "no panel 7";
+    form->SetStatusPanel(1, QStringLiteral("读出 Flash ..."));
+    EXPECT_EQ(form->StatusPanel(1), QStringLiteral("读出 Flash ..."));
+}
+
+TEST_F(WindowTest, FirstStartUsesDefaultsAndWritesOnlyTwoSections)
+{
+    WriteFile(ListPath(), apptest::SampleList);
+    Create();
+    EXPECT_EQ(form->width(), 700);
+    EXPECT_EQ(form->height(), 500);
+    EXPECT_EQ(form->x(), 10);
+    EXPECT_EQ(form->y(), 10);
+    EXPECT_FALSE(form->isMaximized());
+    for (QCheckBox* box : {form->CheckBox4, form->CheckBox1, form->CheckBox2, form->CheckBox3})
+        EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
+    form->FormShow();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(form->ComboBox2->currentText(), QStringLiteral("36000000"));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("容量 1 MB"));
+
+    EXPECT_FALSE(QFile::exists(IniPath()));
+    form->close();
+    const QByteArray ini = ReadFile(IniPath());
+    EXPECT_EQ(Sections(ini), (QStringList{"[Environment]", "[Programmer]"}));
+    platform::TIniFile back(IniPath());
+    EXPECT_EQ(back.ReadInteger("Environment", "FormWidth", -1), 700);
+    EXPECT_EQ(back.ReadInteger("Environment", "FormHeight", -1), 500);
+    EXPECT_EQ(back.ReadInteger("Environment", "FormTop", -1), 10);
+    EXPECT_EQ(back.ReadInteger("Environment", "FormLeft", -1), 10);
+    EXPECT_EQ(back.ReadString("Environment", "FormMax", "?"), QStringLiteral("0"));
+    EXPECT_EQ(back.ReadInteger("Programmer", "CpuType", -9), 0);
+    EXPECT_EQ(back.ReadInteger("Programmer", "SPEED", -9), 0);
+    EXPECT_EQ(back.ReadString("Programmer", "VERITY", "?"), QStringLiteral("1"));
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(WindowTest, SettingsRoundTrip)
+{
+    WriteFile(ListPath(), apptest::SampleList);
+    WriteFile(IniPath(), "[Environment]\nFormTop=0x20\nFormLeft=$30\nFormHeight=444\nFormWidth=555\n"
+                         "[Programmer]\nCpuType=4\nSPEED=7\nCHECKID=0\nERASE=0\nWRITE=2\nVERITY=0\n"
+                         "[PROGRAM]\nKeep=me\n");
+    Create();
+    EXPECT_EQ(form->y(), 32);
+    EXPECT_EQ(form->x(), 48);
+    EXPECT_EQ(form->size(), QSize(555, 444));
+    EXPECT_FALSE(form->CheckBox4->isChecked());
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    EXPECT_TRUE(form->CheckBox2->isChecked()) << "any non-zero integer is true";
+    EXPECT_FALSE(form->CheckBox3->isChecked());
+    form->FormShow();
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("24C256"));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("容量 32 KB"));
+    EXPECT_EQ(form->ComboBox2->currentText(), QStringLiteral("281250"));
+
+    form->ComboBox1->setCurrentIndex(1);
+    form->ComboBox2->setCurrentIndex(2);
+    form->CheckBox1->setChecked(true);
+    form->move(21, 22);
+    form->close();
+    platform::TIniFile back(IniPath());
+    EXPECT_EQ(back.ReadInteger("Programmer", "CpuType", -9), 1);
+    EXPECT_EQ(back.ReadInteger("Programmer", "SPEED", -9), 2);
+    EXPECT_EQ(back.ReadString("Programmer", "ERASE", "?"), QStringLiteral("1"));
+    EXPECT_EQ(back.ReadString("Programmer", "CHECKID", "?"), QStringLiteral("0"));
+    EXPECT_EQ(back.ReadInteger("Environment", "FormLeft", -1), 21);
+    EXPECT_EQ(back.ReadInteger("Environment", "FormTop", -1), 22);
+    EXPECT_EQ(back.ReadString("PROGRAM", "Keep", "?"), QStringLiteral("me")) << "other sections stay";
+}
+
+TEST_F(WindowTest, BadNumbersGiveDefaults)
+{
+    WriteFile(IniPath(), "[Environment]\nFormTop=abc\nFormLeft=\nFormHeight=12x\nFormWidth=0x\n"
+                         "[Programmer]\nCHECKID=yes\n");
+    Create();
+    EXPECT_EQ(form->y(), 10);
+    EXPECT_EQ(form->x(), 10);
+    EXPECT_EQ(form->size(), QSize(700, 500));
+    EXPECT_TRUE(form->CheckBox4->isChecked());
+}
+
+TEST_F(WindowTest, FormMaxIgnoresGeometryButWritesItBack)
+{
+    WriteFile(IniPath(), "[Environment]\nFormMax=1\nFormTop=300\nFormLeft=300\nFormHeight=123\nFormWidth=234\n");
+    Create();
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_NE(form->size(), QSize(234, 123));
+    form->close();
+    platform::TIniFile back(IniPath());
+    EXPECT_EQ(back.ReadString("Environment", "FormMax", "?"), QStringLiteral("1"));
+    EXPECT_TRUE(back.ValueExists("Environment", "FormWidth"));
+    EXPECT_TRUE(back.ValueExists("Environment", "FormTop"));
+}
+
+TEST_F(WindowTest, UnwritableSettingsFileIsReported)
+{
+    platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/missing/folder/qv750"));
+    Create();
+    form->close();
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_TRUE(Boxes()[0].contains(QStringLiteral("qv750.ini")));
+    EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));
+}
+
+TEST_F(WindowTest, ProgressFollowsTheStatusBarWidth)
+{
+    Create();
+    form->show();
+    for (int width : {700, 500, 900}) {
+        form->resize(width, 400);
+        QApplication::processEvents();
+        EXPECT_EQ(form->Progress->x(), 317);
+        EXPECT_EQ(form->Progress->width(), form->StatusBar1->width() - 315);
+        EXPECT_EQ(form->Progress->y(), 2);
+        EXPECT_EQ(form->Progress->height(), 30);
+    }
+    EXPECT_EQ(form->StatusBar1->width(), form->centralWidget()->width());
+}
+
+TEST_F(WindowTest, LogNewestFirstAndCompletedLines)
+{
+    Create();
+    form->AddLogLine(QStringLiteral("one"));
+    form->AddLogCompleted(QStringLiteral("读出操作完成！"));
+    const QString stamp = platform::NowText();
+    ASSERT_FALSE(stamp.isEmpty());
+    EXPECT_EQ(Log(), (QStringList{QStringLiteral("读出操作完成！ (") + stamp + u')', "one"}));
+    EXPECT_TRUE(form->RichEdit1->toPlainText().startsWith(QStringLiteral("读出操作完成！")));
+    EXPECT_TRUE(form->RichEdit1->NewestLineIs(QStringLiteral("读出操作完成！ (") + stamp + u')'));
+    form->AddLogLine(QStringLiteral("Line A"));
+    EXPECT_TRUE(form->RichEdit1->NewestLineIs(QStringLiteral("LINE a")));
+    EXPECT_FALSE(form->RichEdit1->NewestLineIs(QStringLiteral("one")));
+}
+
+TEST_F(WindowTest, ElapsedTimeFormat)
+{
+    Create();
+    form->StartTime = 1000;
+    form->EndTime = 1000 + (3600 + 2 * 60 + 5) * 1000 + 999;
+    form->ShowElapsedTime();
+    EXPECT_EQ(form->StatusPanel(3), QStringLiteral("01:02:05"));
+    form->EndTime = 1000 + 25LL * 3600 * 1000;
+    form->ShowElapsedTime();
+    EXPECT_EQ(form->StatusPanel(3), QStringLiteral("01:00:00")) << "hours wrap at a day";
+}
+
+TEST_F(WindowTest, AboutBox)
+{
+    Create();
+    form->N11->trigger();
+    ASSERT_EQ(fakes.ui.boxes.size(), 1u);
+    const auto& box = fakes.ui.boxes[0];
+    EXPECT_EQ(box.caption, QStringLiteral("关于"));
+    EXPECT_EQ(box.icon, platform::MsgIcon::Information);
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Travik  (Ver 1.0)\n\n编译时间 : 10:20:14 , May 17 2014\n\n")));
+    const QStringList rest = box.text.mid(box.text.indexOf(QStringLiteral("2014\n\n")) + 6).split(u'\n');
+    // Two lines, an empty one between them, a final line break.
+    ASSERT_EQ(rest.size(), 4);
+    EXPECT_FALSE(rest[0].isEmpty());
+    EXPECT_TRUE(rest[1].isEmpty());
+    EXPECT_FALSE(rest[2].isEmpty());
+    EXPECT_TRUE(rest[3].isEmpty());
+}
+
+TEST_F(WindowTest, ExitClosesAndHandlersNeverThrowOut)
+{
+    Create();
+    form->show();
+    form->Timer1->start(1);
+    form->Timer1Timer();
+    EXPECT_FALSE(form->Timer1->isActive());
+    form->Update1->trigger();
+    EXPECT_TRUE(Boxes().empty());
+    form->BitBtn5->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(QFile::exists(IniPath()));
+}
+
+TEST_F(WindowTest, HexViewShowsTheStream)
+{
+    Create();
+    platform::TMemoryStream stream;
+    const QByteArray bytes("ABC\x00\xFF", 5);
+    stream.WriteBuffer(bytes.constData(), bytes.size());
+    form->FlashEditor->LoadFromStream(stream);
+    EXPECT_EQ(form->FlashEditor->Data(), bytes);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 5);
+    EXPECT_EQ(form->FlashEditor->RowCount(), 1);
+    EXPECT_TRUE(form->FlashEditor->RowText(0).startsWith(QStringLiteral("0x00000000  41 42 43 00 FF ")));
+    EXPECT_TRUE(form->FlashEditor->RowText(0).endsWith(QStringLiteral("ABC..")));
+    stream.Clear();
+    form->FlashEditor->LoadFromStream(stream);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 0);
+    EXPECT_EQ(form->FlashEditor->RowText(0), QString());
+}
