@@ -159,6 +159,9 @@ public:
     int WriteChip();
     void EraseChip();
     int VerifyChip();
+    // Set by a worker whose transfer failed (it has shown its box); WriteChip
+    // and VerifyChip then return -1.
+    bool WorkerFailed = false;
 
     // --- image files -------------------------------------------------------
     void BitBtn1Click(); // open

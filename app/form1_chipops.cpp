@@ -1,0 +1,416 @@
+// The chip commands: read, write, erase, verify and auto-program.
+#include "app/chipops_plan.h"
+#include "app/form1_image_view.h"
+#include "app/unit1.h"
+#include "hexeditor/wqhexeditorex.h"
+#include "link/usbasp.h"
+#include "platform/exceptions.h"
+#include "platform/seams.h"
+#include "platform/streams.h"
+
+#include <QCheckBox>
+#include <QProgressBar>
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString CommFailureText = QStringLiteral("编程器通信失败！");
+const QString NoChipText = QStringLiteral("请选择芯片型号！");
+const QString BadSizeText = QStringLiteral("芯片容量无效！");
+
+bool Accepted(int result, std::initializer_list<int> codes)
+{
+    return std::find(codes.begin(), codes.end(), result) != codes.end();
+}
+
+// Shows the progress bar for one worker and hides it again however the worker
+// ends. Positions and pumps go through the throttle (see ProgressThrottle).
+class WorkerProgress {
+public:
+    WorkerProgress(QProgressBar* bar, std::int64_t maximum)
+        : bar_(bar), throttle_(std::max<std::int64_t>(maximum, 0))
+    {
+        bar_->setRange(0, static_cast<int>(std::clamp<std::int64_t>(maximum, 0, INT32_MAX)));
+        bar_->setValue(0);
+        bar_->show();
+    }
+    ~WorkerProgress() { Hide(); }
+    WorkerProgress(const WorkerProgress&) = delete;
+    WorkerProgress& operator=(const WorkerProgress&) = delete;
+
+    // Progress after a block: position, then a pump when one is due.
+    void Step(std::int64_t position)
+    {
+        if (throttle_.PositionDue(position))
+            bar_->setValue(static_cast<int>(position));
+        if (throttle_.PumpDue(platform::clock().monotonicMs()))
+            platform::ProcessMessages();
+    }
+    // Erase status polls are 100 ms apart anyway: every one shows and pumps.
+    void StepAlways(std::int64_t position)
+    {
+        bar_->setValue(static_cast<int>(std::clamp<std::int64_t>(position, INT32_MIN, INT32_MAX)));
+        platform::ProcessMessages();
+    }
+    void Hide()
+    {
+        if (hidden_)
+            return;
+        hidden_ = true;
+        bar_->setValue(0);
+        bar_->hide();
+    }
+
+private:
+    QProgressBar* bar_;
+    chipops::ProgressThrottle throttle_;
+    bool hidden_ = false;
+};
+
+// Ends the connection when the command leaves, also by an exception.
+class ConnectionEnd {
+public:
+    explicit ConnectionEnd(TForm1& form) : form_(form) {}
+    ~ConnectionEnd()
+    {
+        platform::Guarded([this] { form_.EndConnection(); });
+    }
+    ConnectionEnd(const ConnectionEnd&) = delete;
+    ConnectionEnd& operator=(const ConnectionEnd&) = delete;
+
+private:
+    TForm1& form_;
+};
+
+bool SendCommand(TUsbBulk& usb, chipops::CommandBlock& block, int readback)
+{
+    return usb.usbasp_bulk_cmd(block.data(), chipops::CommandSize, readback) == chipops::CommandSize;
+}
+
+} // namespace
+
+// A chip whose size the image buffer cannot hold is refused before anything
+// is sent. With nothing selected the chip check itself reports, except when
+// the ID check may still pick the chip.
+static bool SelectionUsable(TForm1& form, bool afterCheck)
+{
+    const ChipInfo* chip = form.SelectedChip();
+    if (chip == nullptr) {
+        if (afterCheck) {
+            form.ShowError(NoChipText);
+            return false;
+        }
+        return true;
+    }
+    if (!chipops::ChipSizeValid(chip->Size, TForm1::MaxImageSize)) {
+        form.ShowError(BadSizeText);
+        return false;
+    }
+    return true;
+}
+
+// Runs the chip check and tells whether the command may go on with its worker.
+static bool CheckAccepted(TForm1& form, std::initializer_list<int> codes)
+{
+    const int result = form.ChipCheck();
+    return Accepted(result, codes) && SelectionUsable(form, true);
+}
+
+static void ReportCommFailure(TForm1& form, WorkerProgress& progress)
+{
+    progress.Hide();
+    form.WorkerFailed = true;
+    form.ShowError(CommFailureText);
+}
+
+static const ChipInfo* WorkerChip(TForm1& form)
+{
+    const ChipInfo* chip = form.SelectedChip();
+    if (chip == nullptr || !chipops::ChipSizeValid(chip->Size, TForm1::MaxImageSize)) {
+        form.WorkerFailed = true;
+        form.ShowError(chip == nullptr ? NoChipText : BadSizeText);
+        return nullptr;
+    }
+    return chip;
+}
+
+void ShowImageInView(TForm1& form)
+{
+    form.ViewStream->Clear();
+    form.ViewStream->WriteBuffer(form.ImageBuffer, std::max(form.ImageLength, 0));
+    form.ViewStream->SetPosition(0);
+    form.FlashEditor->LoadFromStream(*form.ViewStream);
+}
+
+static void FinishCommand(TForm1& form, const QString& logText)
+{
+    form.EndTime = platform::clock().monotonicMs();
+    form.ShowElapsedTime();
+    platform::Beep();
+    if (!logText.isEmpty())
+        form.AddLogCompleted(logText);
+}
+
+void TForm1::ReadChip()
+{
+    WorkerFailed = false;
+    const ChipInfo* chip = WorkerChip(*this);
+    if (chip == nullptr)
+        return;
+    const std::int32_t size = chip->Size;
+    const int block = chipops::BlockSize(chip->PageSize);
+    SetStatusPanel(1, QStringLiteral("读出 Flash ..."));
+    WorkerProgress progress(Progress, size);
+
+    chipops::CommandBlock start = chipops::StartAddressBlock(0);
+    if (!SendCommand(*usb, start, 1)) {
+        ReportCommFailure(*this, progress);
+        return;
+    }
+    // Whole blocks go into a scratch image: a failed read must leave the
+    // image, its length and the view as they were.
+    const std::int64_t span = (static_cast<std::int64_t>(size) + block - 1) / block * block;
+    auto scratch = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(span));
+    for (std::int64_t offset = 0; offset < size; offset += block) {
+        if (usb->usbasp_bulk_read(scratch.get() + offset, block) != block) {
+            ReportCommFailure(*this, progress);
+            return;
+        }
+        progress.Step(offset);
+    }
+    // The last block may reach past the chip; what fits in the buffer is kept.
+    std::memcpy(ImageBuffer, scratch.get(),
+                static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
+    scratch.reset();
+    ImageLength = chipops::TrimmedImageLength(ImageBuffer, size);
+    ShowImageInView(*this);
+}
+
+int TForm1::WriteChip()
+{
+    WorkerFailed = false;
+    const ChipInfo* chip = WorkerChip(*this);
+    if (chip == nullptr)
+        return -1;
+    SetStatusPanel(1, QStringLiteral("编程 Flash ..."));
+    ImageLength = chipops::RoundUpToPages(ImageLength, chip->PageSize, MaxImageSize);
+    std::int32_t count = std::max(ImageLength, 0);
+    if (chip->Size < ImageLength) {
+        const auto answer = platform::MessageBox(QStringLiteral("文件长度大于芯片容量,是否继续烧录?"),
+                                                 QStringLiteral("Info"), platform::MsgIcon::Question,
+                                                 platform::MsgButtons::YesNo);
+        if (answer == platform::MsgResult::No)
+            return 0;
+        count = chip->Size;
+    }
+    const int block = chipops::BlockSize(chip->PageSize);
+    WorkerProgress progress(Progress, count);
+
+    chipops::CommandBlock start = chipops::StartAddressBlock(0);
+    if (!SendCommand(*usb, start, 0)) {
+        ReportCommFailure(*this, progress);
+        return -1;
+    }
+    std::vector<unsigned char> bounce;
+    for (std::int64_t offset = 0; offset < count; offset += block) {
+        unsigned char* source = ImageBuffer + offset;
+        if (offset + block > MaxImageSize) {
+            // The last block passes the buffer's end: send what is there, then 0xFF.
+            bounce.assign(static_cast<std::size_t>(block), 0xFF);
+            std::memcpy(bounce.data(), source, static_cast<std::size_t>(MaxImageSize - offset));
+            source = bounce.data();
+        }
+        if (usb->usbasp_bulk_write(source, block) != block) {
+            ReportCommFailure(*this, progress);
+            return -1;
+        }
+        progress.Step(offset);
+    }
+    if (chip->Type == 1)
+        platform::Sleep(100);
+    return 1;
+}
+
+void TForm1::EraseChip()
+{
+    WorkerFailed = false;
+    const ChipInfo* chip = WorkerChip(*this);
+    if (chip == nullptr)
+        return;
+    SetStatusPanel(1, QStringLiteral("擦除 Flash ..."));
+    if (chip->Type == 0) {
+        WorkerProgress progress(Progress, chip->Delay);
+        chipops::CommandBlock erase = chipops::WholeChipEraseBlock();
+        if (!SendCommand(*usb, erase, 0)) {
+            ReportCommFailure(*this, progress);
+            return;
+        }
+        // At most Delay + 2 polls; reaching the limit ends the erase silently.
+        for (std::int64_t n = 0;;) {
+            platform::Sleep(50);
+            chipops::CommandBlock status = chipops::StatusBlock();
+            if (!SendCommand(*usb, status, 1)) {
+                ReportCommFailure(*this, progress);
+                return;
+            }
+            if (chip->Delay < n)
+                break;
+            ++n;
+            progress.StepAlways(n);
+            if ((status[0] & 1) == 0)
+                break;
+        }
+    } else if (chip->Type == 1) {
+        WorkerProgress progress(Progress, chip->Size);
+        const int step = chipops::ErasePageStep(chip->PageSize);
+        for (std::int64_t address = 0; address < chip->Size; address += step) {
+            chipops::CommandBlock erase = chipops::EraseBlock(static_cast<std::int32_t>(address));
+            if (!SendCommand(*usb, erase, 0)) {
+                ReportCommFailure(*this, progress);
+                return;
+            }
+            progress.Step(address);
+        }
+    } else {
+        // Other parts have nothing to erase: the bar only shows and hides.
+        WorkerProgress progress(Progress, 0);
+    }
+}
+
+int TForm1::VerifyChip()
+{
+    WorkerFailed = false;
+    const ChipInfo* chip = WorkerChip(*this);
+    if (chip == nullptr)
+        return -1;
+    SetStatusPanel(1, QStringLiteral("校验 Flash ..."));
+    const std::int32_t count = std::max(std::min(chip->Size, ImageLength), 0);
+    const int block = chipops::BlockSize(chip->PageSize);
+    WorkerProgress progress(Progress, ImageLength);
+
+    chipops::CommandBlock start = chipops::StartAddressBlock(0);
+    if (!SendCommand(*usb, start, 1)) {
+        ReportCommFailure(*this, progress);
+        return -1;
+    }
+    std::vector<unsigned char> compare(static_cast<std::size_t>(block));
+    for (std::int64_t offset = 0; offset < count; offset += block) {
+        if (usb->usbasp_bulk_read(compare.data(), block) != block) {
+            ReportCommFailure(*this, progress);
+            return -1;
+        }
+        // Only the bytes below count are the image; the rest of the last block is not.
+        const int n = static_cast<int>(std::min<std::int64_t>(block, count - offset));
+        const int at = chipops::FirstDifference(compare.data(), ImageBuffer + offset, n);
+        if (at >= 0) {
+            progress.Hide();
+            ShowError(QStringLiteral("Flash 校验错误地址: %1h")
+                          .arg(QString::number(offset + at, 16).toUpper()));
+            return 0;
+        }
+        progress.Step(offset);
+    }
+    return 1;
+}
+
+void TForm1::BitBtn2Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered() || !SelectionUsable(*this, false))
+            return;
+        ConnectionEnd end(*this);
+        if (!CheckAccepted(*this, {1, 4, 6}))
+            return;
+        StartTime = platform::clock().monotonicMs();
+        ReadChip();
+        if (!WorkerFailed)
+            FinishCommand(*this, QStringLiteral("读出操作完成！"));
+    });
+}
+
+void TForm1::BitBtn3Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
+            return;
+        ConnectionEnd end(*this);
+        if (!CheckAccepted(*this, {3, 4, 6}))
+            return;
+        StartTime = platform::clock().monotonicMs();
+        if (WriteChip() == 1)
+            FinishCommand(*this, QStringLiteral("写入操作完成！"));
+    });
+}
+
+void TForm1::BitBtn8Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered() || !SelectionUsable(*this, false))
+            return;
+        ConnectionEnd end(*this);
+        if (!CheckAccepted(*this, {3, 4, 6}))
+            return;
+        StartTime = platform::clock().monotonicMs();
+        EraseChip();
+        if (!WorkerFailed)
+            FinishCommand(*this, QStringLiteral("擦除操作完成！"));
+    });
+}
+
+void TForm1::BitBtn9Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
+            return;
+        ConnectionEnd end(*this);
+        if (!CheckAccepted(*this, {4, 6}))
+            return;
+        StartTime = platform::clock().monotonicMs();
+        const int verified = VerifyChip();
+        if (verified < 0)
+            return;
+        // The log line comes before the time, and only for a passed compare.
+        if (verified == 1)
+            AddLogCompleted(QStringLiteral("校验操作完成！"));
+        FinishCommand(*this, QString());
+    });
+}
+
+void TForm1::BitBtn7Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
+            return;
+        ConnectionEnd end(*this);
+        if (!CheckAccepted(*this, {3, 4, 6}))
+            return;
+        StartTime = platform::clock().monotonicMs();
+        if (CheckBox1->isChecked()) {
+            EraseChip();
+            if (WorkerFailed)
+                return;
+        }
+        if (CheckBox2->isChecked() && WriteChip() != 1)
+            return; // declined or failed: no time, no beep, no line
+        if (CheckBox3->isChecked()) {
+            const int verified = VerifyChip();
+            if (verified < 0)
+                return;
+            if (verified == 1)
+                AddLogCompleted(QStringLiteral("自动编程校验通过！"));
+            else
+                platform::MessageBox(QStringLiteral("自动编程校验失败！"), QStringLiteral("信息提示"),
+                                     platform::MsgIcon::None, platform::MsgButtons::Ok);
+        }
+        FinishCommand(*this, QString());
+    });
+}

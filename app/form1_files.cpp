@@ -1,0 +1,208 @@
+// Image file Open and Save.
+#include "app/chipops_plan.h"
+#include "app/form1_image_view.h"
+#include "app/imagefile_kind.h"
+#include "app/unit1.h"
+#include "imagefiles/intelhex.h"
+#include "imagefiles/srecord.h"
+#include "platform/exceptions.h"
+#include "platform/seams.h"
+#include "platform/streams.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const QString ImageFilter =
+    QStringLiteral("Binary (*.bin)|*.bin|Intel Hex(*.hex)|*.hex|Bios Rom (*.rom)|*.rom|All files (*.*)|*.*");
+const QString WriteErrorText = QStringLiteral("写入文件出错。");
+
+// First byte of a file through the C runtime, -1 for an empty file; nullopt
+// when it cannot be opened.
+std::optional<int> FirstChar(const QString& fileName)
+{
+    std::FILE* f = std::fopen(QFile::encodeName(fileName).constData(), "r");
+    if (f == nullptr)
+        return std::nullopt;
+    const int c = std::fgetc(f);
+    std::fclose(f);
+    return c == EOF ? -1 : c;
+}
+
+int LoadRaw(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize)
+{
+    platform::TFileStream file(fileName, platform::FileMode::OpenRead);
+    const std::int64_t size = file.Size();
+    if (size > maxSize) {
+        form.ShowError(QStringLiteral("File is too big for Buffer"));
+        return 0;
+    }
+    std::int64_t total = 0;
+    while (total < size) {
+        const std::int64_t n = file.Read(buffer + total, size - total);
+        if (n <= 0)
+            break; // the file shrank under us: keep what came
+        total += n;
+    }
+    return static_cast<int>(total);
+}
+
+// A name beside target that does not exist yet; the save goes there first.
+QString TemporaryNameBeside(const QString& target)
+{
+    static std::atomic<unsigned> counter{0};
+    const QFileInfo info(target);
+    for (;;) {
+        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                             + QStringLiteral(".%1-%2.tmp").arg(::getpid()).arg(counter++);
+        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
+            return name;
+    }
+}
+
+// Writes count raw bytes; false when any came up short or the close failed.
+bool WriteRaw(const QString& fileName, const unsigned char* data, int count)
+{
+    platform::TFileStream file(fileName, platform::FileMode::Create);
+    std::int64_t total = 0;
+    while (total < count) {
+        const std::int64_t n = file.Write(data + total, count - total);
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    const bool closed = file.Close();
+    return total == count && closed;
+}
+
+} // namespace
+
+// The loader behind LoadImageFile; unopened is set when the file could not
+// be opened at all (as opposed to a format error the readers reported).
+static int LoadImage(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize, bool& unopened)
+{
+    unopened = false;
+    maxSize = std::max(maxSize, 0);
+    int firstChar = -1;
+    if (NeedsSniffing(fileName)) {
+        const std::optional<int> c = FirstChar(fileName);
+        if (!c) {
+            form.ShowError(QStringLiteral("Can't open File"));
+            unopened = true;
+            return 0;
+        }
+        firstChar = *c;
+    }
+    switch (LoadKindFor(fileName, firstChar)) {
+    case ImageKind::IntelHex: return ReadIntelHexFile(&form.HexStream, fileName, buffer, maxSize);
+    case ImageKind::SRecord: return ReadSRecordFile(&form.SrecStream, fileName, buffer, maxSize);
+    case ImageKind::Raw: break;
+    }
+    return LoadRaw(form, fileName, buffer, maxSize);
+}
+
+int TForm1::LoadImageFile(const QString& fileName, unsigned char* buffer, int maxSize)
+{
+    bool unopened = false;
+    return LoadImage(*this, fileName, buffer, maxSize, unopened);
+}
+
+void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, int count)
+{
+    const QFileInfo given(fileName);
+    if (given.exists()) {
+        const auto answer = platform::MessageBox(QStringLiteral("文件已存在,是否覆盖?"), QStringLiteral("Info"),
+                                                 platform::MsgIcon::Question, platform::MsgButtons::YesNo);
+        if (answer == platform::MsgResult::No)
+            return;
+    }
+    // Save beside the file a link points to, so the link stays a link.
+    const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath()
+                                                               : given.absoluteFilePath();
+    const QString temp = TemporaryNameBeside(target);
+    bool ok = false;
+    try {
+        switch (SaveKindFor(fileName)) {
+        case ImageKind::SRecord: ok = WriteSRecordFile(&SrecStream, temp, data, count); break;
+        case ImageKind::IntelHex: ok = WriteIntelHexFile(&HexStream, temp, data, count); break;
+        case ImageKind::Raw: ok = WriteRaw(temp, data, count); break;
+        }
+    } catch (const platform::EFCreateError& e) {
+        QFile::remove(temp);
+        // The user chose the target; the temporary name would only confuse.
+        QString message = e.Message();
+        message.replace(temp, target);
+        throw platform::EFCreateError(message);
+    } catch (...) {
+        QFile::remove(temp);
+        throw;
+    }
+    if (ok && given.exists())
+        QFile::setPermissions(temp, QFileInfo(target).permissions());
+    // rename() replaces the old file in one step: it is either intact or new.
+    if (!ok || std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temp);
+        ShowError(WriteErrorText);
+    }
+}
+
+void TForm1::BitBtn1Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered())
+            return;
+        platform::FileDialogOptions options;
+        options.filter = ImageFilter;
+        options.filterIndex = 1;
+        options.defaultExt = QStringLiteral("*.bin");
+        const std::optional<QString> path = platform::ui().openFileName(options);
+        if (!path)
+            return;
+        // Load into a fresh image: a file that cannot be opened (a raised
+        // EFOpenError or the .eep check) leaves the current image, its length,
+        // the path, the view and the log alone.
+        auto image = std::make_unique_for_overwrite<unsigned char[]>(MaxImageSize);
+        std::memset(image.get(), 0xFF, MaxImageSize);
+        bool unopened = false;
+        const int length = LoadImage(*this, *path, image.get(), MaxImageSize, unopened);
+        if (unopened)
+            return;
+        std::memcpy(ImageBuffer, image.get(), MaxImageSize);
+        image.reset();
+        ImageLength = std::clamp(length, 0, static_cast<int>(MaxImageSize));
+        Edit1->setText(*path);
+        ShowImageInView(*this);
+        AddLogCompleted(QStringLiteral("打开 ") + *path);
+    });
+}
+
+void TForm1::BitBtn4Click()
+{
+    platform::Guarded([this] {
+        CommandScope scope(*this);
+        if (!scope.entered())
+            return;
+        platform::FileDialogOptions options;
+        options.filter = ImageFilter;
+        options.filterIndex = 1;
+        options.defaultExt = QStringLiteral("hex");
+        const std::optional<QString> path = platform::ui().saveFileName(options);
+        if (!path)
+            return;
+        // The chip's size, or the image itself when no usable chip is selected.
+        const ChipInfo* chip = SelectedChip();
+        const int count = chip != nullptr && chipops::ChipSizeValid(chip->Size, MaxImageSize)
+                              ? chip->Size
+                              : std::clamp(ImageLength, 0, static_cast<int>(MaxImageSize));
+        SaveImageFile(*path, ImageBuffer, count);
+    });
+}

@@ -1,0 +1,329 @@
+// Open and Save of image files.
+#include "tests/chipops/chipops_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace chipops_test;
+using platform::MsgResult;
+
+namespace {
+
+const QString Filter =
+    QStringLiteral("Binary (*.bin)|*.bin|Intel Hex(*.hex)|*.hex|Bios Rom (*.rom)|*.rom|All files (*.*)|*.*");
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray Pattern(int n, int seed = 3)
+{
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>((seed + i * 13) & 0xFF);
+    return b;
+}
+
+// Lowers the file size limit for the life of the object, so writes past
+// `bytes` fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = saved_;
+        lower.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+} // namespace
+
+class ImageFileTest : public ChipOpsTest {
+protected:
+    QString Path(const QString& name) const { return dir.path() + u'/' + name; }
+    void Open(const QString& path)
+    {
+        fakes.ui.openNames.push_back(path);
+        form->BitBtn1Click();
+    }
+    void Save(const QString& path, std::optional<MsgResult> overwrite = std::nullopt)
+    {
+        fakes.ui.saveNames.push_back(path);
+        if (overwrite)
+            fakes.ui.answers.push_back(*overwrite);
+        form->BitBtn4Click();
+    }
+    QByteArray Image() const
+    {
+        return QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), form->ImageLength);
+    }
+    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+// --- open ----------------------------------------------------------------------
+
+TEST_F(ImageFileTest, OpenRawFileShowsLogsAndFillsTheRestWithFF)
+{
+    std::fill(form->ImageBuffer, form->ImageBuffer + 4096, 0x00);
+    WriteAll(Path("image.bin"), Pattern(100));
+    Open(Path("image.bin"));
+    ASSERT_EQ(fakes.ui.openDialogs.size(), 1u);
+    EXPECT_EQ(fakes.ui.openDialogs[0].filter, Filter);
+    EXPECT_EQ(fakes.ui.openDialogs[0].filterIndex, 1);
+    EXPECT_EQ(fakes.ui.openDialogs[0].defaultExt, QStringLiteral("*.bin"));
+    EXPECT_EQ(form->ImageLength, 100);
+    EXPECT_EQ(Image(), Pattern(100));
+    EXPECT_EQ(form->ImageBuffer[100], 0xFF);
+    EXPECT_EQ(form->ImageBuffer[4095], 0xFF);
+    EXPECT_EQ(form->Edit1->text(), Path("image.bin"));
+    EXPECT_EQ(form->FlashEditor->Data(), Pattern(100));
+    ASSERT_EQ(LogCount(), 1);
+    EXPECT_EQ(form->LogLines().front(),
+              QStringLiteral("打开 ") + Path("image.bin") + QStringLiteral(" (") + platform::NowText() + u')');
+}
+
+TEST_F(ImageFileTest, CancelledOpenChangesNothing)
+{
+    FillImage(10);
+    form->BitBtn1Click();
+    EXPECT_EQ(form->ImageLength, 10);
+    EXPECT_EQ(LogCount(), 0);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+}
+
+TEST_F(ImageFileTest, ExtensionsChooseTheReader)
+{
+    // Intel HEX by upper-case extension.
+    WriteAll(Path("IMAGE.HEX"), ":0400100001020304E2\r\n:00000001FF\r\n");
+    Open(Path("IMAGE.HEX"));
+    EXPECT_EQ(form->ImageLength, 0x14);
+    EXPECT_EQ(form->ImageBuffer[0x10], 0x01);
+    EXPECT_EQ(form->ImageBuffer[0x0F], 0xFF);
+
+    // .eep sniffed: ':' Intel HEX, 'S' S-record, 's' raw.
+    WriteAll(Path("a.Eep"), ":0400100001020304E2\r\n:00000001FF\r\n");
+    Open(Path("a.Eep"));
+    EXPECT_EQ(form->ImageLength, 0x14);
+    WriteAll(Path("b.eep"), "S00600004844521B\r\nS106000011223393\r\nS9030000FC\r\n");
+    Open(Path("b.eep"));
+    EXPECT_EQ(form->ImageLength, 3);
+    EXPECT_EQ(form->ImageBuffer[1], 0x22);
+    WriteAll(Path("c.eep"), "s106000011223393\r\n");
+    Open(Path("c.eep"));
+    EXPECT_EQ(form->ImageLength, 18);
+    EXPECT_EQ(form->ImageBuffer[0], 's');
+
+    // .src loads as raw bytes although Save writes S-records for it.
+    WriteAll(Path("d.src"), "S9030000FC\r\n");
+    Open(Path("d.src"));
+    EXPECT_EQ(form->ImageLength, 12);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+}
+
+TEST_F(ImageFileTest, EmptyRawFileGivesAnEmptyImage)
+{
+    FillImage(50);
+    WriteAll(Path("empty.rom"), QByteArray());
+    Open(Path("empty.rom"));
+    EXPECT_EQ(form->ImageLength, 0);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 0);
+    EXPECT_EQ(form->Edit1->text(), Path("empty.rom"));
+    EXPECT_EQ(LogCount(), 1);
+    EXPECT_EQ(form->ImageBuffer[0], 0xFF);
+}
+
+TEST_F(ImageFileTest, RawFileOfExactlyTheBufferSizeLoadsOneByteMoreDoesNot)
+{
+    const int max = TForm1::MaxImageSize;
+    QByteArray big(max, '\x5A');
+    WriteAll(Path("full.bin"), big);
+    Open(Path("full.bin"));
+    EXPECT_EQ(form->ImageLength, max);
+    EXPECT_EQ(form->ImageBuffer[max - 1], 0x5A);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+
+    big.append('\x01');
+    WriteAll(Path("over.bin"), big);
+    Open(Path("over.bin"));
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("File is too big for Buffer")});
+    EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(form->ImageLength, 0);
+    EXPECT_EQ(form->ImageBuffer[0], 0xFF); // a reported failure is an empty image
+    EXPECT_EQ(form->Edit1->text(), Path("over.bin"));
+    EXPECT_EQ(LogCount(), 2);
+}
+
+TEST_F(ImageFileTest, FormatErrorGivesAnEmptyImageWithPathAndLogLine)
+{
+    WriteAll(Path("bad.hex"), ":0400100001020304E3\r\n:00000001FF\r\n"); // checksum
+    FillImage(64);
+    Open(Path("bad.hex"));
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("Checksum Error type 0")});
+    EXPECT_EQ(form->ImageLength, 0);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 0);
+    EXPECT_EQ(form->Edit1->text(), Path("bad.hex"));
+    EXPECT_EQ(LogCount(), 1);
+}
+
+TEST_F(ImageFileTest, FileThatCannotBeOpenedLeavesEverythingAsItWas)
+{
+    WriteAll(Path("first.bin"), Pattern(300));
+    Open(Path("first.bin"));
+    const QByteArray image(reinterpret_cast<const char*>(form->ImageBuffer), 4096);
+    const QStringList log = form->LogLines();
+    for (const char* name : {"missing.bin", "missing.hex", "missing.eep", "missing.src"}) {
+        fakes.ui.boxes.clear();
+        fakes.ui.exceptions.clear();
+        Open(Path(name));
+        SCOPED_TRACE(name);
+        EXPECT_EQ(form->ImageLength, 300);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), 4096), image);
+        EXPECT_EQ(form->Edit1->text(), Path("first.bin"));
+        EXPECT_EQ(form->FlashEditor->Data(), Pattern(300));
+        EXPECT_EQ(form->LogLines(), log);
+        EXPECT_EQ(fakes.ui.boxes.size() + fakes.ui.exceptions.size(), 1u)
+            << Boxes().size() << " " << (fakes.ui.exceptions.empty() ? "" : fakes.ui.exceptions[0].toStdString());
+    }
+    // The raw and text readers report through the exception box ...
+    Open(Path("missing.hex"));
+    ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
+    EXPECT_TRUE(fakes.ui.exceptions[0].startsWith(QStringLiteral("Cannot open file \""))) << fakes.ui.exceptions[0].toStdString();
+    // ... the .eep sniffing through its own box.
+    fakes.ui.boxes.clear();
+    Open(Path("missing.eep"));
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("Can't open File")});
+}
+
+// --- save ----------------------------------------------------------------------
+
+TEST_F(ImageFileTest, SaveWritesTheChipSizeInTheFormatOfTheExtension)
+{
+    AddModel(Chip(8192, 256, 0));
+    form->ComboBox1->setCurrentIndex(0);
+    WriteAll(Path("small.bin"), Pattern(100));
+    Open(Path("small.bin"));
+
+    Save(Path("out.bin"));
+    ASSERT_EQ(fakes.ui.saveDialogs.size(), 1u);
+    EXPECT_EQ(fakes.ui.saveDialogs[0].filter, Filter);
+    EXPECT_EQ(fakes.ui.saveDialogs[0].defaultExt, QStringLiteral("hex"));
+    const QByteArray raw = ReadAll(Path("out.bin"));
+    EXPECT_EQ(raw.size(), 8192);
+    EXPECT_EQ(raw.left(100), Pattern(100));
+    EXPECT_EQ(raw.mid(100), QByteArray(8092, '\xFF'));
+
+    // Text formats keep only the records that hold something other than 0xFF.
+    Save(Path("out.hex"));
+    const QByteArray hex = ReadAll(Path("out.hex"));
+    EXPECT_EQ(hex.count('\n'), 4 + 1); // 100 bytes: three full 32-byte records and one of 4
+    EXPECT_TRUE(hex.endsWith(":00000001FF\r\n"));
+    Save(Path("out.src"));
+    const QByteArray srec = ReadAll(Path("out.src"));
+    EXPECT_TRUE(srec.startsWith("S00600004844521B\r\n"));
+    EXPECT_EQ(srec.count('\n'), 1 + 7 + 1); // header, 16-byte records, end
+    EXPECT_TRUE(srec.endsWith("S9030000FC\r\n"));
+    // Nothing logged, no box, no leftovers.
+    EXPECT_EQ(LogCount(), 1);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+    EXPECT_EQ(Entries(), (QStringList{"out.bin", "out.hex", "out.src", "small.bin"}));
+
+    // Saved files load back to the same image.
+    Open(Path("out.hex"));
+    EXPECT_EQ(form->ImageLength, 128); // the end of the last record written
+    EXPECT_EQ(Image().left(100), Pattern(100));
+    EXPECT_EQ(Image().mid(100), QByteArray(28, '\xFF'));
+}
+
+TEST_F(ImageFileTest, SaveWithoutAUsableChipWritesTheImageLength)
+{
+    WriteAll(Path("small.bin"), Pattern(100));
+    Open(Path("small.bin"));
+    Save(Path("none.bin"));
+    EXPECT_EQ(ReadAll(Path("none.bin")), Pattern(100));
+    AddModel(Chip(-5, 256, 0));
+    form->ComboBox1->setCurrentIndex(0);
+    Save(Path("negative.bin"));
+    EXPECT_EQ(ReadAll(Path("negative.bin")), Pattern(100));
+    form->ChipTable[0].Size = TForm1::MaxImageSize + 1;
+    Save(Path("huge.bin"));
+    EXPECT_EQ(ReadAll(Path("huge.bin")), Pattern(100));
+}
+
+TEST_F(ImageFileTest, OverwriteQuestionNoLeavesTheFile)
+{
+    FillImage(64);
+    WriteAll(Path("keep.bin"), "original");
+    Save(Path("keep.bin"), MsgResult::No);
+    ASSERT_EQ(fakes.ui.boxes.size(), 1u);
+    EXPECT_EQ(fakes.ui.boxes[0].text, QStringLiteral("文件已存在,是否覆盖?"));
+    EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Info"));
+    EXPECT_EQ(fakes.ui.boxes[0].icon, platform::MsgIcon::Question);
+    EXPECT_EQ(fakes.ui.boxes[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(ReadAll(Path("keep.bin")), QByteArray("original"));
+
+    Save(Path("keep.bin"), MsgResult::Yes);
+    EXPECT_EQ(ReadAll(Path("keep.bin")).size(), 64);
+    EXPECT_EQ(Entries(), QStringList{"keep.bin"});
+}
+
+TEST_F(ImageFileTest, FailedSaveLeavesTheExistingFileIntact)
+{
+    FillImage(1 << 20);
+    for (const char* name : {"full.bin", "full.hex", "full.src"}) {
+        SCOPED_TRACE(name);
+        WriteAll(Path(name), "original");
+        fakes.ui.boxes.clear();
+        {
+            FileSizeLimit limit(4096); // the write runs out of room part way
+            Save(Path(name), MsgResult::Yes);
+        }
+        EXPECT_EQ(Boxes(), (std::vector<QString>{QStringLiteral("文件已存在,是否覆盖?"), QStringLiteral("写入文件出错。")}));
+        EXPECT_EQ(ReadAll(Path(name)), QByteArray("original"));
+    }
+    // No half-written temporary file is left behind.
+    EXPECT_EQ(Entries(), (QStringList{"full.bin", "full.hex", "full.src"}));
+}
+
+TEST_F(ImageFileTest, SaveThatCannotCreateNamesTheTargetInTheExceptionBox)
+{
+    FillImage(16);
+    Save(Path("no/such/dir/x.bin"));
+    ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
+    EXPECT_TRUE(fakes.ui.exceptions[0].startsWith(QStringLiteral("Cannot create file \"") + Path("no/such/dir/x.bin")))
+        << fakes.ui.exceptions[0].toStdString();
+}
+
+TEST_F(ImageFileTest, SaveThroughALinkReplacesTheLinkedFile)
+{
+    FillImage(16);
+    WriteAll(Path("real.bin"), "old");
+    ASSERT_TRUE(QFile::link(Path("real.bin"), Path("link.bin")));
+    Save(Path("link.bin"), MsgResult::Yes);
+    EXPECT_TRUE(QFileInfo(Path("link.bin")).isSymLink());
+    EXPECT_EQ(ReadAll(Path("real.bin")).size(), 16);
+}
