@@ -2,6 +2,7 @@
 
 #include "platform/exceptions.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
@@ -50,16 +51,26 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count)
     return total;
 }
 
+namespace {
+
+// The expanded name: absolute, with "." and ".." resolved.
+QString expandedName(const QString& fileName)
+{
+    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+}
+
+} // namespace
+
 QString FileOpenErrorText(const QString& fileName, int error)
 {
     return QStringLiteral("Cannot open file \"%1\". %2")
-        .arg(QFileInfo(fileName).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(error)));
+        .arg(expandedName(fileName), QString::fromLocal8Bit(std::strerror(error)));
 }
 
 QString FileCreateErrorText(const QString& fileName, int error)
 {
     return QStringLiteral("Cannot create file \"%1\". %2")
-        .arg(QFileInfo(fileName).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(error)));
+        .arg(expandedName(fileName), QString::fromLocal8Bit(std::strerror(error)));
 }
 
 TFileStream::TFileStream(const QString& fileName, FileMode mode) : fileName_(fileName)

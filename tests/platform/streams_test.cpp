@@ -37,6 +37,11 @@ TEST(FileStream, OpenErrorsNameTheAbsolutePathAndTheReason)
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Cannot open file \"") + QDir::currentPath() + u'/' + relative + u'"'))
         << shown.toStdString();
 
+    // "." and ".." are resolved as the name is expanded.
+    const QString dotted = dir.path() + QStringLiteral("/sub/.././/missing.bin");
+    EXPECT_EQ(messageOf<EFOpenError>([&] { TFileStream s(dotted, FileMode::OpenRead); }),
+              QStringLiteral("Cannot open file \"%1\". %2").arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT))));
+
     // A folder is not a file to read.
     EXPECT_EQ(messageOf<EFOpenError>([&] { TFileStream s(dir.path(), FileMode::OpenRead); }),
               QStringLiteral("Cannot open file \"%1\". %2").arg(dir.path(), QString::fromLocal8Bit(std::strerror(EISDIR))));
