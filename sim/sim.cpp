@@ -103,6 +103,7 @@ void resetLocked(State& s)
     s.recording = Recording::Full;
     s.latencyUs = 0;
     s.scanned = false;
+    s.trace = false;
     usb_busses = nullptr;
 }
 
@@ -327,6 +328,8 @@ std::vector<std::string> configureFromEnvironment()
     }
     const char* absent = std::getenv("QV750_SIM_ABSENT");
     const bool noProgrammer = absent != nullptr && std::string(absent) == "1";
+    const char* traceText = std::getenv("QV750_SIM_TRACE");
+    const bool trace = traceText != nullptr && std::string(traceText) == "1";
 
     State& s = state();
     std::lock_guard lock(s.mutex);
@@ -334,6 +337,7 @@ std::vector<std::string> configureFromEnvironment()
     // A long run of the program would otherwise grow the log without end.
     s.recording = Recording::Off;
     s.latencyUs = latency;
+    s.trace = trace;
     if (!noProgrammer) {
         const DeviceId id = addDeviceLocked(s, device);
         if (unplugAt)

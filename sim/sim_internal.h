@@ -72,6 +72,7 @@ struct State {
     Recording recording = Recording::Full;
     int latencyUs = 0;
     bool scanned = false;
+    bool trace = false; // every transfer to stderr
     int nextId = 1;
     char lastError[128] = "no error";
 };

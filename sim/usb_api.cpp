@@ -41,6 +41,13 @@ void noteData(State& s, CallRecord* r, const std::uint8_t* data, int n, bool cop
         r->data.assign(data, data + n);
 }
 
+void trace(const State& s, const char* what, const Device* d, int endpoint, int length, int result)
+{
+    if (s.trace)
+        std::fprintf(stderr, "qv750sim: %s device %d ep 0x%02x len %d -> %d\n", what, d != nullptr ? d->id : -1,
+                     endpoint, length, result);
+}
+
 // The device behind a handle, or null when the handle is unknown, dead or unplugged.
 Device* live(State& s, usb_dev_handle* handle)
 {
@@ -265,6 +272,7 @@ usb_dev_handle* usb_open(struct usb_device* dev)
         fail(s, -EACCES, "open refused");
         return nullptr;
     }
+    trace(s, "open", device, 0, 0, 0);
     auto* handle = new usb_dev_handle;
     handle->device = device;
     s.handles.insert(handle);
@@ -286,6 +294,7 @@ int usb_close(usb_dev_handle* dev)
     Device* device = dev->dead ? nullptr : dev->device;
     if (CallRecord* r = record(s, Call::Close, device))
         r->result = 0;
+    trace(s, "close", device, 0, 0, 0);
     if (device != nullptr) {
         --device->openHandles;
         device->claimed = -1;
@@ -355,6 +364,7 @@ int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value
     auto finish = [&](int result) {
         if (r != nullptr)
             r->result = result;
+        trace(s, "control", device, 0, size, result);
         return result;
     };
     if (device == nullptr)
@@ -395,6 +405,7 @@ int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int
     auto finish = [&](int result) {
         if (r != nullptr)
             r->result = result;
+        trace(s, "bulk write", device, ep, size, result);
         return result;
     };
     if (device == nullptr)
@@ -440,6 +451,7 @@ int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeou
     auto finish = [&](int result) {
         if (r != nullptr)
             r->result = result;
+        trace(s, "bulk read", device, ep, size, result);
         return result;
     };
     if (device == nullptr)
