@@ -1,6 +1,8 @@
 #include "app/chiplist.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
+#include <set>
 
 using chiplist::Parse;
 using chiplist::ParseFile;
@@ -135,4 +137,37 @@ TEST(CapacityTextTest, Boundaries)
     EXPECT_EQ(chiplist::CapacityText(-1), QStringLiteral("-1 B"));
     EXPECT_EQ(chiplist::CapacityText(0x7FFFFFFF), QStringLiteral("2047 MB"));
     EXPECT_EQ(chiplist::CapacityCaption(8388608), QStringLiteral("容量 8 MB"));
+}
+
+TEST(ShippedChipListTest, LoadsWholeWithSaneRecords)
+{
+    QFile file(QStringLiteral(QV750_SOURCE_DIR "/app/qv750.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto r = ParseFile(file.readAll());
+    ASSERT_FALSE(r.error) << r.error->toStdString();
+    ASSERT_GE(r.chips.size(), 80u);
+    ASSERT_LE(r.chips.size(), 1000u);
+    std::set<std::int32_t> ids;
+    std::set<QByteArray> names;
+    for (const ChipInfo& c : r.chips) {
+        SCOPED_TRACE(c.Name.toStdString());
+        EXPECT_TRUE(names.insert(c.Name).second) << "duplicate name";
+        EXPECT_LE(c.Name.size(), 46);
+        EXPECT_GT(c.Size, 0);
+        EXPECT_LE(c.Size, 0x4000000) << "fits the image buffer";
+        EXPECT_EQ(c.Size & (c.Size - 1), 0) << "power of two";
+        if (c.Id == 0) {
+            EXPECT_EQ(c.Type, 1) << "24-series parts are written without an ID check";
+            EXPECT_GE(c.PageSize, 8);
+        } else {
+            EXPECT_EQ(c.Type, 0);
+            EXPECT_EQ(c.PageSize, 256);
+            EXPECT_GT(c.Delay, 0);
+            EXPECT_LE(c.Delay, 0xFFFF) << "only the low 16 bits reach the programmer";
+            EXPECT_TRUE(ids.insert(c.Id).second) << "a second record with this ID could never be detected";
+        }
+    }
+    EXPECT_TRUE(ids.count(0xEF4017));
+    EXPECT_TRUE(ids.count(0xC22017));
+    EXPECT_TRUE(ids.count(0xC84017));
 }
