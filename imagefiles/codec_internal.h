@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -39,16 +40,47 @@ constexpr std::array<char, 512> kHexPair = [] {
     return t;
 }();
 
+// Value of a two-character digit pair read as one 16-bit word, 0x100 and up
+// when either character is not a digit: one lookup per data byte.
+const std::uint16_t* PairValues();
+
 // Byte from two digits at p; false when either is not a digit. The caller has
 // made sure both characters lie inside the line.
-inline bool ParseByte(const char* p, std::uint8_t& out)
+inline bool ParseByte(const std::uint16_t* pairs, const char* p, std::uint8_t& out)
 {
-    const std::uint8_t hi = kDigitValue[static_cast<unsigned char>(p[0])];
-    const std::uint8_t lo = kDigitValue[static_cast<unsigned char>(p[1])];
-    if ((hi | lo) & 0xF0)
-        return false;
-    out = static_cast<std::uint8_t>((hi << 4) | lo);
-    return true;
+    std::uint16_t word;
+    std::memcpy(&word, p, 2);
+    const std::uint16_t v = pairs[word];
+    out = static_cast<std::uint8_t>(v);
+    return v < 0x100;
+}
+
+// Converts n digit pairs at p into out, adding each byte to sum, and stops at
+// the first bad pair. Returns the number of bytes stored.
+inline std::size_t ParseData(const std::uint16_t* pairs, const char* p, unsigned char* out, std::size_t n,
+                             std::uint32_t& sum)
+{
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 8) {
+        std::uint16_t w[4];
+        std::memcpy(w, p, 8);
+        const std::uint16_t v0 = pairs[w[0]], v1 = pairs[w[1]], v2 = pairs[w[2]], v3 = pairs[w[3]];
+        if ((v0 | v1 | v2 | v3) >= 0x100)
+            break; // the byte-wise loop below finds the bad pair
+        out[i] = static_cast<unsigned char>(v0);
+        out[i + 1] = static_cast<unsigned char>(v1);
+        out[i + 2] = static_cast<unsigned char>(v2);
+        out[i + 3] = static_cast<unsigned char>(v3);
+        sum += v0 + v1 + v2 + v3;
+    }
+    for (; i < n; ++i, p += 2) {
+        std::uint8_t byte;
+        if (!ParseByte(pairs, p, byte))
+            break;
+        out[i] = byte;
+        sum += byte;
+    }
+    return i;
 }
 
 inline char* PutByte(char* p, std::uint8_t value)
@@ -57,7 +89,45 @@ inline char* PutByte(char* p, std::uint8_t value)
     return p + 2;
 }
 
-// The field at pos of a line, or a short view when the line ends before it:
+// Eight data bytes (as loaded, lowest address in the low byte) to sixteen
+// upper-case digits, eight digits per 64-bit word.
+inline char* PutWord8(char* p, std::uint64_t word)
+{
+    for (int half = 0; half < 2; ++half) {
+        std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFull;
+        // Spread the four bytes into 16-bit lanes.
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+        // High nibble into the lane's first character, low nibble into its second.
+        const std::uint64_t n = ((x >> 4) & 0x000F000F000F000Full) | ((x & 0x000F000F000F000Full) << 8);
+        const std::uint64_t letters = ((n + 0x0606060606060606ull) >> 4) & 0x0101010101010101ull;
+        const std::uint64_t text = n + 0x3030303030303030ull + letters * 7;
+        std::memcpy(p, &text, 8);
+        p += 8;
+    }
+    return p;
+}
+
+// Formats n (at most 255) bytes and adds them to sum.
+inline char* PutData(char* p, const unsigned char* bytes, std::uint32_t n, std::uint32_t& sum)
+{
+    std::uint32_t i = 0;
+    std::uint64_t lanes = 0; // four 16-bit partial sums; 255 bytes cannot overflow them
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        lanes += (word & 0x00FF00FF00FF00FFull) + ((word >> 8) & 0x00FF00FF00FF00FFull);
+        p = PutWord8(p, word);
+    }
+    sum += static_cast<std::uint32_t>((lanes * 0x0001000100010001ull) >> 48);
+    for (; i < n; ++i) {
+        p = PutByte(p, bytes[i]);
+        sum += bytes[i];
+    }
+    return p;
+}
+
+// The field at pos of a line, or an empty view when the line ends before it:
 // ParseHexField then reports the field as running into the line end.
 inline std::string_view FieldAt(std::string_view line, std::size_t pos)
 {
@@ -87,10 +157,13 @@ private:
 
 // Collects output and writes it to the stream in large blocks; remembers the
 // first failed or short write.
+constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
+
 class Output {
 public:
     explicit Output(platform::TStream& stream);
-    // Room for at least `bytes` more bytes; returns where to write them.
+    // Room for at least `bytes` (at most kWriteChunk) more bytes; returns where
+    // to write them.
     char* Reserve(std::size_t bytes)
     {
         if (capacity_ - used_ < bytes)
@@ -98,12 +171,7 @@ public:
         return buffer_.get() + used_;
     }
     void Commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
-    void Append(std::string_view text)
-    {
-        char* p = Reserve(text.size());
-        std::memcpy(p, text.data(), text.size());
-        Commit(p + text.size());
-    }
+    void Append(std::string_view text);
     // Writes what is pending; false when any write so far came up short.
     bool Flush();
     bool Ok() const { return ok_; }
@@ -118,11 +186,26 @@ private:
 
 inline bool AllFF(const unsigned char* p, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        if (p[i] != 0xFF)
-            return false;
-    return true;
+    std::uint64_t all = ~std::uint64_t(0);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        all &= word;
+    }
+    for (; i < n; ++i)
+        all &= 0xFFFFFFFFFFFFFF00ull | p[i];
+    return all == ~std::uint64_t(0);
 }
+
+// Formats [0, length) block by block, several blocks at a time on worker
+// threads, and hands each block's text to out in address order. `format`
+// (start, end, text) writes the lines of one block at text and returns the end;
+// it may need at most `textPerByte` * (end - start) + 64 bytes. Blocks start at
+// multiples of kFormatBlock, a multiple of 64 KiB.
+constexpr std::uint64_t kFormatBlock = 256 * 1024;
+using BlockFormatter = std::function<char*(std::uint64_t start, std::uint64_t end, char* text)>;
+void FormatBlocks(Output& out, std::uint64_t length, std::size_t textPerByte, const BlockFormatter& format);
 
 // Opens or creates the stream in the caller's slot and always frees it again.
 class SlotGuard {

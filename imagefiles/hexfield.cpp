@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 using namespace imagefiles_detail;
 
@@ -92,7 +95,6 @@ namespace imagefiles_detail {
 
 namespace {
 constexpr std::size_t kReadChunk = std::size_t(4) << 20;
-constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
 } // namespace
 
 LineSource::LineSource(platform::TStream& stream, int limit)
@@ -141,6 +143,101 @@ bool Output::Flush()
     }
     used_ = 0;
     return ok_;
+}
+
+void Output::Append(std::string_view text)
+{
+    if (text.size() > capacity_ - used_) {
+        Flush();
+        // Large pieces go straight to the stream rather than through the buffer.
+        if (text.size() >= capacity_ / 2) {
+            if (ok_)
+                ok_ = stream_.Write(text.data(), static_cast<std::int64_t>(text.size()))
+                      == static_cast<std::int64_t>(text.size());
+            return;
+        }
+    }
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+}
+
+const std::uint16_t* PairValues()
+{
+    static const std::unique_ptr<std::uint16_t[]> table = [] {
+        std::unique_ptr<std::uint16_t[]> t(new std::uint16_t[65536]);
+        for (unsigned word = 0; word < 65536; ++word) {
+            unsigned char chars[2];
+            const std::uint16_t w = static_cast<std::uint16_t>(word);
+            std::memcpy(chars, &w, 2); // the order the characters have in memory
+            const std::uint8_t hi = kDigitValue[chars[0]];
+            const std::uint8_t lo = kDigitValue[chars[1]];
+            t[word] = ((hi | lo) & 0xF0) ? 0x100 : static_cast<std::uint16_t>((hi << 4) | lo);
+        }
+        return t;
+    }();
+    return table.get();
+}
+
+void FormatBlocks(Output& out, std::uint64_t length, std::size_t textPerByte, const BlockFormatter& format)
+{
+    const std::uint64_t blocks = (length + kFormatBlock - 1) / kFormatBlock;
+    if (blocks == 0)
+        return;
+    const std::uint64_t workers =
+        std::min<std::uint64_t>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8), blocks);
+    const std::size_t capacity = textPerByte * kFormatBlock + 64;
+
+    // Two sets of block texts: one is written out while the next batch is
+    // formatted into the other.
+    struct Text {
+        std::unique_ptr<char[]> bytes;
+        std::size_t used = 0;
+    };
+    std::vector<Text> texts(2 * workers);
+    for (auto& t : texts)
+        t.bytes.reset(new char[capacity]);
+
+    auto formatBatch = [&](std::uint64_t batch, std::vector<std::thread>& threads) {
+        const std::uint64_t first = batch * workers;
+        const std::uint64_t count = std::min(workers, blocks - first);
+        for (std::uint64_t w = 0; w < count; ++w) {
+            Text& text = texts[(batch % 2) * workers + w];
+            auto job = [&format, &text, length, block = first + w] {
+                const std::uint64_t start = block * kFormatBlock;
+                const std::uint64_t end = std::min(length, start + kFormatBlock);
+                text.used = static_cast<std::size_t>(format(start, end, text.bytes.get()) - text.bytes.get());
+            };
+            try {
+                threads.emplace_back(job);
+            } catch (const std::system_error&) {
+                job(); // no thread to be had: do it here
+            }
+        }
+    };
+    auto writeBatch = [&](std::uint64_t batch) {
+        const std::uint64_t count = std::min(workers, blocks - batch * workers);
+        for (std::uint64_t w = 0; w < count; ++w) {
+            const Text& text = texts[(batch % 2) * workers + w];
+            out.Append(std::string_view(text.bytes.get(), text.used));
+        }
+    };
+    auto join = [](std::vector<std::thread>& threads) {
+        for (auto& t : threads)
+            t.join();
+        threads.clear();
+    };
+
+    const std::uint64_t batches = (blocks + workers - 1) / workers;
+    std::vector<std::thread> threads;
+    formatBatch(0, threads);
+    join(threads);
+    for (std::uint64_t batch = 0; batch < batches && out.Ok(); ++batch) {
+        if (batch + 1 < batches)
+            formatBatch(batch + 1, threads);
+        writeBatch(batch);
+        join(threads);
+    }
+    join(threads); // a failed write leaves the loop with the next batch still running
 }
 
 SlotGuard::~SlotGuard()

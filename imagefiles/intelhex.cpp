@@ -41,9 +41,17 @@ Outcome IntelHexReader::Line(std::string_view line, bool overlong)
     if (overlong || line.empty() || line[0] != ':')
         return Fail("Illegal Line found");
     std::uint32_t count = 0, address = 0, type = 0;
-    if (!ParseHexField(FieldAt(line, 1), 2, count) || !ParseHexField(FieldAt(line, 3), 4, address)
-        || !ParseHexField(FieldAt(line, 7), 2, type))
-        return Outcome::Failed;
+    const std::uint16_t* pairs = PairValues();
+    std::uint8_t c, hi, lo, t;
+    if (line.size() >= 9 && ParseByte(pairs, line.data() + 1, c) && ParseByte(pairs, line.data() + 3, hi)
+        && ParseByte(pairs, line.data() + 5, lo) && ParseByte(pairs, line.data() + 7, t)) {
+        count = c;
+        address = (std::uint32_t(hi) << 8) | lo;
+        type = t;
+    } else if (!ParseHexField(FieldAt(line, 1), 2, count) || !ParseHexField(FieldAt(line, 3), 4, address)
+               || !ParseHexField(FieldAt(line, 7), 2, type)) {
+        return Outcome::Failed; // the slow path names the first bad field's fault
+    }
     const std::uint32_t sum = count + (address >> 8) + (address & 0xFF) + type;
     if (type > 5)
         return Fail("Invalid Record type");
@@ -74,15 +82,8 @@ Outcome IntelHexReader::DataRecord(std::string_view line, std::uint32_t count, s
     // short by its line end fails like any other bad character.
     const std::size_t room = line.size() > 9 ? (line.size() - 9) / 2 : 0;
     const std::size_t whole = std::min<std::size_t>(count, room);
-    const char* p = line.data() + 9;
-    unsigned char* out = buffer_ + start;
-    for (std::size_t i = 0; i < whole; ++i, p += 2) {
-        std::uint8_t byte;
-        if (!ParseByte(p, byte))
-            return Fail("Illegal Char in File");
-        out[i] = byte;
-        sum += byte;
-    }
+    if (ParseData(PairValues(), line.data() + 9, buffer_ + start, whole, sum) < whole)
+        return Fail("Illegal Char in File");
     if (whole < count)
         return Fail("Illegal Char in File");
     std::uint32_t checksum = 0;
@@ -108,6 +109,44 @@ Outcome IntelHexReader::BaseRecord(std::string_view line, std::uint32_t count, s
     else
         linearBase_ = std::uint64_t(value) << 16;
     return Outcome::Continue;
+}
+
+// The lines for data[start .. end); start is a multiple of 64 KiB, so the
+// linear address record that the whole-image loop would write at start comes
+// first (none for the first block).
+char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_t end, char* p)
+{
+    std::uint64_t base = start >= 0x10000 ? start - 0x10000 : 0;
+    for (std::uint64_t a = start; a < end; a += 32) {
+        if (a - base > 0xFFFF) {
+            base = a & ~std::uint64_t(0xFFFF);
+            const std::uint32_t value = static_cast<std::uint32_t>(base >> 16);
+            std::memcpy(p, ":02000004", 9);
+            p = PutByte(p + 9, static_cast<std::uint8_t>(value >> 8));
+            p = PutByte(p, static_cast<std::uint8_t>(value));
+            const std::uint32_t sum = 2 + 4 + (value >> 8) + (value & 0xFF);
+            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+            *p++ = '\r';
+            *p++ = '\n';
+        }
+        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(end - a, 32));
+        const unsigned char* bytes = data + a;
+        if (AllFF(bytes, n))
+            continue;
+        const std::uint32_t offset = static_cast<std::uint32_t>(a - base);
+        *p++ = ':';
+        p = PutByte(p, static_cast<std::uint8_t>(n));
+        p = PutByte(p, static_cast<std::uint8_t>(offset >> 8));
+        p = PutByte(p, static_cast<std::uint8_t>(offset));
+        *p++ = '0';
+        *p++ = '0';
+        std::uint32_t sum = n + (offset >> 8) + (offset & 0xFF);
+        p = PutData(p, bytes, n, sum);
+        p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    return p;
 }
 
 } // namespace
@@ -144,46 +183,8 @@ bool WriteIntelHexFile(platform::TFileStream** slot, const QString& fileName, co
     guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
     Output out(*guard.get());
 
-    std::uint64_t a = 0, base = 0;
-    std::uint64_t remaining = static_cast<std::uint64_t>(length);
-    while (remaining != 0) {
-        if (a - base > 0xFFFF) {
-            base = a & ~std::uint64_t(0xFFFF);
-            const std::uint32_t value = static_cast<std::uint32_t>(base >> 16);
-            char* p = out.Reserve(17);
-            std::memcpy(p, ":02000004", 9);
-            p = PutByte(p + 9, static_cast<std::uint8_t>(value >> 8));
-            p = PutByte(p, static_cast<std::uint8_t>(value));
-            const std::uint32_t sum = 2 + 4 + (value >> 8) + (value & 0xFF);
-            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-            *p++ = '\r';
-            *p++ = '\n';
-            out.Commit(p);
-        }
-        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, 32));
-        const unsigned char* bytes = data + a;
-        if (!AllFF(bytes, n)) {
-            const std::uint32_t offset = static_cast<std::uint32_t>(a - base);
-            char* p = out.Reserve(13 + 2 * std::size_t(n));
-            *p++ = ':';
-            p = PutByte(p, static_cast<std::uint8_t>(n));
-            p = PutByte(p, static_cast<std::uint8_t>(offset >> 8));
-            p = PutByte(p, static_cast<std::uint8_t>(offset));
-            *p++ = '0';
-            *p++ = '0';
-            std::uint32_t sum = n + (offset >> 8) + (offset & 0xFF);
-            for (std::uint32_t i = 0; i < n; ++i) {
-                p = PutByte(p, bytes[i]);
-                sum += bytes[i];
-            }
-            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-            *p++ = '\r';
-            *p++ = '\n';
-            out.Commit(p);
-        }
-        a += 32;
-        remaining = remaining > 32 ? remaining - 32 : 0;
-    }
+    FormatBlocks(out, static_cast<std::uint64_t>(length), 3,
+                 [data](std::uint64_t start, std::uint64_t end, char* p) { return FormatRecords(data, start, end, p); });
     out.Append(":00000001FF\r\n");
     const bool written = out.Flush();
     const bool closed = guard.Close();

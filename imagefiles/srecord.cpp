@@ -44,15 +44,8 @@ Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, 
     const std::size_t first = 4 + 2 * std::size_t(addressBytes);
     const std::size_t room = line.size() > first ? (line.size() - first) / 2 : 0;
     const std::size_t whole = std::min<std::size_t>(n, room);
-    const char* p = line.data() + first;
-    unsigned char* out = buffer + address;
-    for (std::size_t i = 0; i < whole; ++i, p += 2) {
-        std::uint8_t byte;
-        if (!ParseByte(p, byte))
-            return Fail("Illegal Char in File");
-        out[i] = byte;
-        sum += byte;
-    }
+    if (ParseData(PairValues(), line.data() + first, buffer + address, whole, sum) < whole)
+        return Fail("Illegal Char in File");
     if (whole < n)
         return Fail("Illegal Char in File");
     std::uint32_t checksum = 0;
@@ -61,6 +54,33 @@ Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, 
     if (((sum + checksum) & 0xFF) != 0xFF)
         return Fail("Checksum Error");
     return Outcome::Continue;
+}
+
+char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_t end, int addressBytes, char* p)
+{
+    const char kind = static_cast<char>('0' + addressBytes - 1);
+    for (std::uint64_t a = start; a < end; a += 16) {
+        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(end - a, 16));
+        const unsigned char* bytes = data + a;
+        if (AllFF(bytes, n))
+            continue;
+        const std::uint32_t address = static_cast<std::uint32_t>(a);
+        const std::uint32_t count = std::uint32_t(addressBytes) + n + 1;
+        *p++ = 'S';
+        *p++ = kind;
+        p = PutByte(p, static_cast<std::uint8_t>(count));
+        std::uint32_t sum = count;
+        for (int i = addressBytes - 1; i >= 0; --i) {
+            const std::uint8_t b = static_cast<std::uint8_t>(address >> (8 * i));
+            p = PutByte(p, b);
+            sum += b;
+        }
+        p = PutData(p, bytes, n, sum);
+        p = PutByte(p, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    return p;
 }
 
 } // namespace
@@ -98,37 +118,9 @@ bool WriteSRecordFile(platform::TFileStream** slot, const QString& fileName, con
     out.Append("S00600004844521B\r\n");
 
     const int addressBytes = length <= 0xFFFF ? 2 : length <= 0xFFFFFF ? 3 : 4;
-    const char kind = static_cast<char>('0' + addressBytes - 1);
-    std::uint64_t a = 0;
-    std::uint64_t remaining = static_cast<std::uint64_t>(length);
-    while (remaining != 0) {
-        const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, 16));
-        const unsigned char* bytes = data + a;
-        if (!AllFF(bytes, n)) {
-            const std::uint32_t address = static_cast<std::uint32_t>(a);
-            const std::uint32_t count = std::uint32_t(addressBytes) + n + 1;
-            char* p = out.Reserve(4 + 2 * std::size_t(count) + 2);
-            *p++ = 'S';
-            *p++ = kind;
-            p = PutByte(p, static_cast<std::uint8_t>(count));
-            std::uint32_t sum = count;
-            for (int i = addressBytes - 1; i >= 0; --i) {
-                const std::uint8_t b = static_cast<std::uint8_t>(address >> (8 * i));
-                p = PutByte(p, b);
-                sum += b;
-            }
-            for (std::uint32_t i = 0; i < n; ++i) {
-                p = PutByte(p, bytes[i]);
-                sum += bytes[i];
-            }
-            p = PutByte(p, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
-            *p++ = '\r';
-            *p++ = '\n';
-            out.Commit(p);
-        }
-        a += 16;
-        remaining = remaining > 16 ? remaining - 16 : 0;
-    }
+    FormatBlocks(out, static_cast<std::uint64_t>(length), 4, [=](std::uint64_t start, std::uint64_t end, char* p) {
+        return FormatRecords(data, start, end, addressBytes, p);
+    });
     out.Append(addressBytes == 2 ? "S9030000FC\r\n" : addressBytes == 3 ? "S804000000FB\r\n" : "S70500000000FA\r\n");
     const bool written = out.Flush();
     const bool closed = guard.Close();

@@ -1,0 +1,207 @@
+// Reading and writing a full 64 MiB image as Intel HEX and S-records, timed
+// against objcopy doing the same conversions on the same files.
+#include "imagefiles/intelhex.h"
+#include "imagefiles/srecord.h"
+#include "platform/streams.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kImageSize = 0x4000000;
+
+struct Files {
+    QTemporaryDir dir;
+    std::vector<unsigned char> image;
+    std::vector<unsigned char> buffer;
+    QString bin, hex, srec;
+
+    Files() : image(kImageSize), buffer(kImageSize)
+    {
+        // Mostly random bytes with some 0xFF runs, as a real flash dump has.
+        std::mt19937_64 rng(750);
+        for (std::size_t i = 0; i < image.size(); i += 8) {
+            const std::uint64_t v = rng();
+            std::memcpy(&image[i], &v, 8);
+        }
+        for (int k = 0; k < 64; ++k)
+            std::memset(&image[static_cast<std::size_t>(rng() % (kImageSize - 65536))], 0xFF, 4096);
+        bin = dir.filePath(QStringLiteral("image.bin"));
+        hex = dir.filePath(QStringLiteral("image.hex"));
+        srec = dir.filePath(QStringLiteral("image.srec"));
+        platform::TFileStream file(bin, platform::FileMode::Create);
+        file.WriteBuffer(image.data(), kImageSize);
+        platform::TFileStream* slot = nullptr;
+        if (!WriteIntelHexFile(&slot, hex, image.data(), kImageSize)
+            || !WriteSRecordFile(&slot, srec, image.data(), kImageSize))
+            std::fprintf(stderr, "could not write the bench files\n");
+    }
+    QString Out(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+Files& Shared()
+{
+    static Files files;
+    return files;
+}
+
+bool RunObjcopy(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    std::string program = "objcopy";
+    argv.push_back(program.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "objcopy", nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Every write starts from the same state: no old target to truncate or
+// replace, and no dirty pages of earlier runs to throttle it.
+void FreshTarget(benchmark::State& state, const QString& path)
+{
+    state.PauseTiming();
+    QFile::remove(path);
+    ::sync();
+    state.ResumeTiming();
+}
+
+void CheckBuffer(benchmark::State& state, int result)
+{
+    Files& f = Shared();
+    if (result != kImageSize || std::memcmp(f.buffer.data(), f.image.data(), kImageSize) != 0)
+        state.SkipWithError("read back differs from the image");
+}
+
+void BM_ReadIntelHex(benchmark::State& state)
+{
+    Files& f = Shared();
+    std::memset(f.buffer.data(), 0xFF, kImageSize); // as the program does before a load
+    int result = 0;
+    for (auto _ : state) {
+        platform::TFileStream* slot = nullptr;
+        result = ReadIntelHexFile(&slot, f.hex, f.buffer.data(), kImageSize);
+    }
+    CheckBuffer(state, result);
+}
+
+void BM_ReadSRecord(benchmark::State& state)
+{
+    Files& f = Shared();
+    std::memset(f.buffer.data(), 0xFF, kImageSize); // as the program does before a load
+    int result = 0;
+    for (auto _ : state) {
+        platform::TFileStream* slot = nullptr;
+        result = ReadSRecordFile(&slot, f.srec, f.buffer.data(), kImageSize);
+    }
+    CheckBuffer(state, result);
+}
+
+void BM_WriteIntelHex(benchmark::State& state)
+{
+    Files& f = Shared();
+    for (auto _ : state) {
+        FreshTarget(state, f.Out("out.hex"));
+        platform::TFileStream* slot = nullptr;
+        if (!WriteIntelHexFile(&slot, f.Out("out.hex"), f.image.data(), kImageSize))
+            state.SkipWithError("write failed");
+    }
+}
+
+void BM_WriteSRecord(benchmark::State& state)
+{
+    Files& f = Shared();
+    for (auto _ : state) {
+        FreshTarget(state, f.Out("out.srec"));
+        platform::TFileStream* slot = nullptr;
+        if (!WriteSRecordFile(&slot, f.Out("out.srec"), f.image.data(), kImageSize))
+            state.SkipWithError("write failed");
+    }
+}
+
+void Objcopy(benchmark::State& state, const char* in, const char* out, const QString& source, const char* target)
+{
+    const std::vector<std::string> args = {"-I", in, "-O", out, source.toStdString(),
+                                           Shared().Out(target).toStdString()};
+    for (auto _ : state) {
+        FreshTarget(state, Shared().Out(target));
+        if (!RunObjcopy(args))
+            state.SkipWithError("objcopy failed");
+    }
+}
+
+void BM_ObjcopyReadIntelHex(benchmark::State& s) { Objcopy(s, "ihex", "binary", Shared().hex, "oc.bin"); }
+void BM_ObjcopyReadSRecord(benchmark::State& s) { Objcopy(s, "srec", "binary", Shared().srec, "oc2.bin"); }
+void BM_ObjcopyWriteIntelHex(benchmark::State& s) { Objcopy(s, "binary", "ihex", Shared().bin, "oc.hex"); }
+void BM_ObjcopyWriteSRecord(benchmark::State& s) { Objcopy(s, "binary", "srec", Shared().bin, "oc.srec"); }
+
+// Keeps the real time of every run for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const auto& run : runs)
+            if (!run.error_occurred && run.iterations > 0)
+                seconds[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+} // namespace
+
+#define QV_BENCH(fn) BENCHMARK(fn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
+QV_BENCH(BM_ReadIntelHex);
+QV_BENCH(BM_ObjcopyReadIntelHex);
+QV_BENCH(BM_ReadSRecord);
+QV_BENCH(BM_ObjcopyReadSRecord);
+QV_BENCH(BM_WriteIntelHex);
+QV_BENCH(BM_ObjcopyWriteIntelHex);
+QV_BENCH(BM_WriteSRecord);
+QV_BENCH(BM_ObjcopyWriteSRecord);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    Shared();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nobjcopy time / our time (64 MiB image):\n");
+    const char* pairs[][2] = {{"BM_ReadIntelHex", "BM_ObjcopyReadIntelHex"},
+                              {"BM_ReadSRecord", "BM_ObjcopyReadSRecord"},
+                              {"BM_WriteIntelHex", "BM_ObjcopyWriteIntelHex"},
+                              {"BM_WriteSRecord", "BM_ObjcopyWriteSRecord"}};
+    for (const auto& pair : pairs) {
+        const auto ours = reporter.seconds.find(pair[0]);
+        const auto theirs = reporter.seconds.find(pair[1]);
+        if (ours != reporter.seconds.end() && theirs != reporter.seconds.end() && ours->second > 0)
+            std::printf("  %-18s %7.1fx  (ours %.3f s, objcopy %.3f s)\n", pair[0] + 3,
+                        theirs->second / ours->second, ours->second, theirs->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
