@@ -140,7 +140,9 @@ static const ChipInfo* WorkerChip(TForm1& form)
 
 void ShowImageInView(TForm1& form)
 {
-    form.ViewStream->Clear();
+    // Emptied without giving its memory back: the next image needs it again.
+    form.ViewStream->SetSize(0);
+    form.ViewStream->SetPosition(0);
     form.ViewStream->WriteBuffer(form.ImageBuffer, std::max(form.ImageLength, 0));
     form.ViewStream->SetPosition(0);
     form.FlashEditor->LoadFromStream(*form.ViewStream);
@@ -171,23 +173,28 @@ void TForm1::ReadChip()
         ReportCommFailure(*this, progress);
         return;
     }
-    // Whole blocks go into a scratch image: a failed read must leave the
-    // image, its length and the view as they were.
+    // Whole blocks go into a scratch image, so a failed read leaves the
+    // image, its length and the view as they were. The view stream serves as
+    // that scratch: it only carries bytes to the view and keeps its memory
+    // between commands, which spares a fresh 64 MiB allocation per read.
     const std::int64_t span = (static_cast<std::int64_t>(size) + block - 1) / block * block;
-    auto scratch = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(span));
+    platform::TMemoryStream& scratch = *ViewStream;
+    scratch.SetSize(span);
+    auto* data = reinterpret_cast<unsigned char*>(scratch.Memory());
     for (std::int64_t offset = 0; offset < size; offset += block) {
-        if (usb->usbasp_bulk_read(scratch.get() + offset, block) != block) {
+        if (usb->usbasp_bulk_read(data + offset, block) != block) {
             ReportCommFailure(*this, progress);
             return;
         }
         progress.Step(offset);
     }
     // The last block may reach past the chip; what fits in the buffer is kept.
-    std::memcpy(ImageBuffer, scratch.get(),
-                static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
-    scratch.reset();
+    std::memcpy(ImageBuffer, data, static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
     ImageLength = chipops::TrimmedImageLength(ImageBuffer, size);
-    ShowImageInView(*this);
+    // The stream already starts with the image: cut it to the length and show it.
+    scratch.SetSize(ImageLength);
+    scratch.SetPosition(0);
+    FlashEditor->LoadFromStream(scratch);
 }
 
 int TForm1::WriteChip()

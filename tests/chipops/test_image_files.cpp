@@ -210,6 +210,7 @@ TEST_F(ImageFileTest, FileThatCannotBeOpenedLeavesEverythingAsItWas)
             << Boxes().size() << " " << (fakes.ui.exceptions.empty() ? "" : fakes.ui.exceptions[0].toStdString());
     }
     // The raw and text readers report through the exception box ...
+    fakes.ui.exceptions.clear();
     Open(Path("missing.hex"));
     ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
     EXPECT_TRUE(fakes.ui.exceptions[0].startsWith(QStringLiteral("Cannot open file \""))) << fakes.ui.exceptions[0].toStdString();
