@@ -34,6 +34,9 @@ int main(int argc, char** argv)
         Form1 = form1;
         Form2 = new TForm2(form1);
         form1->show();
+        // Without a window manager nothing would activate the window, and the
+        // first activation is what probes for the programmer.
+        form1->activateWindow();
         QApplication::exec();
     } catch (...) {
         platform::HandleException();
