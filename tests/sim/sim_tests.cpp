@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -600,19 +601,38 @@ TEST_F(Environment, VariablesShapeTheChip)
     fclose(f);
 
     setenv("QV750_SIM_CHIP_ID", "0xc22017", 1);
-    setenv("QV750_SIM_CHIP_SIZE", "4", 1);
+    setenv("QV750_SIM_CHIP_SIZE", "64", 1);
     setenv("QV750_SIM_PAGE_SIZE", "16", 1);
     setenv("QV750_SIM_CHIP_TYPE", "1", 1);
     setenv("QV750_SIM_IMAGE", path, 1);
-    setenv("QV750_SIM_UNPLUG_AT", "2", 1);
+    setenv("QV750_SIM_UNPLUG_AT", "7", 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
     std::remove(path);
 
     usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
     ASSERT_NE(h, nullptr);
+    auto out = [&](const Block& b) { return usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000); };
+    auto in = [&](unsigned char* data, int n) { return usb_bulk_read(h, 0x85, reinterpret_cast<char*>(data), n, 5000); };
+
     Block b = command(9);
-    EXPECT_EQ(usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000), 64);
-    EXPECT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000), -ENODEV);
+    ASSERT_EQ(out(b), 64);
+    ASSERT_EQ(in(b.data(), 64), 64);
+    EXPECT_EQ(b[0], 0xC2);
+    EXPECT_EQ(b[1], 0x20);
+    EXPECT_EQ(b[2], 0x17);
+    EXPECT_EQ(b[4], 1);
+
+    // With 16-byte pages, erasing the second page keeps the image in the first.
+    ASSERT_EQ(out(eraseAt(0x10)), 64);
+    ASSERT_EQ(out(startAt(0)), 64);
+    ASSERT_EQ(in(b.data(), 64), 64);
+    unsigned char data[8];
+    ASSERT_EQ(in(data, 8), 8);
+    EXPECT_EQ(std::vector<unsigned char>(data, data + 8),
+              (std::vector<unsigned char>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
+
+    // The seventh transfer pulls the programmer out.
+    EXPECT_EQ(out(command(10)), -ENODEV);
     usb_close(h);
     EXPECT_EQ(onlyDevice(), nullptr);
 }
@@ -655,6 +675,29 @@ TEST_F(Environment, ImageIsCutToTheChipAndTypesAreRead)
     usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
     usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
     EXPECT_EQ(b[4], 0);
+    usb_close(h);
+}
+
+TEST_F(Environment, ErasePollsAndLatencyAreApplied)
+{
+    setenv("QV750_SIM_CHIP_SIZE", "1024", 1);
+    setenv("QV750_SIM_ERASE_POLLS", "1", 1);
+    setenv("QV750_SIM_LATENCY_US", "3000", 1);
+    EXPECT_TRUE(sim::configureFromEnvironment().empty());
+    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    ASSERT_NE(h, nullptr);
+    auto poll = [&] {
+        Block b = command(10);
+        usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
+        usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
+        return b[0];
+    };
+    const Block erase = eraseAt(0x8000);
+    const auto before = std::chrono::steady_clock::now();
+    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(erase.data()), 64, 5000);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::microseconds(3000));
+    EXPECT_EQ(poll(), 1);
+    EXPECT_EQ(poll(), 0);
     usb_close(h);
 }
 
