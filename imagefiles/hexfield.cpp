@@ -97,9 +97,14 @@ namespace {
 constexpr std::size_t kReadChunk = std::size_t(4) << 20;
 } // namespace
 
-LineSource::LineSource(platform::TStream& stream, int limit)
-    : stream_(stream), limit_(limit), buffer_(new char[kReadChunk]), capacity_(kReadChunk)
+LineSource::LineSource(platform::TStream& stream, int limit) : stream_(stream), limit_(limit)
 {
+    // A small file needs no big buffer; the line logic only needs room for one
+    // line plus the byte that tells a last line from an overlong one.
+    const std::int64_t left = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
+    capacity_ = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(left + 1, 2 * (std::int64_t(limit) + 1), std::int64_t(kReadChunk)));
+    buffer_.reset(new char[capacity_]);
 }
 
 bool LineSource::Fill()

@@ -138,12 +138,13 @@ TEST_F(IntelHexTest, OpenAndCreateFailuresReachTheCallerWithTheSlotEmpty)
 
 TEST_F(IntelHexTest, RoundTripsManySizes)
 {
-    const std::size_t sizes[] = {0, 1, 31, 32, 33, 64, 100, 4095, 65535, 65536, 65537, 0x10020, 200003};
+    // 2 MiB give a file of several read chunks, so lines straddle chunk ends.
+    const std::size_t sizes[] = {0, 1, 31, 32, 33, 64, 100, 4095, 65535, 65536, 65537, 0x10020, 200003, 0x200007};
     unsigned seed = 1;
     for (std::size_t n : sizes) {
         const auto data = imagetest::ImageData(n, seed++);
         const std::string text = Write(data.data(), static_cast<std::int64_t>(n));
-        EXPECT_EQ(Read(text, 200003), static_cast<int>(imagetest::ExpectedEnd(data, 32))) << n;
+        EXPECT_EQ(Read(text, 0x200007), static_cast<int>(imagetest::ExpectedEnd(data, 32))) << n;
         EXPECT_TRUE(std::equal(data.begin(), data.end(), Data())) << n;
         EXPECT_TRUE(fakes.ui.boxes.empty()) << n;
     }
@@ -181,6 +182,10 @@ TEST_F(IntelHexTest, AddressesBeyond32BitsNeverWrap)
     EXPECT_EQ(Boxes(), Texts({"File exceeds Maximum Size"}));
     fakes.ui.boxes.clear();
     EXPECT_EQ(Read(":02000004FFFFFC\r\n:02000002FFFFFE\r\n" + Rec(0, 0xFFFF, {0}) + kEnd, 4096), 0);
+    EXPECT_EQ(Boxes(), Texts({"File exceeds Maximum Size"}));
+    // 0xFFFF0000 + 0x10000 + 0x10 would land at 0x10 if the sum wrapped.
+    fakes.ui.boxes.clear();
+    EXPECT_EQ(Read(":02000004FFFFFC\r\n:020000021000EC\r\n" + Rec(0, 0x0010, {0}) + kEnd, 4096), 0);
     EXPECT_EQ(Boxes(), Texts({"File exceeds Maximum Size"}));
     EXPECT_TRUE(std::all_of(Data(), Data() + 4096, [](unsigned char b) { return b == 0xFF; }));
 }

@@ -136,12 +136,12 @@ TEST_F(SRecordTest, OpenAndCreateFailuresReachTheCaller)
 
 TEST_F(SRecordTest, RoundTripsManySizesAndAllThreeRecordTypes)
 {
-    const std::size_t sizes[] = {0, 1, 15, 16, 17, 1000, 65535, 65536, 65537, 300001};
+    const std::size_t sizes[] = {0, 1, 15, 16, 17, 1000, 65535, 65536, 65537, 300001, 0x200005};
     unsigned seed = 100;
     for (std::size_t n : sizes) {
         const auto data = imagetest::ImageData(n, seed++);
         const std::string text = Write(data.data(), static_cast<std::int64_t>(n));
-        EXPECT_EQ(Read(text, 300001), static_cast<int>(imagetest::ExpectedEnd(data, 16))) << n;
+        EXPECT_EQ(Read(text, 0x200005), static_cast<int>(imagetest::ExpectedEnd(data, 16))) << n;
         EXPECT_TRUE(std::equal(data.begin(), data.end(), Data())) << n;
         EXPECT_TRUE(fakes.ui.boxes.empty()) << n;
     }
