@@ -14,6 +14,14 @@
 namespace {
 const QString NoProgrammerText = QStringLiteral("没有找到编程器");
 const QString NoChipSelectedText = QStringLiteral("请选择芯片型号！");
+const QString CommFailureText = QStringLiteral("编程器通信失败！");
+
+// A chip parameter block goes out and its whole 64-byte reply comes back;
+// anything less leaves the block holding no reply worth reading.
+bool Exchanged(int result, const protocol::CommandBlock& block)
+{
+    return result == static_cast<int>(block.size());
+}
 } // namespace
 
 const ChipInfo* TForm1::SelectedChip() const
@@ -39,7 +47,10 @@ int TForm1::SelectChip()
         return protocol::NoProgrammer;
     }
     protocol::CommandBlock block = protocol::ChipParameters(protocol::CmdSetChip, *chip, ClockIndex());
-    usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1);
+    if (!Exchanged(usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1), block)) {
+        ShowError(CommFailureText);
+        return protocol::NoProgrammer;
+    }
     return protocol::SelectResult(chip->Type);
 }
 
@@ -53,7 +64,11 @@ int TForm1::DetectChip()
     const ChipInfo* chip = SelectedChip();
     const ChipInfo none;
     protocol::CommandBlock block = protocol::ChipParameters(protocol::CmdIdentify, chip ? *chip : none, ClockIndex());
-    usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1);
+    if (!Exchanged(usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1), block)) {
+        // Whatever the block holds now is not an identification reply.
+        ShowError(CommFailureText);
+        return protocol::NoProgrammer;
+    }
 
     const int count = std::min(ChipCount(), static_cast<int>(ChipTable.size()));
     const auto outcome = protocol::DecideDetect(protocol::ParseIdentifyReply(block),

@@ -3,6 +3,7 @@
 #include "platform/seams.h"
 #include "qv750_config.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <usb.h>
@@ -116,9 +117,14 @@ int TUsbBulk::usbasp_bulk_cmd(unsigned char* buf, int len, int readback)
         result = usb_bulk_write(DeviceHandle, CommandEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs);
     if (readback != 0) {
         platform::Sleep(ReadBackPauseMs);
+        const int written = result;
         result = DeviceHandle != nullptr
                      ? usb_bulk_read(DeviceHandle, InEndpoint, reinterpret_cast<char*>(buf), len, BulkTimeoutMs)
                      : -ENODEV;
+        // The read-back is made whatever the write did, but a command that
+        // never fully went out must not pass for a good exchange.
+        if (written != len)
+            result = written < 0 ? written : std::min(written, result);
     }
     return result;
 }

@@ -366,3 +366,44 @@ TEST_F(ProgrammerTest, ActivationProbesOnlyWhenFirstShownOrBackFromOwnForm)
     form->WindowActivated(nullptr);
     EXPECT_GE(Opens(), 6) << "shown again";
 }
+
+TEST_F(ProgrammerTest, FailedChipCheckExchangeIsReportedAndStopsTheCommand)
+{
+    Ready();
+    struct Case {
+        bool checkId;
+        sim::FaultKind kind;
+        int endpoint;
+    };
+    for (const Case c : {Case{false, sim::FaultKind::Timeout, 0x85}, Case{true, sim::FaultKind::Timeout, 0x85},
+                         Case{false, sim::FaultKind::Short, 0x85}, Case{true, sim::FaultKind::Short, 0x85},
+                         Case{true, sim::FaultKind::Timeout, 0x04}}) {
+        sim::reset();
+        fakes.ui.boxes.clear();
+        const auto dev = Plug(ChipWithId(0xEF4017));
+        form->ComboBox1->setCurrentIndex(1);
+        form->CheckBox4->setChecked(c.checkId);
+        sim::Fault fault;
+        fault.kind = c.kind;
+        fault.at = 1;
+        fault.endpoint = c.endpoint;
+        sim::addFault(dev, fault);
+
+        EXPECT_EQ(form->ChipCheck(), 0) << c.checkId;
+        EXPECT_EQ(Boxes(), (std::vector<QString>{"编程器通信失败！"})) << c.checkId;
+        form->EndConnection();
+        EXPECT_EQ(sim::openHandles(dev), 0);
+
+        // The read command stops after the failed check: no start address, no data.
+        fakes.ui.boxes.clear();
+        sim::clearFaults(dev);
+        sim::addFault(dev, fault);
+        sim::clearLog();
+        const int lines = static_cast<int>(Log().size());
+        form->BitBtn2Click();
+        const auto codes = CommandCodes();
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 5), 0) << c.checkId;
+        EXPECT_EQ(static_cast<int>(Log().size()), lines) << "no completion line";
+        EXPECT_EQ(Boxes(), (std::vector<QString>{"编程器通信失败！"}));
+    }
+}

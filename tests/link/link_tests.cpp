@@ -444,10 +444,21 @@ TEST_F(TransferTest, ReadBackHappensEvenWhenTheWriteFailed)
     sim::addFault(dev, {sim::FaultKind::Timeout, 1, 0x04});
     auto b = block(10);
     b[5] = 0x55;
-    EXPECT_EQ(link.usbasp_bulk_cmd(b.data(), 64, 1), 64);
+    // The failed write is what the caller hears about, though the read was made.
+    EXPECT_EQ(link.usbasp_bulk_cmd(b.data(), 64, 1), -ETIMEDOUT);
     const auto reads = sim::calls(Call::BulkRead);
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(sim::calls(Call::BulkWrite)[0].result, -ETIMEDOUT);
+}
+
+TEST_F(TransferTest, ShortCommandWriteIsReportedAfterTheReadBack)
+{
+    sim::Fault fault{sim::FaultKind::Short, 1, 0x04};
+    fault.shortBy = 4;
+    sim::addFault(dev, fault);
+    auto b = block(10);
+    EXPECT_EQ(link.usbasp_bulk_cmd(b.data(), 64, 1), 60);
+    EXPECT_EQ(sim::calls(Call::BulkRead).size(), 1u);
 }
 
 TEST_F(TransferTest, CommandResultIsTheLastTransfer)
