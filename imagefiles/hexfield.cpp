@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -190,59 +192,105 @@ void FormatBlocks(Output& out, std::uint64_t length, std::size_t textPerByte, co
         return;
     const std::uint64_t workers =
         std::min<std::uint64_t>(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8), blocks);
+    const std::uint64_t batches = (blocks + workers - 1) / workers;
     const std::size_t capacity = textPerByte * kFormatBlock + 64;
 
-    // Two sets of block texts: one is written out while the next batch is
-    // formatted into the other.
+    // Two sets of block texts: the workers fill one while this thread writes
+    // the other, so formatting hides behind the writes.
     struct Text {
         std::unique_ptr<char[]> bytes;
         std::size_t used = 0;
+        std::uint64_t batch = ~std::uint64_t(0); // batch whose text it holds
     };
     std::vector<Text> texts(2 * workers);
     for (auto& t : texts)
         t.bytes.reset(new char[capacity]);
+    auto formatInto = [&](Text& text, std::uint64_t block) {
+        const std::uint64_t start = block * kFormatBlock;
+        const std::uint64_t end = std::min(length, start + kFormatBlock);
+        text.used = static_cast<std::size_t>(format(start, end, text.bytes.get()) - text.bytes.get());
+    };
+    auto batchSize = [&](std::uint64_t batch) { return std::min(workers, blocks - batch * workers); };
 
-    auto formatBatch = [&](std::uint64_t batch, std::vector<std::thread>& threads) {
-        const std::uint64_t first = batch * workers;
-        const std::uint64_t count = std::min(workers, blocks - first);
-        for (std::uint64_t w = 0; w < count; ++w) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t written = 0; // batches handed to out
+    bool stop = false;
+
+    auto worker = [&](std::uint64_t w) {
+        for (std::uint64_t batch = 0; batch < batches; ++batch) {
+            if (w >= batchSize(batch))
+                break;
             Text& text = texts[(batch % 2) * workers + w];
-            auto job = [&format, &text, length, block = first + w] {
-                const std::uint64_t start = block * kFormatBlock;
-                const std::uint64_t end = std::min(length, start + kFormatBlock);
-                text.used = static_cast<std::size_t>(format(start, end, text.bytes.get()) - text.bytes.get());
-            };
-            try {
-                threads.emplace_back(job);
-            } catch (const std::system_error&) {
-                job(); // no thread to be had: do it here
+            {
+                std::unique_lock lock(mutex);
+                // The set is free once the batch that used it before is written.
+                changed.wait(lock, [&] { return stop || batch < 2 || written >= batch - 1; });
+                if (stop)
+                    return;
             }
+            formatInto(text, batch * workers + w);
+            {
+                std::lock_guard lock(mutex);
+                text.batch = batch;
+            }
+            changed.notify_all();
         }
     };
-    auto writeBatch = [&](std::uint64_t batch) {
-        const std::uint64_t count = std::min(workers, blocks - batch * workers);
+
+    std::vector<std::thread> threads;
+    auto finish = [&] {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (auto& t : threads)
+            if (t.joinable())
+                t.join();
+    };
+    // Whatever way this function is left, no worker outlives it.
+    struct Finally {
+        decltype(finish)& f;
+        ~Finally() { f(); }
+    } joinAll{finish};
+    try {
+        for (std::uint64_t w = 0; w < workers; ++w)
+            threads.emplace_back(worker, w);
+    } catch (const std::system_error&) {
+        finish();
+        // No threads to be had: format and write block by block here.
+        for (std::uint64_t block = 0; block < blocks && out.Ok(); ++block) {
+            formatInto(texts[0], block);
+            out.Append(std::string_view(texts[0].bytes.get(), texts[0].used));
+        }
+        return;
+    }
+
+    for (std::uint64_t batch = 0; batch < batches; ++batch) {
+        const std::uint64_t count = batchSize(batch);
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] {
+                for (std::uint64_t w = 0; w < count; ++w)
+                    if (texts[(batch % 2) * workers + w].batch != batch)
+                        return false;
+                return true;
+            });
+        }
         for (std::uint64_t w = 0; w < count; ++w) {
             const Text& text = texts[(batch % 2) * workers + w];
             out.Append(std::string_view(text.bytes.get(), text.used));
         }
-    };
-    auto join = [](std::vector<std::thread>& threads) {
-        for (auto& t : threads)
-            t.join();
-        threads.clear();
-    };
-
-    const std::uint64_t batches = (blocks + workers - 1) / workers;
-    std::vector<std::thread> threads;
-    formatBatch(0, threads);
-    join(threads);
-    for (std::uint64_t batch = 0; batch < batches && out.Ok(); ++batch) {
-        if (batch + 1 < batches)
-            formatBatch(batch + 1, threads);
-        writeBatch(batch);
-        join(threads);
+        {
+            std::lock_guard lock(mutex);
+            written = batch + 1;
+            stop = !out.Ok(); // a failed write ends the work
+        }
+        changed.notify_all();
+        if (!out.Ok())
+            break;
     }
-    join(threads); // a failed write leaves the loop with the next batch still running
 }
 
 SlotGuard::~SlotGuard()

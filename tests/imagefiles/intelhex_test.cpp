@@ -121,6 +121,10 @@ TEST_F(IntelHexTest, WriterReportsAFailedWrite)
     EXPECT_FALSE(WriteIntelHexFile(&slot, QStringLiteral("/dev/full"), data.data(), 5000));
     EXPECT_EQ(slot, nullptr);
     EXPECT_FALSE(WriteIntelHexFile(&slot, QStringLiteral("/dev/full"), nullptr, 0)); // even the end record fails
+    // Many blocks: the formatting that runs ahead of the writes must stop too.
+    std::vector<unsigned char> big(8 << 20, 0x12);
+    EXPECT_FALSE(WriteIntelHexFile(&slot, QStringLiteral("/dev/full"), big.data(), static_cast<std::int64_t>(big.size())));
+    EXPECT_EQ(slot, nullptr);
 }
 
 TEST_F(IntelHexTest, OpenAndCreateFailuresReachTheCallerWithTheSlotEmpty)

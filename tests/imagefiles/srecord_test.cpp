@@ -120,6 +120,9 @@ TEST_F(SRecordTest, WriterReportsAFailedWrite)
     platform::TFileStream* slot = nullptr;
     EXPECT_FALSE(WriteSRecordFile(&slot, QStringLiteral("/dev/full"), data.data(), 3000));
     EXPECT_EQ(slot, nullptr);
+    std::vector<unsigned char> big(8 << 20, 0x34);
+    EXPECT_FALSE(WriteSRecordFile(&slot, QStringLiteral("/dev/full"), big.data(), static_cast<std::int64_t>(big.size())));
+    EXPECT_EQ(slot, nullptr);
 }
 
 TEST_F(SRecordTest, OpenAndCreateFailuresReachTheCaller)
