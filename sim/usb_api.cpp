@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 struct usb_bus* usb_busses = nullptr;
@@ -113,6 +114,59 @@ void corrupt(const Outcome& o, std::uint8_t* data, int n)
         return;
     data[std::clamp(o.corruptOffset, 0, n - 1)] ^= o.xorMask;
 }
+
+// What every data transfer (control, bulk) shares: the lock, the call record,
+// the trace line and the checks made before the transfer reaches the device.
+class Transfer {
+public:
+    Transfer(usb_dev_handle* dev, Call call, const char* what, int ep, int length, int timeout)
+        : s(state()), lock(s.mutex), device(live(s, dev)), r(record(s, call, device)), name(what),
+          endpoint(ep), size(length)
+    {
+        if (r != nullptr) {
+            r->endpoint = ep;
+            r->length = length;
+            r->timeout = timeout;
+        }
+    }
+
+    // Records and traces the result and returns it.
+    int finish(int result)
+    {
+        if (r != nullptr)
+            r->result = result;
+        trace(s, name, device, endpoint, size, result);
+        return result;
+    }
+
+    // The finished error when there is no device or the buffer is unusable.
+    std::optional<int> refused(const void* bytes)
+    {
+        if (device == nullptr)
+            return finish(fail(s, -ENODEV, "no such device"));
+        if (size < 0 || (bytes == nullptr && size > 0))
+            return finish(fail(s, -EINVAL, "bad buffer"));
+        return std::nullopt;
+    }
+
+    // Applies the armed faults and the latency; the lock is released while waiting.
+    Outcome faults()
+    {
+        const Outcome outcome = applyFaults(s, *device, endpoint);
+        pace(s, lock);
+        return outcome;
+    }
+
+    State& s;
+    Lock lock;
+    Device* const device;
+    CallRecord* const r;
+
+private:
+    const char* const name;
+    const int endpoint;
+    const int size;
+};
 
 int stringDescriptor(const Device& d, int index, int langid, std::uint8_t* out)
 {
@@ -349,76 +403,45 @@ int usb_release_interface(usb_dev_handle* dev, int interface)
 int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index, char* bytes, int size,
                     int timeout)
 {
-    State& s = state();
-    Lock lock(s.mutex);
-    Device* device = live(s, dev);
-    CallRecord* r = record(s, Call::Control, device);
-    if (r != nullptr) {
-        r->length = size;
-        r->timeout = timeout;
-        r->requestType = requesttype;
-        r->request = request;
-        r->value = value;
-        r->index = index;
+    Transfer t(dev, Call::Control, "control", 0, size, timeout);
+    if (t.r != nullptr) {
+        t.r->requestType = requesttype;
+        t.r->request = request;
+        t.r->value = value;
+        t.r->index = index;
     }
-    auto finish = [&](int result) {
-        if (r != nullptr)
-            r->result = result;
-        trace(s, "control", device, 0, size, result);
-        return result;
-    };
-    if (device == nullptr)
-        return finish(fail(s, -ENODEV, "no such device"));
-    if (size < 0 || (bytes == nullptr && size > 0))
-        return finish(fail(s, -EINVAL, "bad buffer"));
-    const Outcome outcome = applyFaults(s, *device, 0);
-    pace(s, lock);
+    if (const auto error = t.refused(bytes))
+        return *error;
+    const Outcome outcome = t.faults();
     if (outcome.error != 0)
-        return finish(outcome.error);
+        return t.finish(outcome.error);
 
     std::uint8_t reply[256];
     int n = -EPIPE;
     if ((requesttype & 0x7F) == 0 && (requesttype & USB_ENDPOINT_IN) != 0)
-        n = standardRequest(*device, request, value, index, reply);
+        n = standardRequest(*t.device, request, value, index, reply);
     if (n < 0)
-        return finish(fail(s, n, "request stalled"));
+        return t.finish(fail(t.s, n, "request stalled"));
     n = std::max(0, std::min(n, size) - outcome.shortBy);
     if (n > 0)
         std::memcpy(bytes, reply, std::size_t(n));
     corrupt(outcome, reinterpret_cast<std::uint8_t*>(bytes), n);
-    device->stats.bytesIn += n;
-    noteData(s, r, reinterpret_cast<const std::uint8_t*>(bytes), n, true);
-    return finish(n);
+    t.device->stats.bytesIn += n;
+    noteData(t.s, t.r, reinterpret_cast<const std::uint8_t*>(bytes), n, true);
+    return t.finish(n);
 }
 
 int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int timeout)
 {
-    State& s = state();
-    Lock lock(s.mutex);
-    Device* device = live(s, dev);
-    CallRecord* r = record(s, Call::BulkWrite, device);
-    if (r != nullptr) {
-        r->endpoint = ep;
-        r->length = size;
-        r->timeout = timeout;
-    }
-    auto finish = [&](int result) {
-        if (r != nullptr)
-            r->result = result;
-        trace(s, "bulk write", device, ep, size, result);
-        return result;
-    };
-    if (device == nullptr)
-        return finish(fail(s, -ENODEV, "no such device"));
-    if (size < 0 || (bytes == nullptr && size > 0))
-        return finish(fail(s, -EINVAL, "bad buffer"));
+    Transfer t(dev, Call::BulkWrite, "bulk write", ep, size, timeout);
+    if (const auto error = t.refused(bytes))
+        return *error;
     const int target = ep & ~USB_ENDPOINT_IN; // the library drops a stray direction bit
     if (target != 0x04 && target != 0x05)
-        return finish(fail(s, -EPIPE, "no such OUT endpoint"));
-    const Outcome outcome = applyFaults(s, *device, ep);
-    pace(s, lock);
+        return t.finish(fail(t.s, -EPIPE, "no such OUT endpoint"));
+    const Outcome outcome = t.faults();
     if (outcome.error != 0)
-        return finish(outcome.error);
+        return t.finish(outcome.error);
 
     const int n = std::max(0, size - outcome.shortBy);
     const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(bytes);
@@ -429,49 +452,32 @@ int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int
         data = damaged.data();
     }
     if (target == 0x04)
-        device->firmware->command(data, n);
+        t.device->firmware->command(data, n);
     else
-        device->firmware->program(data, n);
-    device->stats.bytesOut += n;
-    noteData(s, r, data, n, target == 0x04);
-    return finish(n);
+        t.device->firmware->program(data, n);
+    t.device->stats.bytesOut += n;
+    noteData(t.s, t.r, data, n, target == 0x04);
+    return t.finish(n);
 }
 
 int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout)
 {
-    State& s = state();
-    Lock lock(s.mutex);
-    Device* device = live(s, dev);
-    CallRecord* r = record(s, Call::BulkRead, device);
-    if (r != nullptr) {
-        r->endpoint = ep;
-        r->length = size;
-        r->timeout = timeout;
-    }
-    auto finish = [&](int result) {
-        if (r != nullptr)
-            r->result = result;
-        trace(s, "bulk read", device, ep, size, result);
-        return result;
-    };
-    if (device == nullptr)
-        return finish(fail(s, -ENODEV, "no such device"));
-    if (size < 0 || (bytes == nullptr && size > 0))
-        return finish(fail(s, -EINVAL, "bad buffer"));
+    Transfer t(dev, Call::BulkRead, "bulk read", ep, size, timeout);
+    if (const auto error = t.refused(bytes))
+        return *error;
     if ((ep | USB_ENDPOINT_IN) != 0x85)
-        return finish(fail(s, -EPIPE, "no such IN endpoint"));
-    const Outcome outcome = applyFaults(s, *device, ep);
-    pace(s, lock);
+        return t.finish(fail(t.s, -EPIPE, "no such IN endpoint"));
+    const Outcome outcome = t.faults();
     if (outcome.error != 0)
-        return finish(outcome.error);
+        return t.finish(outcome.error);
 
     std::uint8_t* data = reinterpret_cast<std::uint8_t*>(bytes);
     bool wasReply = false;
-    const int n = device->firmware->read(data, std::max(0, size - outcome.shortBy), &wasReply);
+    const int n = t.device->firmware->read(data, std::max(0, size - outcome.shortBy), &wasReply);
     corrupt(outcome, data, n);
-    device->stats.bytesIn += n;
-    noteData(s, r, data, n, wasReply);
-    return finish(n);
+    t.device->stats.bytesIn += n;
+    noteData(t.s, t.r, data, n, wasReply);
+    return t.finish(n);
 }
 
 char* usb_strerror(void)
