@@ -324,16 +324,28 @@ int TForm1::VerifyChip()
     return 1;
 }
 
+// The frame every chip command runs in: one command at a time, a usable
+// selection (and an image for the commands that send one), the chip check with
+// the results this command accepts, the start time, and the connection ended
+// however the command leaves.
+template <class Work>
+static void RunChipCommand(TForm1& form, bool needsImage, std::initializer_list<int> accepted, Work work)
+{
+    platform::Guarded([&] {
+        CommandScope scope(form);
+        if (!scope.entered() || (needsImage && form.ImageLength <= 0) || !SelectionUsable(form, false))
+            return;
+        ConnectionEnd end(form);
+        if (!CheckAccepted(form, accepted))
+            return;
+        form.StartTime = platform::clock().monotonicMs();
+        work();
+    });
+}
+
 void TForm1::BitBtn2Click()
 {
-    platform::Guarded([this] {
-        CommandScope scope(*this);
-        if (!scope.entered() || !SelectionUsable(*this, false))
-            return;
-        ConnectionEnd end(*this);
-        if (!CheckAccepted(*this, {1, 4, 6}))
-            return;
-        StartTime = platform::clock().monotonicMs();
+    RunChipCommand(*this, false, {1, 4, 6}, [this] {
         ReadChip();
         if (!WorkerFailed)
             FinishCommand(*this, QStringLiteral("读出操作完成！"));
@@ -342,14 +354,7 @@ void TForm1::BitBtn2Click()
 
 void TForm1::BitBtn3Click()
 {
-    platform::Guarded([this] {
-        CommandScope scope(*this);
-        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
-            return;
-        ConnectionEnd end(*this);
-        if (!CheckAccepted(*this, {3, 4, 6}))
-            return;
-        StartTime = platform::clock().monotonicMs();
+    RunChipCommand(*this, true, {3, 4, 6}, [this] {
         if (WriteChip() == 1)
             FinishCommand(*this, QStringLiteral("写入操作完成！"));
     });
@@ -357,14 +362,7 @@ void TForm1::BitBtn3Click()
 
 void TForm1::BitBtn8Click()
 {
-    platform::Guarded([this] {
-        CommandScope scope(*this);
-        if (!scope.entered() || !SelectionUsable(*this, false))
-            return;
-        ConnectionEnd end(*this);
-        if (!CheckAccepted(*this, {3, 4, 6}))
-            return;
-        StartTime = platform::clock().monotonicMs();
+    RunChipCommand(*this, false, {3, 4, 6}, [this] {
         EraseChip();
         if (!WorkerFailed)
             FinishCommand(*this, QStringLiteral("擦除操作完成！"));
@@ -373,14 +371,7 @@ void TForm1::BitBtn8Click()
 
 void TForm1::BitBtn9Click()
 {
-    platform::Guarded([this] {
-        CommandScope scope(*this);
-        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
-            return;
-        ConnectionEnd end(*this);
-        if (!CheckAccepted(*this, {4, 6}))
-            return;
-        StartTime = platform::clock().monotonicMs();
+    RunChipCommand(*this, true, {4, 6}, [this] {
         const int verified = VerifyChip();
         if (verified < 0)
             return;
@@ -393,14 +384,7 @@ void TForm1::BitBtn9Click()
 
 void TForm1::BitBtn7Click()
 {
-    platform::Guarded([this] {
-        CommandScope scope(*this);
-        if (!scope.entered() || ImageLength <= 0 || !SelectionUsable(*this, false))
-            return;
-        ConnectionEnd end(*this);
-        if (!CheckAccepted(*this, {3, 4, 6}))
-            return;
-        StartTime = platform::clock().monotonicMs();
+    RunChipCommand(*this, true, {3, 4, 6}, [this] {
         if (CheckBox1->isChecked()) {
             EraseChip();
             if (WorkerFailed)

@@ -154,17 +154,23 @@ void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, i
     }
 }
 
+// Open and Save offer the same list of image kinds, the first one chosen.
+static platform::FileDialogOptions ImageDialogOptions(const QString& defaultExt)
+{
+    platform::FileDialogOptions options;
+    options.filter = ImageFilter;
+    options.filterIndex = 1;
+    options.defaultExt = defaultExt;
+    return options;
+}
+
 void TForm1::BitBtn1Click()
 {
     platform::Guarded([this] {
         CommandScope scope(*this);
         if (!scope.entered())
             return;
-        platform::FileDialogOptions options;
-        options.filter = ImageFilter;
-        options.filterIndex = 1;
-        options.defaultExt = QStringLiteral("*.bin");
-        const std::optional<QString> path = platform::ui().openFileName(options);
+        const std::optional<QString> path = platform::ui().openFileName(ImageDialogOptions(QStringLiteral("*.bin")));
         if (!path)
             return;
         // Load into a fresh image: a file that cannot be opened (a raised
@@ -191,11 +197,7 @@ void TForm1::BitBtn4Click()
         CommandScope scope(*this);
         if (!scope.entered())
             return;
-        platform::FileDialogOptions options;
-        options.filter = ImageFilter;
-        options.filterIndex = 1;
-        options.defaultExt = QStringLiteral("hex");
-        const std::optional<QString> path = platform::ui().saveFileName(options);
+        const std::optional<QString> path = platform::ui().saveFileName(ImageDialogOptions(QStringLiteral("hex")));
         if (!path)
             return;
         // The chip's size, or the image itself when no usable chip is selected.
