@@ -9,6 +9,7 @@
 #include "sim/sim.h"
 #include "tests/support/fake_devicechange.h"
 #include "tests/support/fakes.h"
+#include "tests/support/sim_commands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,14 +86,7 @@ protected:
         return sim::addDevice(options);
     }
     // Command codes sent to the command endpoint, in order.
-    static std::vector<int> CommandCodes()
-    {
-        std::vector<int> codes;
-        for (const auto& r : sim::calls(sim::Call::BulkWrite))
-            if (r.endpoint == 0x04 && r.headLength >= 2)
-                codes.push_back(r.head[1]);
-        return codes;
-    }
+    static std::vector<int> CommandCodes() { return testsupport::SentCommandCodes(); }
     static int Opens() { return static_cast<int>(sim::calls(sim::Call::Claim).size()); }
     QStringList Log() const { return form->LogLines(); }
     std::vector<QString> Boxes() const { return fakes.ui.boxTexts(); }

@@ -8,6 +8,7 @@
 #include "sim/sim.h"
 #include "tests/support/fake_devicechange.h"
 #include "tests/support/fakes.h"
+#include "tests/support/sim_commands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -71,22 +72,8 @@ protected:
     }
 
     // Command blocks sent, in order, as their command codes.
-    static std::vector<int> CommandCodes()
-    {
-        std::vector<int> codes;
-        for (const auto& r : sim::calls(sim::Call::BulkWrite))
-            if (r.endpoint == 0x04 && r.headLength >= 2)
-                codes.push_back(r.head[1]);
-        return codes;
-    }
-    static std::vector<sim::CallRecord> Commands(int code)
-    {
-        std::vector<sim::CallRecord> out;
-        for (const auto& r : sim::calls(sim::Call::BulkWrite))
-            if (r.endpoint == 0x04 && r.headLength >= 2 && r.head[1] == code)
-                out.push_back(r);
-        return out;
-    }
+    static std::vector<int> CommandCodes() { return testsupport::SentCommandCodes(); }
+    static std::vector<sim::CallRecord> Commands(int code) { return testsupport::SentCommands(code); }
     // Lengths of the data transfers on one endpoint (0x05 out, 0x85 in, not replies).
     static std::vector<int> DataLengths(sim::Call call, int endpoint)
     {
