@@ -57,14 +57,14 @@ Device* live(State& s, usb_dev_handle* handle)
     return handle->device->present ? handle->device : nullptr;
 }
 
-void pace(State& s, Lock& lock)
+// The wait keeps the lock: a transfer holds pointers into the device list and
+// the call log, which another thread could move while it slept. One USB
+// device serves one transfer at a time anyway.
+void pace(State& s, Lock&)
 {
     if (s.latencyUs <= 0)
         return;
-    const int us = s.latencyUs;
-    lock.unlock();
-    std::this_thread::sleep_for(std::chrono::microseconds(us));
-    lock.lock();
+    std::this_thread::sleep_for(std::chrono::microseconds(s.latencyUs));
 }
 
 // What the faults make of one transfer on `endpoint` that would move `size` bytes.
@@ -149,7 +149,7 @@ public:
         return std::nullopt;
     }
 
-    // Applies the armed faults and the latency; the lock is released while waiting.
+    // Applies the armed faults and the latency.
     Outcome faults()
     {
         const Outcome outcome = applyFaults(s, *device, endpoint);
