@@ -3,7 +3,6 @@
 #include "platform/seams.h"
 #include "qv750_config.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <usb.h>
@@ -122,9 +121,10 @@ int TUsbBulk::usbasp_bulk_cmd(unsigned char* buf, int len, int readback)
                      ? usb_bulk_read(DeviceHandle, InEndpoint, reinterpret_cast<char*>(buf), len, BulkTimeoutMs)
                      : -ENODEV;
         // The read-back is made whatever the write did, but a command that
-        // never fully went out must not pass for a good exchange.
+        // never fully went out must not pass for a good exchange: the caller
+        // hears about the write.
         if (written != len)
-            result = written < 0 ? written : std::min(written, result);
+            result = written;
     }
     return result;
 }

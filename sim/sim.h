@@ -54,6 +54,9 @@ struct DeviceOptions {
     int interfaceNumber = 0;
     bool refuseOpen = false; // usb_open returns null
     int claimResult = 0;     // non-zero: usb_claim_interface fails with it
+    // Vendor control requests are answered instead of stalled: an IN request
+    // gets its own 8-byte setup packet back, an OUT request takes all its data.
+    bool vendorRequests = false;
     ChipOptions chip;
 };
 

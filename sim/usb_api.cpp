@@ -418,8 +418,22 @@ int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value
 
     std::uint8_t reply[256];
     int n = -EPIPE;
-    if ((requesttype & 0x7F) == 0 && (requesttype & USB_ENDPOINT_IN) != 0)
+    const bool in = (requesttype & USB_ENDPOINT_IN) != 0;
+    if ((requesttype & 0x7F) == 0 && in) {
         n = standardRequest(*t.device, request, value, index, reply);
+    } else if ((requesttype & 0x7F) == USB_TYPE_VENDOR && t.device->options.vendorRequests) {
+        if (!in) {
+            const int taken = std::max(0, size - outcome.shortBy);
+            t.device->stats.bytesOut += taken;
+            noteData(t.s, t.r, reinterpret_cast<const std::uint8_t*>(bytes), taken, true);
+            return t.finish(taken);
+        }
+        const std::uint8_t setup[8] = {std::uint8_t(requesttype), std::uint8_t(request), std::uint8_t(value),
+                                       std::uint8_t(value >> 8),  std::uint8_t(index),   std::uint8_t(index >> 8),
+                                       std::uint8_t(size),        std::uint8_t(size >> 8)};
+        std::memcpy(reply, setup, sizeof setup);
+        n = sizeof setup;
+    }
     if (n < 0)
         return t.finish(fail(t.s, n, "request stalled"));
     n = std::max(0, std::min(n, size) - outcome.shortBy);

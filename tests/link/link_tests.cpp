@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <usb.h>
 
 namespace {
@@ -108,8 +109,31 @@ TEST_F(LinkTest, NoProgrammerMeansZeroAndAProgrammerPluggedInLaterIsFound)
     EXPECT_FALSE(link.isOpen());
 
     const auto dev = sim::addDevice();
+    sim::clearLog();
     EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
     EXPECT_EQ(sim::openHandles(dev), 1);
+    // Every open initialises the library and rescans again.
+    const auto& log = sim::log();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[0].call, Call::Init);
+    EXPECT_EQ(log[1].call, Call::FindBusses);
+    EXPECT_EQ(log[2].call, Call::FindDevices);
+    EXPECT_EQ(log[3].call, Call::GetBusses);
+}
+
+TEST_F(LinkTest, FirstDeviceThatPassesEveryCheckWinsAndTheSearchStops)
+{
+    sim::DeviceOptions first;
+    first.interfaceNumber = 3;
+    const auto a = sim::addDevice(first);
+    const auto b = sim::addDevice();
+
+    ASSERT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
+    EXPECT_EQ(sim::openHandles(a), 1);
+    EXPECT_EQ(sim::claimedInterface(a), 3);
+    EXPECT_EQ(sim::openHandles(b), 0);
+    EXPECT_EQ(sim::calls(Call::Open).size(), 1u);
+    EXPECT_EQ(sim::calls(Call::Claim).size(), 1u);
 }
 
 TEST_F(LinkTest, DevicesWithOtherIdsAreNotEvenOpened)
@@ -136,6 +160,13 @@ TEST_F(LinkTest, FirstDeviceWithAnotherManufacturerIsClosedAndTheSecondOpened)
     const std::vector<std::pair<Call, int>> expected = {
         {Call::Open, first}, {Call::Close, first}, {Call::Open, second}, {Call::Claim, second}};
     EXPECT_EQ(openCloseSequence(), expected);
+    // A wrong manufacturer ends the checks: the first device's product string is never asked for.
+    const auto control = sim::calls(Call::Control);
+    ASSERT_EQ(control.size(), 3u);
+    EXPECT_EQ(control[0].device, first);
+    EXPECT_EQ(control[0].value, 0x0301);
+    EXPECT_EQ(control[1].device, second);
+    EXPECT_EQ(control[2].device, second);
 }
 
 TEST_F(LinkTest, DevicesOnEveryBusAreSearchedInBusOrder)
@@ -461,6 +492,19 @@ TEST_F(TransferTest, ShortCommandWriteIsReportedAfterTheReadBack)
     EXPECT_EQ(sim::calls(Call::BulkRead).size(), 1u);
 }
 
+TEST_F(TransferTest, ShortCommandWriteIsReportedEvenWhenTheReadBackAlsoFails)
+{
+    sim::Fault cut{sim::FaultKind::Short, 1, 0x04};
+    cut.shortBy = 4;
+    sim::addFault(dev, cut);
+    sim::addFault(dev, {sim::FaultKind::Timeout, 1, 0x85});
+    auto b = block(10);
+    EXPECT_EQ(link.usbasp_bulk_cmd(b.data(), 64, 1), 60);
+    const auto reads = sim::calls(Call::BulkRead);
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].result, -ETIMEDOUT);
+}
+
 TEST_F(TransferTest, CommandResultIsTheLastTransfer)
 {
     sim::addFault(dev, {sim::FaultKind::Timeout, 1, 0x85});
@@ -568,6 +612,32 @@ TEST_F(TransferTest, VendorControlTransferComposesItsSetup)
     EXPECT_EQ(control[0].length, 8);
     EXPECT_EQ(control[0].timeout, 7000);
     EXPECT_EQ(control[1].requestType, 0x40);
+}
+
+TEST_F(LinkTest, VendorControlTransferReturnsTheByteCount)
+{
+    sim::DeviceOptions o;
+    o.vendorRequests = true; // the device echoes an IN request's setup packet
+    sim::addDevice(o);
+    ASSERT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
+
+    const unsigned char setup[4] = {0x01, 0x02, 0x03, 0x04};
+    unsigned char in[16];
+    std::fill(std::begin(in), std::end(in), 0xEE);
+    ASSERT_EQ(link.usbasp_transmit(0x80, 0x5A, setup, in, sizeof in), 8);
+    const unsigned char echoed[8] = {0xC0, 0x5A, 0x01, 0x02, 0x03, 0x04, 16, 0};
+    EXPECT_TRUE(std::equal(std::begin(echoed), std::end(echoed), in));
+    EXPECT_EQ(in[8], 0xEE);
+
+    unsigned char out[5] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(link.usbasp_transmit(0, 0x33, setup, out, sizeof out), 5);
+    const auto control = sim::calls(Call::Control);
+    ASSERT_FALSE(control.empty());
+    EXPECT_EQ(control.back().requestType, 0x40);
+    EXPECT_EQ(control.back().value, 0x0201);
+    EXPECT_EQ(control.back().index, 0x0403);
+    EXPECT_EQ(control.back().timeout, 7000);
+    EXPECT_EQ(control.back().data, std::vector<std::uint8_t>(std::begin(out), std::end(out)));
 }
 
 class ClosedLinkTest : public LinkTest {};
