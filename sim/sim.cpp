@@ -2,11 +2,11 @@
 
 #include "qv750_config.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace sim {
@@ -320,9 +320,10 @@ std::vector<std::string> configureFromEnvironment()
         if (!file) {
             reject("QV750_SIM_IMAGE", path, "cannot open the file");
         } else {
-            std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-            if (image.size() > chip.size)
-                image.resize(chip.size);
+            // Never more than the chip holds: the name may be a device or a pipe without end.
+            std::vector<std::uint8_t> image(chip.size);
+            file.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+            image.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
             chip.image = std::move(image);
         }
     }

@@ -678,6 +678,23 @@ TEST_F(Environment, ImageIsCutToTheChipAndTypesAreRead)
     usb_close(h);
 }
 
+TEST_F(Environment, EndlessImageFileIsReadOnlyUpToTheChipSize)
+{
+    setenv("QV750_SIM_CHIP_SIZE", "64", 1);
+    setenv("QV750_SIM_IMAGE", "/dev/zero", 1);
+    EXPECT_TRUE(sim::configureFromEnvironment().empty());
+    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    ASSERT_NE(h, nullptr);
+    Block b = startAt(0);
+    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
+    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
+    unsigned char data[66];
+    ASSERT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(data), 66, 5000), 66);
+    EXPECT_EQ(std::vector<unsigned char>(data, data + 64), std::vector<unsigned char>(64, 0x00));
+    EXPECT_EQ(data[64], 0xFF);
+    usb_close(h);
+}
+
 TEST_F(Environment, ErasePollsAndLatencyAreApplied)
 {
     setenv("QV750_SIM_CHIP_SIZE", "1024", 1);
