@@ -5,10 +5,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 
 namespace {
 const QString Environment = QStringLiteral("Environment");
 const QString Programmer = QStringLiteral("Programmer");
+
+// A damaged file must not place the window where no screen shows it, nor
+// make it larger than the desktop (no backing store could hold it, and
+// coordinates near the int limits overflow).
+QRect Desktop()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
+    return desktop.isEmpty() ? QRect(0, 0, 16384, 16384) : desktop;
+}
 } // namespace
 
 void TForm1::FormCreate()
@@ -25,10 +38,11 @@ void TForm1::LoadSettings(platform::TIniFile& ini)
         setWindowState(windowState() | Qt::WindowMaximized);
     } else {
         // Each value is applied as soon as it is read.
-        move(x(), ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10));
-        move(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), y());
-        resize(width(), ini.ReadInteger(Environment, QStringLiteral("FormHeight"), 500));
-        resize(ini.ReadInteger(Environment, QStringLiteral("FormWidth"), 700), height());
+        const QRect desktop = Desktop();
+        move(x(), std::clamp(ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10), desktop.top(), desktop.bottom()));
+        move(std::clamp(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), desktop.left(), desktop.right()), y());
+        resize(width(), std::min(ini.ReadInteger(Environment, QStringLiteral("FormHeight"), 500), desktop.height()));
+        resize(std::min(ini.ReadInteger(Environment, QStringLiteral("FormWidth"), 700), desktop.width()), height());
     }
     CpuType = ini.ReadInteger(Programmer, QStringLiteral("CpuType"), 0);
     SPEED = ini.ReadInteger(Programmer, QStringLiteral("SPEED"), 0);

@@ -49,7 +49,13 @@ TEST(ChipListParseTest, NumberForms)
     EXPECT_EQ(c.PageSize, 255);
     EXPECT_EQ(c.Type, 255);
     EXPECT_EQ(c.SubType, static_cast<std::uint8_t>(-16));
-    EXPECT_EQ(c.Delay, -1);
+    EXPECT_EQ(c.Delay, -1);    // A sign in front of a hexadecimal value applies to it, in the signed fields too.
+    const auto signedHex = Parse({QStringLiteral("B;-$10;+0x20;-X1;0;0;-0x7FFFFFFF")});
+    ASSERT_FALSE(signedHex.error) << signedHex.error->toStdString();
+    EXPECT_EQ(signedHex.chips[0].Id, -16);
+    EXPECT_EQ(signedHex.chips[0].Size, 32);
+    EXPECT_EQ(signedHex.chips[0].PageSize, -1);
+    EXPECT_EQ(signedHex.chips[0].Delay, -0x7FFFFFFF);
 }
 
 TEST(ChipListParseTest, NarrowingKeepsLowBits)

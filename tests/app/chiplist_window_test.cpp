@@ -158,8 +158,25 @@ TEST_F(ChipListWindowTest, ChipTableDialogRows)
     EXPECT_EQ(form2->windowTitle(), QStringLiteral("芯片"));
     EXPECT_EQ(form2->StringGrid1->columnCount(), 7);
     EXPECT_EQ(form2->StringGrid1->columnWidth(3), 98);
-    EXPECT_EQ(form2->Button1->text(), QStringLiteral("添加"));
-    EXPECT_EQ(form2->Button4->geometry(), QRect(544, 325, 75, 25));
+    EXPECT_EQ(form2->size(), QSize(734, 378));
+    EXPECT_EQ(form2->StringGrid1->geometry(), QRect(0, 0, 734, 305));
+    for (int c = 0; c < 7; ++c)
+        EXPECT_EQ(form2->StringGrid1->columnWidth(c), 98) << c;
+    const std::pair<QPushButton*, QString> buttons[] = {{form2->Button1, QStringLiteral("添加")},
+                                                        {form2->Button2, QStringLiteral("删除")},
+                                                        {form2->Button3, QStringLiteral("保存")},
+                                                        {form2->Button4, QStringLiteral("退出")}};
+    const int xs[] = {72, 232, 384, 544};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(buttons[i].first->text(), buttons[i].second);
+        EXPECT_EQ(buttons[i].first->geometry(), QRect(xs[i], 325, 75, 25)) << buttons[i].second.toStdString();
+    }
+    // 删除 and 保存 do nothing: the rows stay as they are.
+    form2->Button2->click();
+    form2->Button3->click();
+    EXPECT_EQ(form2->RowCount(), 2);
+    EXPECT_EQ(form2->RowTexts(1)[0], QStringLiteral("ONE"));
+    EXPECT_EQ(form->ChipCount(), 1);
 }
 
 TEST_F(ChipListWindowTest, ChipTableDialogWithoutChips)

@@ -7,6 +7,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QPainter>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -300,4 +303,103 @@ TEST_F(WindowTest, HexViewShowsTheStream)
     form->FlashEditor->LoadFromStream(stream);
     EXPECT_EQ(form->FlashEditor->DataSize(), 0);
     EXPECT_EQ(form->FlashEditor->RowText(0), QString());
+}
+
+TEST_F(WindowTest, OwnerDrawnPanelTextSitsLeftOfTheCentreInRed)
+{
+    Create();
+    // Leftmost red column and topmost red row the handler paints for a panel
+    // rectangle, on a white canvas it must leave alone elsewhere.
+    struct Ink {
+        int left = -1, top = -1;
+        bool otherColours = false;
+    };
+    auto paint = [this](const QRect& rect) {
+        QImage image(1200, 40, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            form->StatusBar1DrawPanel(painter, 4, rect);
+        }
+        Ink ink;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y) {
+                const QColor c = image.pixelColor(x, y);
+                if (c == Qt::white)
+                    continue;
+                // Anti-aliased red over white: green and blue stay equal, red stays full.
+                if (c.red() != 255 || c.green() != c.blue())
+                    ink.otherColours = true;
+                if (ink.left < 0)
+                    ink.left = x;
+                if (ink.top < 0 || y < ink.top)
+                    ink.top = y;
+            }
+        return ink;
+    };
+    // Rectangles as the status bar gives them: right edge inclusive.
+    const Ink narrow = paint(QRect(QPoint(315, 0), QPoint(776 - 1, 31)));
+    const Ink wide = paint(QRect(QPoint(315, 0), QPoint(975 - 1, 31)));
+    const Ink odd = paint(QRect(QPoint(315, 0), QPoint(976 - 1, 31)));
+    const Ink lower = paint(QRect(QPoint(315, 6), QPoint(776 - 1, 37)));
+    ASSERT_GE(narrow.left, 0) << "the panel text is drawn";
+    EXPECT_FALSE(narrow.otherColours) << "red text, no background fill";
+    // x = (left + right) / 2 - 120 with an exclusive right edge: (315 + 776) / 2 - 120 = 425.
+    EXPECT_GE(narrow.left, 425);
+    EXPECT_LE(narrow.left, 425 + 3) << "only the first glyph's bearing";
+    EXPECT_EQ(wide.left - narrow.left, 100) << "199 pixels wider: (315 + 975) / 2 - 120 = 525";
+    EXPECT_EQ(odd.left, wide.left) << "the division truncates";
+    EXPECT_EQ(lower.top - narrow.top, 6) << "y follows the rectangle's top";
+    EXPECT_GE(narrow.top, 1);
+}
+
+TEST_F(WindowTest, LogPaneKeepsItsDesignedHeight)
+{
+    Create();
+    form->show();
+    QApplication::processEvents();
+    EXPECT_EQ(form->RichEdit1->height(), 87);
+    EXPECT_EQ(form->Splitter1->handleWidth(), 3);
+    form->resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(form->RichEdit1->height(), 87) << "the hex view takes the extra height";
+}
+
+TEST_F(WindowTest, AbsurdSavedGeometryStaysUsable)
+{
+    WriteFile(IniPath(), "[Environment]\nFormTop=0x7FFFFFFF\nFormLeft=-2147483648\nFormHeight=0x7FFFFFFF\n"
+                         "FormWidth=999999999\n");
+    Create();
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    EXPECT_LE(form->width(), desktop.width());
+    EXPECT_LE(form->height(), desktop.height());
+    EXPECT_TRUE(desktop.contains(form->pos())) << "the corner stays on the desktop";
+    form->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(WindowTest, CommandColumnRunsTopToBottomWithItsCheckBoxes)
+{
+    Create();
+    form->show();
+    QApplication::processEvents();
+    auto top = [this](QWidget* w) { return w->mapTo(form->Panel2, QPoint(0, 0)).y(); };
+    const QList<QWidget*> column = {form->ComboBox1, form->Label1, form->BitBtn6, form->BitBtn2, form->BitBtn8,
+                                    form->BitBtn3,   form->BitBtn9, form->BitBtn7, form->BitBtn5};
+    for (qsizetype i = 1; i < column.size(); ++i)
+        EXPECT_LT(top(column[i - 1]), top(column[i])) << column[i]->objectName().toStdString();
+    // Each check box sits on the row of its button.
+    const std::pair<QWidget*, QWidget*> rows[] = {{form->BitBtn6, form->CheckBox4}, {form->BitBtn8, form->CheckBox1},
+                                                  {form->BitBtn3, form->CheckBox2}, {form->BitBtn9, form->CheckBox3}};
+    for (const auto& [button, box] : rows) {
+        EXPECT_TRUE(box->isVisible()) << box->objectName().toStdString();
+        const int middle = top(button) + button->height() / 2;
+        EXPECT_GE(middle, top(box)) << box->objectName().toStdString();
+        EXPECT_LE(middle, top(box) + box->height()) << box->objectName().toStdString();
+        EXPECT_GT(box->mapTo(form->Panel2, QPoint(0, 0)).x(), button->mapTo(form->Panel2, QPoint(0, 0)).x());
+    }
+    for (QWidget* hidden : {static_cast<QWidget*>(form->ComboBox2), static_cast<QWidget*>(form->Label2),
+                            static_cast<QWidget*>(form->BitBtn10)})
+        EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
 }
