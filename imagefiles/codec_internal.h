@@ -3,6 +3,7 @@
 #include "imagefiles/hexfield.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -88,6 +89,9 @@ inline char* PutByte(char* p, std::uint8_t value)
     std::memcpy(p, &kHexPair[2 * value], 2);
     return p + 2;
 }
+
+// The word tricks below take the lowest address as the low byte.
+static_assert(std::endian::native == std::endian::little, "the codec fast paths assume a little-endian CPU");
 
 // Eight data bytes (as loaded, lowest address in the low byte) to sixteen
 // upper-case digits, eight digits per 64-bit word.

@@ -3,6 +3,8 @@
 #include "platform/exceptions.h"
 #include "platform/streams.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -240,6 +242,69 @@ TEST_F(IntelHexTest, IllegalCharInEveryFieldIsTheOnlyBox)
         EXPECT_EQ(Boxes(), Texts({"Illegal Char in File"})) << line;
     }
     EXPECT_EQ(Data()[0], 7); // bytes before the error stay
+}
+
+TEST_F(IntelHexTest, AGInAnyCharacterOfAnyRecordIsAnIllegalChar)
+{
+    // Every field character of a data, segment, linear and end record.
+    const std::string records[] = {Rec(0, 0x0ABC, {0xAB, 0xCD, 0x01, 0x23, 0x45, 0x67}), Rec(2, 0, {0x00, 0x10}),
+                                   Rec(4, 0, {0x00, 0x00}), kEnd};
+    for (const auto& record : records) {
+        for (std::size_t at = 1; at + 2 < record.size(); ++at) {
+            std::string bad = record;
+            bad[at] = 'G';
+            fakes.ui.boxes.clear();
+            EXPECT_EQ(Read(Rec(0, 0, {7}) + bad + kEnd), 0) << bad;
+            EXPECT_EQ(Boxes(), Texts({"Illegal Char in File"})) << bad;
+        }
+    }
+}
+
+TEST_F(IntelHexTest, LowerCaseDigitsLoadInEveryField)
+{
+    // Letters in the count, address, data, base values and checksums.
+    std::vector<unsigned> bytes(0x1A);
+    for (unsigned i = 0; i < bytes.size(); ++i)
+        bytes[i] = 0xA0 + i;
+    std::string text = Rec(2, 0, {0x0F, 0xED}) + Rec(0, 0x0ABC, bytes) + kEnd;
+    ASSERT_NE(text.find_first_of("ABCDEF"), std::string::npos);
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(Read(text, 0x20000), 0xFED0 + 0x0ABC + 0x1A);
+    EXPECT_EQ(Data()[0xFED0 + 0x0ABC], 0xA0);
+    EXPECT_EQ(Data()[0xFED0 + 0x0ABC + 0x19], 0xB9);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+}
+
+TEST_F(IntelHexTest, FirstApplicableMessageWins)
+{
+    struct Case {
+        std::string line;
+        const char* box;
+    } cases[] = {
+        {":01000006GG\r\n", "Invalid Record type"},               // type before data and checksum
+        {":FFFFFF06\r\n", "Invalid Record type"},                 // type before any length
+        {":10FFF000GGGG\r\n", "File exceeds Maximum Size"},       // size before the data
+        {":01000001GG\r\n", "Illegal Char in File"},              // end record: checksum read first
+        {":03000002GGGG\r\n", "Invalid Record Length for type 2"}, // length before value
+        {":01000004GG\r\n", "Invalid Record Length for type 4"},
+        {":020000041000\r\n", "Illegal Char in File"},            // checksum read before the sum test
+    };
+    for (const auto& c : cases) {
+        fakes.ui.boxes.clear();
+        EXPECT_EQ(Read(c.line + kEnd), 0) << c.line;
+        EXPECT_EQ(Boxes(), Texts({c.box})) << c.line;
+    }
+}
+
+TEST_F(IntelHexTest, DataBeforeABadPairOfTheSameRecordStay)
+{
+    EXPECT_EQ(Read(":06000000112G33445566\r\n" + kEnd), 0);
+    EXPECT_EQ(Data()[0], 0x11);
+    EXPECT_EQ(Data()[1], 0xFF);
+    EXPECT_EQ(Read(":0600000011223344G5667788\r\n" + kEnd), 0);
+    EXPECT_TRUE(std::equal(Data(), Data() + 4, std::vector<unsigned char>{0x11, 0x22, 0x33, 0x44}.begin()));
+    EXPECT_EQ(Data()[4], 0xFF);
+    EXPECT_EQ(Boxes(), Texts({"Illegal Char in File", "Illegal Char in File"}));
 }
 
 TEST_F(IntelHexTest, EndRecordVariants)

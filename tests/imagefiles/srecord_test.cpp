@@ -3,6 +3,8 @@
 #include "platform/exceptions.h"
 #include "platform/streams.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -226,6 +228,54 @@ TEST_F(SRecordTest, MessagesForBadLines)
         EXPECT_EQ(Read(c.text), 0) << c.text;
         EXPECT_EQ(Boxes(), c.boxes) << c.text;
     }
+}
+
+TEST_F(SRecordTest, AGInAnyFieldCharacterIsAnIllegalChar)
+{
+    const std::vector<unsigned> bytes = {0xAB, 0xCD, 0x01, 0x23, 0x45, 0x67};
+    for (int addressBytes = 2; addressBytes <= 4; ++addressBytes) {
+        const std::string record = Rec(addressBytes, 0x0ABC, bytes);
+        // From the count to the checksum; character 1 is the type.
+        for (std::size_t at = 2; at + 2 < record.size(); ++at) {
+            std::string bad = record;
+            bad[at] = 'G';
+            fakes.ui.boxes.clear();
+            EXPECT_EQ(Read(Rec(2, 0, {7}) + bad + kEnd9), 0) << bad;
+            EXPECT_EQ(Boxes(), Texts({"Illegal Char in File"})) << bad;
+        }
+    }
+}
+
+TEST_F(SRecordTest, LowerCaseDigitsLoadInEveryField)
+{
+    // Count 0x0A (S1 with 7 data bytes), letters in address, data and checksum.
+    for (int addressBytes = 2; addressBytes <= 4; ++addressBytes) {
+        std::vector<unsigned> bytes(static_cast<std::size_t>(10 - addressBytes - 1));
+        for (unsigned i = 0; i < bytes.size(); ++i)
+            bytes[i] = 0xC0 + i;
+        std::string line = Rec(addressBytes, 0x0ABC, bytes);
+        ASSERT_EQ(line.substr(2, 2), "0A");
+        std::transform(line.begin() + 2, line.end(), line.begin() + 2, [](unsigned char c) { return std::tolower(c); });
+        fakes.ui.boxes.clear();
+        EXPECT_EQ(Read(line + kEnd9), static_cast<int>(0x0ABC + bytes.size())) << line;
+        EXPECT_EQ(Data()[0x0ABC], 0xC0) << line;
+        EXPECT_EQ(Data()[0x0ABC + bytes.size() - 1], 0xC0 + bytes.size() - 1) << line;
+        EXPECT_TRUE(fakes.ui.boxes.empty()) << line;
+    }
+}
+
+TEST_F(SRecordTest, SizeIsCheckedBeforeTheDataAndBytesBeforeABadPairStay)
+{
+    EXPECT_EQ(Read("S1070FFFGGGGGGGGGG\r\n" + kEnd9), 0);
+    EXPECT_EQ(Boxes(), Texts({"File exceeds Maximum Size"}));
+    fakes.ui.boxes.clear();
+    EXPECT_EQ(Read("S1090000112G33445566\r\n" + kEnd9), 0);
+    EXPECT_EQ(Data()[0], 0x11);
+    EXPECT_EQ(Data()[1], 0xFF);
+    EXPECT_EQ(Read("S10B000011223344G5667788\r\n" + kEnd9), 0);
+    EXPECT_TRUE(std::equal(Data(), Data() + 4, std::vector<unsigned char>{0x11, 0x22, 0x33, 0x44}.begin()));
+    EXPECT_EQ(Data()[4], 0xFF);
+    EXPECT_EQ(Boxes(), Texts({"Illegal Char in File", "Illegal Char in File"}));
 }
 
 TEST_F(SRecordTest, CountTooSmallForTheAddressIsRefused)
