@@ -192,7 +192,11 @@ void TForm1::ReadChip()
     std::memcpy(ImageBuffer, data, static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
     ImageLength = chipops::TrimmedImageLength(ImageBuffer, size);
     // The stream already starts with the image: cut it to the length and show it.
+    // Rounding to even can take the length one byte past the blocks read; that
+    // byte is the image's too.
     scratch.SetSize(ImageLength);
+    if (ImageLength > span)
+        std::memcpy(scratch.Memory() + span, ImageBuffer + span, static_cast<std::size_t>(ImageLength - span));
     scratch.SetPosition(0);
     FlashEditor->LoadFromStream(scratch);
 }

@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -55,7 +57,10 @@ int LoadRaw(TForm1& form, const QString& fileName, unsigned char* buffer, int ma
     return static_cast<int>(total);
 }
 
-// A name beside target that does not exist yet; the save goes there first.
+// A new, empty file beside target; the save goes there first. It is created
+// exclusively (never through a link someone placed under that name), so the
+// writer's later truncating open lands on our own file. When the folder does
+// not allow it, the name is returned anyway and the writer's open reports.
 QString TemporaryNameBeside(const QString& target)
 {
     static std::atomic<unsigned> counter{0};
@@ -63,7 +68,12 @@ QString TemporaryNameBeside(const QString& target)
     for (;;) {
         const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName()
                              + QStringLiteral(".%1-%2.tmp").arg(::getpid()).arg(counter++);
-        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
+        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
             return name;
     }
 }

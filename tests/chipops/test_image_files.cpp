@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace chipops_test;
 using platform::MsgResult;
@@ -327,4 +328,22 @@ TEST_F(ImageFileTest, SaveThroughALinkReplacesTheLinkedFile)
     Save(Path("link.bin"), MsgResult::Yes);
     EXPECT_TRUE(QFileInfo(Path("link.bin")).isSymLink());
     EXPECT_EQ(ReadAll(Path("real.bin")).size(), 16);
+}
+
+TEST_F(ImageFileTest, SaveNeverWritesThroughALinkPlacedAtItsTemporaryName)
+{
+    // Links where the save would put its temporary file: one to a file that
+    // must stay untouched, one dangling (it must not come into being).
+    FillImage(16);
+    WriteAll(Path("victim.bin"), "victim");
+    const QString other = Path("elsewhere.bin");
+    for (int i = 0; i < 64; ++i) {
+        const QString name = Path(QStringLiteral(".out.bin.%1-%2.tmp").arg(::getpid()).arg(i));
+        ASSERT_TRUE(QFile::link(i % 2 == 0 ? Path("victim.bin") : other, name));
+    }
+    Save(Path("out.bin"));
+    EXPECT_EQ(ReadAll(Path("out.bin")).size(), 16);
+    EXPECT_EQ(ReadAll(Path("victim.bin")), QByteArray("victim"));
+    EXPECT_FALSE(QFileInfo::exists(other));
+    EXPECT_TRUE(fakes.ui.boxes.empty());
 }

@@ -70,7 +70,12 @@ void FakeSystem::sleepMs(int ms)
         onSleep(ms);
 }
 
-void FakeSystem::beep() { ++beeps; }
+void FakeSystem::beep()
+{
+    ++beeps;
+    if (onBeep)
+        onBeep();
+}
 
 void FakeSystem::processMessages()
 {

@@ -66,6 +66,8 @@ public:
     // Run at every sleep or pump; lets a test inject events mid-command.
     std::function<void(int ms)> onSleep;
     std::function<void()> onPump;
+    // Run at every beep, so a test can see what was already shown by then.
+    std::function<void()> onBeep;
     // When set, sleeps advance this clock's monotonic time and wall time.
     FakeClock* clock = nullptr;
 };
