@@ -177,3 +177,49 @@ TEST(ShippedChipListTest, LoadsWholeWithSaneRecords)
     EXPECT_TRUE(ids.count(0xC22017));
     EXPECT_TRUE(ids.count(0xC84017));
 }
+
+// Sizes and IDs of the shipped list against the parts' data sheets.
+TEST(ShippedChipListTest, WellKnownPartsAndCapacityBytes)
+{
+    QFile file(QStringLiteral(QV750_SOURCE_DIR "/app/qv750.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto r = ParseFile(file.readAll());
+    ASSERT_FALSE(r.error);
+    auto find = [&r](const char* name) -> const ChipInfo* {
+        for (const ChipInfo& c : r.chips)
+            if (c.Name == QByteArray(name))
+                return &c;
+        return nullptr;
+    };
+    struct Known {
+        const char* name;
+        std::int32_t id, size, pageSize;
+    };
+    const Known known[] = {
+        {"W25Q32", 0xEF4016, 4 << 20, 256},   {"W25Q64", 0xEF4017, 8 << 20, 256},
+        {"W25Q128", 0xEF4018, 16 << 20, 256}, {"MX25L12805", 0xC22018, 16 << 20, 256},
+        {"GD25Q128", 0xC84018, 16 << 20, 256}, {"S25FL016A", 0x010214, 2 << 20, 256},
+        {"SST25VF016B", 0xBF2541, 2 << 20, 256}, {"AT25DF041A", 0x1F4401, 512 << 10, 256},
+        {"24C02", 0, 256, 8},                 {"24C256", 0, 32 << 10, 64},
+        {"24C512", 0, 64 << 10, 128},
+    };
+    for (const Known& k : known) {
+        SCOPED_TRACE(k.name);
+        const ChipInfo* c = find(k.name);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->Id, k.id);
+        EXPECT_EQ(c->Size, k.size);
+        EXPECT_EQ(c->PageSize, k.pageSize);
+    }
+    // Most makers give the capacity as log2 of the byte count in the third ID
+    // byte (0x20 standing for 64 MiB); SST, Atmel and Spansion's 0x02 family
+    // number theirs differently and are left out here.
+    for (const ChipInfo& c : r.chips) {
+        const int maker = (c.Id >> 16) & 0xFF, type = (c.Id >> 8) & 0xFF, code = c.Id & 0xFF;
+        if (c.Id == 0 || maker == 0xBF || maker == 0x1F || (maker == 0x01 && type == 0x02))
+            continue;
+        SCOPED_TRACE(c.Name.toStdString());
+        const std::int64_t expected = code == 0x20 ? (64 << 20) : (std::int64_t{1} << code);
+        EXPECT_EQ(c.Size, expected);
+    }
+}

@@ -87,6 +87,11 @@ TEST_F(WindowTest, ComponentsCaptionsAndVisibility)
     EXPECT_EQ(form->Panel1->height(), 41);
     EXPECT_EQ(form->Panel2->width(), 185);
     EXPECT_EQ(form->StatusBar1->height(), 32);
+    EXPECT_EQ(form->StatusBar1->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(form->font().family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(form->font().pixelSize(), 16);
+    EXPECT_EQ(form->RichEdit1->font().family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(form->RichEdit1->font().pixelSize(), 11);
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_TRUE(form->Progress->isHidden());
     EXPECT_EQ(form->Progress->parentWidget(), form->StatusBar1);
