@@ -69,6 +69,10 @@ TEST_F(IntelHexTest, BlankImagesGiveOnlyTheEndRecordAndTheirLinearAddressRecords
     std::vector<unsigned char> ff(0x10020, 0xFF);
     EXPECT_EQ(Write(ff.data(), 0x10000), kEnd); // the first block needs no address record
     EXPECT_EQ(Write(ff.data(), 0x10020), ":020000040001F9\r\n" + kEnd);
+    // Every step gets its record, also where the writer starts a new work block.
+    std::vector<unsigned char> blank(0x50001, 0xFF);
+    EXPECT_EQ(Write(blank.data(), 0x50001), ":020000040001F9\r\n:020000040002F8\r\n:020000040003F7\r\n"
+                                             ":020000040004F6\r\n:020000040005F5\r\n" + kEnd);
 }
 
 TEST_F(IntelHexTest, LinearAddressRecordAtEvery64KiBStepWithOffsetsRestarting)
