@@ -270,3 +270,17 @@ TEST_F(StepTest, ReadViewShowsTheImageWhenTheLengthPassesTheLastBlock)
     EXPECT_EQ(form->FlashEditor->Data(),
               QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), form->ImageLength));
 }
+
+// Page addresses go out as their low 16 bits only: a chip above 64 KiB wraps.
+TEST_F(StepTest, PageEraseSendsOnlyTheLowSixteenAddressBits)
+{
+    sim::ChipOptions chip;
+    chip.type = sim::ChipType::PageErase;
+    chip.size = 0x20000;
+    chip.pageSize = 0x4000;
+    Setup(Chip(0x20000, 0x4000, 1), chip);
+    form->BitBtn8Click();
+    EXPECT_EQ(sim::firmware(device).pageErases,
+              (std::vector<std::uint32_t>{0, 0x4000, 0x8000, 0xC000, 0, 0x4000, 0x8000, 0xC000}));
+    EXPECT_EQ(fakes.system.beeps, 1);
+}
