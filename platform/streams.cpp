@@ -121,7 +121,11 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count)
         const ssize_t n = ::read(fd_, p + done, static_cast<size_t>(count - done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        // A failing disk must not pass for the end of the file: the caller
+        // would take a cut image for a whole one.
+        if (n < 0)
+            throw EReadError(QStringLiteral("Stream read error. %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        if (n == 0)
             break;
         done += n;
     }

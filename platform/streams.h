@@ -12,7 +12,8 @@ enum class SeekOrigin { Begin, Current, End };
 class TStream {
 public:
     virtual ~TStream() = default;
-    // Returns the number of bytes moved (0 at the end; never negative).
+    // Returns the number of bytes moved (0 at the end; never negative). A file
+    // stream raises EReadError when the system reports a read error.
     virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
     virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
     virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;

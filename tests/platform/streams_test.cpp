@@ -143,3 +143,13 @@ TEST(MemoryStream, FileRoundTripAndFailedLoadKeepsContents)
 }
 
 } // namespace
+
+TEST(FileStreamReadTest, ReadErrorRaisesInsteadOfLookingLikeTheEnd)
+{
+    // Reading /proc/self/mem at address 0 fails with EIO: an I/O error.
+    TFileStream mem(QStringLiteral("/proc/self/mem"), FileMode::OpenRead);
+    char buffer[16] = {};
+    const QString text = messageOf<EReadError>([&] { mem.Read(buffer, sizeof buffer); });
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Stream read error. "))) << text.toStdString();
+    EXPECT_GT(text.size(), QStringLiteral("Stream read error. ").size());
+}

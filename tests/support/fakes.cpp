@@ -20,24 +20,29 @@ platform::MsgResult FakeUi::messageBox(const QString& text, const QString& capti
     }
 }
 
+namespace {
+// The next scripted file name; none left means the dialog was cancelled.
+std::optional<QString> TakeFront(std::deque<std::optional<QString>>& names)
+{
+    std::optional<QString> name;
+    if (!names.empty()) {
+        name.swap(names.front());
+        names.pop_front();
+    }
+    return name;
+}
+} // namespace
+
 std::optional<QString> FakeUi::openFileName(const platform::FileDialogOptions& options)
 {
     openDialogs.push_back(options);
-    if (openNames.empty())
-        return std::nullopt;
-    auto name = openNames.front();
-    openNames.pop_front();
-    return name;
+    return TakeFront(openNames);
 }
 
 std::optional<QString> FakeUi::saveFileName(const platform::FileDialogOptions& options)
 {
     saveDialogs.push_back(options);
-    if (saveNames.empty())
-        return std::nullopt;
-    auto name = saveNames.front();
-    saveNames.pop_front();
-    return name;
+    return TakeFront(saveNames);
 }
 
 void FakeUi::showException(const QString& message) { exceptions.push_back(message); }
