@@ -1,12 +1,14 @@
 #pragma once
 // Fast paths shared by the codecs; not part of the public interface.
 #include "imagefiles/hexfield.h"
+#include "platform/streams.h"
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -226,5 +228,34 @@ private:
     platform::TFileStream* local_ = nullptr;
     platform::TFileStream** slot_;
 };
+
+// What one record line did to the reading.
+enum class Outcome { Continue, Done, Failed };
+
+// The readers' common frame: opens fileName into the slot, hands each line to
+// onLine until it reports Done (the result is then result()) or Failed (0);
+// a file that ends first shows endOfFile's boxes and gives 0.
+template <class OnLine, class Result>
+int ReadRecordFile(platform::TFileStream** slot, const QString& fileName, int lineLimit,
+                   std::initializer_list<const char*> endOfFile, OnLine&& onLine, Result&& result)
+{
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::OpenRead);
+    LineSource lines(*guard.get(), lineLimit);
+    for (;;) {
+        std::string_view line;
+        bool overlong = false;
+        if (!lines.Next(line, overlong)) {
+            for (const char* text : endOfFile)
+                ShowFileError(QString::fromLatin1(text));
+            return 0;
+        }
+        const Outcome outcome = onLine(line, overlong);
+        if (outcome == Outcome::Failed)
+            return 0;
+        if (outcome == Outcome::Done)
+            return static_cast<int>(result()); // never above maxSize, so it fits
+    }
+}
 
 } // namespace imagefiles_detail

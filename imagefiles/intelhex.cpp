@@ -9,8 +9,6 @@ using namespace imagefiles_detail;
 
 namespace {
 
-enum class Outcome { Continue, Done, Failed };
-
 class IntelHexReader {
 public:
     IntelHexReader(unsigned char* buffer, std::uint64_t maxSize) : buffer_(buffer), maxSize_(maxSize) {}
@@ -153,25 +151,12 @@ char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_
 
 int ReadIntelHexFile(platform::TFileStream** slot, const QString& fileName, unsigned char* buffer, int maxSize)
 {
-    SlotGuard guard(slot);
-    guard.get() = new platform::TFileStream(fileName, platform::FileMode::OpenRead);
     const std::uint64_t limit = (buffer && maxSize > 0) ? std::uint64_t(maxSize) : 0;
     IntelHexReader reader(buffer, limit);
-    LineSource lines(*guard.get(), HexLineLimit);
-    for (;;) {
-        std::string_view line;
-        bool overlong = false;
-        if (!lines.Next(line, overlong)) {
-            ShowFileError(QStringLiteral("File Read Operation Failed"));
-            ShowFileError(QStringLiteral("Error reading File"));
-            return 0;
-        }
-        const Outcome outcome = reader.Line(line, overlong);
-        if (outcome == Outcome::Failed)
-            return 0;
-        if (outcome == Outcome::Done)
-            return static_cast<int>(reader.Result()); // never above maxSize, so it fits
-    }
+    return ReadRecordFile(
+        slot, fileName, HexLineLimit, {"File Read Operation Failed", "Error reading File"},
+        [&](std::string_view line, bool overlong) { return reader.Line(line, overlong); },
+        [&] { return reader.Result(); });
 }
 
 bool WriteIntelHexFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,

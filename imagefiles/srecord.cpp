@@ -9,8 +9,6 @@ using namespace imagefiles_detail;
 
 namespace {
 
-enum class Outcome { Continue, Done, Failed };
-
 Outcome Fail(const char* text)
 {
     ShowFileError(QString::fromLatin1(text));
@@ -87,24 +85,12 @@ char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_
 
 int ReadSRecordFile(platform::TFileStream** slot, const QString& fileName, unsigned char* buffer, int maxSize)
 {
-    SlotGuard guard(slot);
-    guard.get() = new platform::TFileStream(fileName, platform::FileMode::OpenRead);
     const std::uint64_t limit = (buffer && maxSize > 0) ? std::uint64_t(maxSize) : 0;
-    LineSource lines(*guard.get(), SRecordLineLimit);
     std::uint64_t result = 0;
-    for (;;) {
-        std::string_view line;
-        bool overlong = false;
-        if (!lines.Next(line, overlong)) {
-            ShowFileError(QStringLiteral("File Read Operation Failed"));
-            return 0;
-        }
-        const Outcome outcome = ReadRecord(line, overlong, buffer, limit, result);
-        if (outcome == Outcome::Failed)
-            return 0;
-        if (outcome == Outcome::Done)
-            return static_cast<int>(result); // never above maxSize, so it fits
-    }
+    return ReadRecordFile(
+        slot, fileName, SRecordLineLimit, {"File Read Operation Failed"},
+        [&](std::string_view line, bool overlong) { return ReadRecord(line, overlong, buffer, limit, result); },
+        [&] { return result; });
 }
 
 bool WriteSRecordFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
