@@ -5,9 +5,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 const QString Environment = QStringLiteral("Environment");
@@ -22,13 +25,34 @@ QRect Desktop()
     const QRect desktop = screen ? screen->virtualGeometry() : QRect();
     return desktop.isEmpty() ? QRect(0, 0, 16384, 16384) : desktop;
 }
+// The file is written through a temporary name in its own folder.
+bool FolderWritable(const QString& file)
+{
+    return ::access(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), W_OK | X_OK) == 0;
+}
 } // namespace
+
+QString SettingsFileName()
+{
+    // Beside the program, where it has always lived. A program installed
+    // where its user may not write keeps its settings in the user's config
+    // folder instead, so that closing the window does not lose them.
+    const QString besideProgram = platform::ProgramFileWithExt(QStringLiteral(".ini"));
+    if (FolderWritable(besideProgram))
+        return besideProgram;
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = config + QStringLiteral("/qv750");
+    QDir().mkpath(folder);
+    return folder + u'/' + QFileInfo(besideProgram).fileName();
+}
 
 void TForm1::FormCreate()
 {
     delete Ini;
     Ini = nullptr;
-    Ini = new platform::TIniFile(platform::ProgramFileWithExt(QStringLiteral(".ini")));
+    Ini = new platform::TIniFile(SettingsFileName());
     LoadSettings(*Ini);
 }
 

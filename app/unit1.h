@@ -223,3 +223,7 @@ private:
 };
 
 extern TForm1* Form1;
+
+// The settings file: the program's path with ".ini", or the same name in the
+// user's config folder when the program's folder cannot be written.
+QString SettingsFileName();

@@ -208,11 +208,42 @@ TEST_F(WindowTest, FormMaxIgnoresGeometryButWritesItBack)
     EXPECT_TRUE(back.ValueExists("Environment", "FormTop"));
 }
 
+TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheProgramFolderIsNotWritable)
+{
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toLocal8Bit());
+    const QString userIni = dir.path() + QStringLiteral("/config/qv750/qv750.ini");
+    // A folder that does not exist cannot be written (root passes every
+    // permission check, so a read-only folder would not show it here).
+    platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/missing/folder/qv750"));
+    EXPECT_EQ(SettingsFileName(), userIni);
+
+    Create();
+    form->CheckBox1->setChecked(false);
+    form->close();
+    EXPECT_TRUE(Boxes().empty());
+    platform::TIniFile back(userIni);
+    EXPECT_EQ(back.ReadString("Programmer", "ERASE", "?"), QStringLiteral("0"));
+
+    // The next start reads them back from there.
+    Form2 = nullptr;
+    form2.reset();
+    form.reset();
+    Create();
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
 TEST_F(WindowTest, UnwritableSettingsFileIsReported)
 {
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    // Neither beside the program nor in a config folder under a plain file.
+    WriteFile(dir.path() + QStringLiteral("/plainfile"), "x");
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/plainfile/config")).toLocal8Bit());
     platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/missing/folder/qv750"));
     Create();
     form->close();
+    qputenv("XDG_CONFIG_HOME", oldConfig);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_TRUE(Boxes()[0].contains(QStringLiteral("qv750.ini")));
     EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));
