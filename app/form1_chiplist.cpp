@@ -15,7 +15,6 @@
 void TForm1::FormShow()
 {
     const QString fileName = platform::ProgramFileWithExt(QStringLiteral(".txt"));
-    ChipListLines.clear();
     ComboBox1->clear();
     QByteArray bytes;
     if (QFileInfo::exists(fileName)) {

@@ -15,14 +15,14 @@ namespace {
 const QString NoProgrammerText = QStringLiteral("没有找到编程器");
 const QString NoChipSelectedText = QStringLiteral("请选择芯片型号！");
 const QString CommFailureText = QStringLiteral("编程器通信失败！");
-
-// A chip parameter block goes out and its whole 64-byte reply comes back;
-// anything less leaves the block holding no reply worth reading.
-bool Exchanged(int result, const protocol::CommandBlock& block)
-{
-    return result == static_cast<int>(block.size());
-}
 } // namespace
+
+// Anything less than the whole block leaves it holding no reply worth reading.
+bool TForm1::SendBlock(protocol::CommandBlock& block, int readback)
+{
+    return usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), readback)
+           == static_cast<int>(block.size());
+}
 
 const ChipInfo* TForm1::SelectedChip() const
 {
@@ -47,7 +47,7 @@ int TForm1::SelectChip()
         return protocol::NoProgrammer;
     }
     protocol::CommandBlock block = protocol::ChipParameters(protocol::CmdSetChip, *chip, ClockIndex());
-    if (!Exchanged(usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1), block)) {
+    if (!SendBlock(block, 1)) {
         ShowError(CommFailureText);
         return protocol::NoProgrammer;
     }
@@ -64,7 +64,7 @@ int TForm1::DetectChip()
     const ChipInfo* chip = SelectedChip();
     const ChipInfo none;
     protocol::CommandBlock block = protocol::ChipParameters(protocol::CmdIdentify, chip ? *chip : none, ClockIndex());
-    if (!Exchanged(usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 1), block)) {
+    if (!SendBlock(block, 1)) {
         // Whatever the block holds now is not an identification reply.
         ShowError(CommFailureText);
         return protocol::NoProgrammer;
@@ -97,17 +97,17 @@ int TForm1::ChipCheck()
     return result;
 }
 
-void TForm1::SetAddress(int address, int readback)
+bool TForm1::SetAddress(int address, int readback)
 {
     protocol::CommandBlock block = protocol::StartAddressCommand(static_cast<std::uint32_t>(address));
-    usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), readback);
+    return SendBlock(block, readback);
 }
 
 void TForm1::EndConnection()
 {
     if (usb->isOpen()) {
         protocol::CommandBlock block = protocol::EndCommand();
-        usb->usbasp_bulk_cmd(block.data(), static_cast<int>(block.size()), 0);
+        SendBlock(block, 0);
         usb->usbasp_bulk_close();
     }
     SetStatusPanel(1, QStringLiteral("就绪"));

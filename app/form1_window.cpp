@@ -365,11 +365,6 @@ void TForm1::resizeEvent(QResizeEvent* event)
     platform::Guarded([this] { FormResize(); });
 }
 
-bool TForm1::event(QEvent* event)
-{
-    return QMainWindow::event(event);
-}
-
 void TForm1::FocusWindowChanged(QWindow* now)
 {
     QWindow* previous = lastFocus_;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window.
 #include "app/chipinfo.h"
+#include "app/protocol.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -98,7 +99,6 @@ public:
     platform::TFileStream* SrecStream = nullptr;
     platform::TIniFile* Ini = nullptr;
     platform::TMemoryStream* ViewStream = nullptr;
-    QStringList ChipListLines;
     unsigned char* ImageBuffer = nullptr;
     std::int32_t ImageLength = 0;
     int CpuType = 0;
@@ -135,7 +135,11 @@ public:
     int SelectChip();
     int DetectChip();
     int ChipCheck(); // DetectChip when CheckBox4 is ticked, else SelectChip
-    void SetAddress(int address, int readback);
+    // Sends a command block (with read-back the reply overwrites it); true
+    // when the whole block went out and, with read-back, came back.
+    bool SendBlock(protocol::CommandBlock& block, int readback);
+    // Command 5; false when the transfer failed.
+    bool SetAddress(int address, int readback);
     void EndConnection();
     void BitBtn6Click(); // Detect
     void CheckProgrammer();
@@ -179,7 +183,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     friend class CommandScope;
