@@ -12,6 +12,7 @@ int TUsbBulk::ClaimedInterface = 0;
 namespace {
 
 constexpr int StringLanguageBufferSize = 256;
+constexpr int UsEnglish = 0x0409;
 
 // The interface number of alternate setting 0 of interface 0 of configuration 0,
 // or false when the device's descriptor tree lacks one of those levels.
@@ -53,13 +54,14 @@ int TUsbBulk::prog_open(int vendorId, int productId)
             if (DeviceHandle == nullptr)
                 continue;
 
-            char text[StringLanguageBufferSize];
-            bool accepted =
-                usbGetStringAscii(DeviceHandle, dev->descriptor.iManufacturer, 0x0409, text, sizeof text) >= 0 &&
-                std::strcmp(text, ExpectedManufacturer()) == 0;
-            accepted = accepted &&
-                       usbGetStringAscii(DeviceHandle, dev->descriptor.iProduct, 0x0409, text, sizeof text) >= 0 &&
-                       std::strcmp(text, ExpectedProduct) == 0;
+            auto reports = [this](int index, const char* expected) {
+                char text[StringLanguageBufferSize];
+                return usbGetStringAscii(DeviceHandle, index, UsEnglish, text, sizeof text) >= 0 &&
+                       std::strcmp(text, expected) == 0;
+            };
+            // A wrong manufacturer ends the checks before the product is asked for.
+            const bool accepted = reports(dev->descriptor.iManufacturer, ExpectedManufacturer()) &&
+                                  reports(dev->descriptor.iProduct, ExpectedProduct);
 
             int number = 0;
             if (accepted && firstInterfaceNumber(dev, number)) {
@@ -111,22 +113,18 @@ int TUsbBulk::usbasp_bulk_cmd(unsigned char* buf, int len, int readback)
 {
     if (buf == nullptr || len < 0)
         return -EINVAL;
-    int result = -ENODEV;
-    if (DeviceHandle != nullptr)
-        result = usb_bulk_write(DeviceHandle, CommandEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs);
-    if (readback != 0) {
-        platform::Sleep(ReadBackPauseMs);
-        const int written = result;
-        result = DeviceHandle != nullptr
-                     ? usb_bulk_read(DeviceHandle, InEndpoint, reinterpret_cast<char*>(buf), len, BulkTimeoutMs)
-                     : -ENODEV;
-        // The read-back is made whatever the write did, but a command that
-        // never fully went out must not pass for a good exchange: the caller
-        // hears about the write.
-        if (written != len)
-            result = written;
-    }
-    return result;
+    const int written =
+        DeviceHandle != nullptr
+            ? usb_bulk_write(DeviceHandle, CommandEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs)
+            : -ENODEV;
+    if (readback == 0)
+        return written;
+    platform::Sleep(ReadBackPauseMs);
+    const int replied = usbasp_bulk_read(buf, len);
+    // The read-back is made whatever the write did, but a command that never
+    // fully went out must not pass for a good exchange: the caller hears
+    // about the write.
+    return written != len ? written : replied;
 }
 
 int TUsbBulk::usbasp_bulk_write(unsigned char* buf, int len)
@@ -163,6 +161,6 @@ int TUsbBulk::usbasp_transmit(unsigned char receive, unsigned char functionid, c
         return -1;
     const int requestType = USB_TYPE_VENDOR | USB_RECIP_DEVICE | (receive != 0 ? USB_ENDPOINT_IN : USB_ENDPOINT_OUT);
     const int n = usb_control_msg(DeviceHandle, requestType, functionid, send[1] * 256 + send[0],
-                                  send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize, 7000);
+                                  send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize, ControlTimeoutMs);
     return n < 0 ? -1 : n;
 }

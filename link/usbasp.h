@@ -38,6 +38,7 @@ public:
     static constexpr unsigned char InEndpoint = 0x85;
     static constexpr int BulkTimeoutMs = 5000;
     static constexpr int StringTimeoutMs = 1000;
+    static constexpr int ControlTimeoutMs = 7000; // vendor requests (usbasp_transmit)
     static constexpr int ReadBackPauseMs = 50;
 };
 
