@@ -36,6 +36,15 @@ Device& deviceOrThrow(State& s, DeviceId id)
     return *device;
 }
 
+// Runs f on the device under the lock; an unknown id throws.
+template <class F>
+decltype(auto) onDevice(DeviceId id, F&& f)
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return f(deviceOrThrow(s, id));
+}
+
 std::u16string latin1ToUtf16(const char* text)
 {
     std::u16string out;
@@ -137,30 +146,22 @@ DeviceId addDevice(const DeviceOptions& options)
 
 void unplug(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    deviceOrThrow(s, device).present = false;
+    onDevice(device, [](Device& d) { d.present = false; });
 }
 
 bool present(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).present;
+    return onDevice(device, [](Device& d) { return d.present; });
 }
 
 void addFault(DeviceId device, const Fault& fault)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    deviceOrThrow(s, device).faults.push_back({fault, 0});
+    onDevice(device, [&](Device& d) { d.faults.push_back({fault, 0}); });
 }
 
 void clearFaults(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    deviceOrThrow(s, device).faults.clear();
+    onDevice(device, [](Device& d) { d.faults.clear(); });
 }
 
 void setLatencyUs(int microseconds)
@@ -172,37 +173,27 @@ void setLatencyUs(int microseconds)
 
 std::vector<std::uint8_t>& memory(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).firmware->memory;
+    return onDevice(device, [](Device& d) -> std::vector<std::uint8_t>& { return d.firmware->memory; });
 }
 
 const FirmwareState& firmware(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).firmware->state;
+    return onDevice(device, [](Device& d) -> const FirmwareState& { return d.firmware->state; });
 }
 
 int openHandles(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).openHandles;
+    return onDevice(device, [](Device& d) { return d.openHandles; });
 }
 
 int claimedInterface(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).claimed;
+    return onDevice(device, [](Device& d) { return d.claimed; });
 }
 
 Stats stats(DeviceId device)
 {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    return deviceOrThrow(s, device).stats;
+    return onDevice(device, [](Device& d) { return d.stats; });
 }
 
 void setRecording(Recording level)

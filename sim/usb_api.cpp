@@ -551,8 +551,9 @@ static int notSupported(usb_dev_handle* dev)
 {
     State& s = state();
     Lock lock(s.mutex);
-    record(s, Call::Other, live(s, dev));
-    return live(s, dev) == nullptr ? fail(s, -ENODEV, "no such device") : fail(s, -ENOSYS, "not simulated");
+    Device* device = live(s, dev);
+    record(s, Call::Other, device);
+    return device == nullptr ? fail(s, -ENODEV, "no such device") : fail(s, -ENOSYS, "not simulated");
 }
 
 int usb_interrupt_write(usb_dev_handle* dev, int, const char*, int, int) { return notSupported(dev); }

@@ -38,6 +38,27 @@ Block startAt(std::uint32_t address)
     return b;
 }
 
+int sendTo(usb_dev_handle* h, const Block& b)
+{
+    return usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
+}
+
+// Sends a command block and collects its 64-byte reply.
+Block askOf(usb_dev_handle* h, const Block& b)
+{
+    EXPECT_EQ(sendTo(h, b), 64);
+    Block reply{};
+    EXPECT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(reply.data()), 64, 5000), 64);
+    return reply;
+}
+
+std::vector<std::uint8_t> readFrom(usb_dev_handle* h, int n)
+{
+    std::vector<std::uint8_t> out(std::size_t(n), 0);
+    EXPECT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(out.data()), n, 5000), n);
+    return out;
+}
+
 // Talks to the first device on the bus directly through the libusb API.
 class Programmer : public ::testing::Test {
 protected:
@@ -68,20 +89,9 @@ protected:
         return o;
     }
 
-    int send(const Block& b) { return usb_bulk_write(handle, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000); }
-    Block ask(const Block& b)
-    {
-        EXPECT_EQ(send(b), 64);
-        Block reply{};
-        EXPECT_EQ(usb_bulk_read(handle, 0x85, reinterpret_cast<char*>(reply.data()), 64, 5000), 64);
-        return reply;
-    }
-    std::vector<std::uint8_t> readData(int n)
-    {
-        std::vector<std::uint8_t> out(std::size_t(n), 0);
-        EXPECT_EQ(usb_bulk_read(handle, 0x85, reinterpret_cast<char*>(out.data()), n, 5000), n);
-        return out;
-    }
+    int send(const Block& b) { return sendTo(handle, b); }
+    Block ask(const Block& b) { return askOf(handle, b); }
+    std::vector<std::uint8_t> readData(int n) { return readFrom(handle, n); }
     int writeData(const std::vector<std::uint8_t>& data)
     {
         return usb_bulk_write(handle, 0x05, reinterpret_cast<const char*>(data.data()), int(data.size()), 5000);
@@ -569,6 +579,22 @@ protected:
         const struct usb_bus* bus = usb_get_busses();
         return bus == nullptr ? nullptr : bus->devices;
     }
+    static usb_dev_handle* openOnlyDevice() { return usb_open(const_cast<struct usb_device*>(onlyDevice())); }
+};
+
+// A temporary file holding the given bytes, removed at the end of the test.
+struct TempImage {
+    explicit TempImage(const std::vector<std::uint8_t>& bytes)
+    {
+        const int fd = mkstemp(path);
+        FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+        if (f == nullptr || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            ADD_FAILURE() << "cannot write " << path;
+        if (f != nullptr)
+            fclose(f);
+    }
+    ~TempImage() { std::remove(path); }
+    char path[32] = "/tmp/qv750simXXXXXX";
 };
 
 TEST_F(Environment, DefaultsDescribeAnEightMegabyteNorFlash)
@@ -579,9 +605,7 @@ TEST_F(Environment, DefaultsDescribeAnEightMegabyteNorFlash)
     EXPECT_EQ(d->next, nullptr);
     usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(d));
     ASSERT_NE(h, nullptr);
-    Block b = command(9);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
+    const Block b = askOf(h, command(9));
     EXPECT_EQ(b[0], 0xEF);
     EXPECT_EQ(b[1], 0x40);
     EXPECT_EQ(b[2], 0x17);
@@ -592,89 +616,57 @@ TEST_F(Environment, DefaultsDescribeAnEightMegabyteNorFlash)
 
 TEST_F(Environment, VariablesShapeTheChip)
 {
-    char path[] = "/tmp/qv750simXXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    FILE* f = fdopen(fd, "wb");
-    const unsigned char image[5] = {1, 2, 3, 4, 5};
-    fwrite(image, 1, sizeof image, f);
-    fclose(f);
-
+    const TempImage image({1, 2, 3, 4, 5});
     setenv("QV750_SIM_CHIP_ID", "0xc22017", 1);
     setenv("QV750_SIM_CHIP_SIZE", "64", 1);
     setenv("QV750_SIM_PAGE_SIZE", "16", 1);
     setenv("QV750_SIM_CHIP_TYPE", "1", 1);
-    setenv("QV750_SIM_IMAGE", path, 1);
+    setenv("QV750_SIM_IMAGE", image.path, 1);
     setenv("QV750_SIM_UNPLUG_AT", "7", 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
-    std::remove(path);
 
-    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    usb_dev_handle* h = openOnlyDevice();
     ASSERT_NE(h, nullptr);
-    auto out = [&](const Block& b) { return usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000); };
-    auto in = [&](unsigned char* data, int n) { return usb_bulk_read(h, 0x85, reinterpret_cast<char*>(data), n, 5000); };
-
-    Block b = command(9);
-    ASSERT_EQ(out(b), 64);
-    ASSERT_EQ(in(b.data(), 64), 64);
+    const Block b = askOf(h, command(9));
     EXPECT_EQ(b[0], 0xC2);
     EXPECT_EQ(b[1], 0x20);
     EXPECT_EQ(b[2], 0x17);
     EXPECT_EQ(b[4], 1);
 
     // With 16-byte pages, erasing the second page keeps the image in the first.
-    ASSERT_EQ(out(eraseAt(0x10)), 64);
-    ASSERT_EQ(out(startAt(0)), 64);
-    ASSERT_EQ(in(b.data(), 64), 64);
-    unsigned char data[8];
-    ASSERT_EQ(in(data, 8), 8);
-    EXPECT_EQ(std::vector<unsigned char>(data, data + 8),
-              (std::vector<unsigned char>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
+    ASSERT_EQ(sendTo(h, eraseAt(0x10)), 64);
+    askOf(h, startAt(0));
+    EXPECT_EQ(readFrom(h, 8), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
 
     // The seventh transfer pulls the programmer out.
-    EXPECT_EQ(out(command(10)), -ENODEV);
+    EXPECT_EQ(sendTo(h, command(10)), -ENODEV);
     usb_close(h);
     EXPECT_EQ(onlyDevice(), nullptr);
 }
 
 TEST_F(Environment, ImageIsCutToTheChipAndTypesAreRead)
 {
-    char path[] = "/tmp/qv750simXXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    FILE* f = fdopen(fd, "wb");
-    const unsigned char image[5] = {1, 2, 3, 4, 5};
-    fwrite(image, 1, sizeof image, f);
-    fclose(f);
+    const TempImage image({1, 2, 3, 4, 5});
     setenv("QV750_SIM_CHIP_SIZE", "4", 1);
     setenv("QV750_SIM_CHIP_TYPE", "24", 1);
-    setenv("QV750_SIM_IMAGE", path, 1);
+    setenv("QV750_SIM_IMAGE", image.path, 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
-    std::remove(path);
 
-    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    usb_dev_handle* h = openOnlyDevice();
     ASSERT_NE(h, nullptr);
-    Block b = startAt(0);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
-    unsigned char data[6];
-    ASSERT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(data), 6, 5000), 6);
-    EXPECT_EQ(std::vector<unsigned char>(data, data + 6), (std::vector<unsigned char>{1, 2, 3, 4, 0xFF, 0xFF}));
-    b = command(9);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
-    EXPECT_EQ(b[0], 4);
-    EXPECT_EQ(b[4], 2);
+    askOf(h, startAt(0));
+    EXPECT_EQ(readFrom(h, 6), (std::vector<std::uint8_t>{1, 2, 3, 4, 0xFF, 0xFF}));
+    const Block eeprom = askOf(h, command(9));
+    EXPECT_EQ(eeprom[0], 4);
+    EXPECT_EQ(eeprom[4], 2);
     usb_close(h);
 
     setenv("QV750_SIM_CHIP_TYPE", "none", 1);
     unsetenv("QV750_SIM_IMAGE");
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
-    h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
-    b = command(9);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
-    EXPECT_EQ(b[4], 0);
+    h = openOnlyDevice();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(askOf(h, command(9))[4], 0);
     usb_close(h);
 }
 
@@ -683,15 +675,12 @@ TEST_F(Environment, EndlessImageFileIsReadOnlyUpToTheChipSize)
     setenv("QV750_SIM_CHIP_SIZE", "64", 1);
     setenv("QV750_SIM_IMAGE", "/dev/zero", 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
-    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    usb_dev_handle* h = openOnlyDevice();
     ASSERT_NE(h, nullptr);
-    Block b = startAt(0);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
-    unsigned char data[66];
-    ASSERT_EQ(usb_bulk_read(h, 0x85, reinterpret_cast<char*>(data), 66, 5000), 66);
-    EXPECT_EQ(std::vector<unsigned char>(data, data + 64), std::vector<unsigned char>(64, 0x00));
-    EXPECT_EQ(data[64], 0xFF);
+    askOf(h, startAt(0));
+    std::vector<std::uint8_t> expected(64, 0x00);
+    expected.resize(66, 0xFF);
+    EXPECT_EQ(readFrom(h, 66), expected);
     usb_close(h);
 }
 
@@ -701,20 +690,13 @@ TEST_F(Environment, ErasePollsAndLatencyAreApplied)
     setenv("QV750_SIM_ERASE_POLLS", "1", 1);
     setenv("QV750_SIM_LATENCY_US", "3000", 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
-    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    usb_dev_handle* h = openOnlyDevice();
     ASSERT_NE(h, nullptr);
-    auto poll = [&] {
-        Block b = command(10);
-        usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-        usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
-        return b[0];
-    };
-    const Block erase = eraseAt(0x8000);
     const auto before = std::chrono::steady_clock::now();
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(erase.data()), 64, 5000);
+    EXPECT_EQ(sendTo(h, eraseAt(0x8000)), 64);
     EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::microseconds(3000));
-    EXPECT_EQ(poll(), 1);
-    EXPECT_EQ(poll(), 0);
+    EXPECT_EQ(askOf(h, command(10))[0], 1);
+    EXPECT_EQ(askOf(h, command(10))[0], 0);
     usb_close(h);
 }
 
@@ -742,11 +724,9 @@ TEST_F(Environment, BadValuesAreReportedAndTheirDefaultsUsed)
             named = named || e.rfind(name, 0) == 0;
         EXPECT_TRUE(named) << name;
     }
-    usb_dev_handle* h = usb_open(const_cast<struct usb_device*>(onlyDevice()));
+    usb_dev_handle* h = openOnlyDevice();
     ASSERT_NE(h, nullptr);
-    Block b = command(9);
-    usb_bulk_write(h, 0x04, reinterpret_cast<const char*>(b.data()), 64, 5000);
-    usb_bulk_read(h, 0x85, reinterpret_cast<char*>(b.data()), 64, 5000);
+    const Block b = askOf(h, command(9));
     EXPECT_EQ(b[0], 0xEF);
     EXPECT_EQ(b[2], 0x17);
     usb_close(h);
