@@ -1,29 +1,6 @@
 #include "app/protocol.h"
 
 namespace protocol {
-namespace {
-
-void put16(CommandBlock& b, int at, std::uint32_t v)
-{
-    b[at] = static_cast<unsigned char>(v & 0xFF);
-    b[at + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
-}
-
-void put32(CommandBlock& b, int at, std::uint32_t v)
-{
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
-
-CommandBlock blockOf(Command code)
-{
-    CommandBlock b{};
-    b[0] = (code == CmdErase || code == CmdEnd) ? 1 : 0;
-    b[1] = code;
-    return b;
-}
-
-} // namespace
 
 QByteArray NameForBlock(const QByteArray& name)
 {
@@ -47,38 +24,19 @@ QByteArray NameForBlock(const QByteArray& name)
 
 CommandBlock ChipParameters(Command code, const ChipInfo& chip, int clockIndex)
 {
-    CommandBlock b = blockOf(code);
+    CommandBlock b = detail::BlockOf(code);
     b[2] = chip.Type;
     b[3] = chip.SubType;
-    put16(b, 4, static_cast<std::uint16_t>(chip.PageSize));
-    put16(b, 6, static_cast<std::uint32_t>(chip.Delay) & 0xFFFF);
-    put32(b, 8, static_cast<std::uint32_t>(chip.Size));
-    put32(b, 12, static_cast<std::uint32_t>(chip.Id));
+    detail::Put16(b, 4, static_cast<std::uint16_t>(chip.PageSize));
+    detail::Put16(b, 6, static_cast<std::uint32_t>(chip.Delay) & 0xFFFF);
+    detail::Put32(b, 8, static_cast<std::uint32_t>(chip.Size));
+    detail::Put32(b, 12, static_cast<std::uint32_t>(chip.Id));
     b[16] = static_cast<unsigned char>(clockIndex & 0xFF);
     const QByteArray name = NameForBlock(chip.Name);
     for (qsizetype i = 0; i < name.size(); ++i)
         b[static_cast<size_t>(NameOffset + i)] = static_cast<unsigned char>(name[i]);
     return b;
 }
-
-CommandBlock EraseCommand(std::uint32_t address)
-{
-    CommandBlock b = blockOf(CmdErase);
-    b[17] = static_cast<unsigned char>(address & 0xFF);
-    b[18] = static_cast<unsigned char>((address >> 8) & 0xFF);
-    return b;
-}
-
-CommandBlock StartAddressCommand(std::uint32_t address)
-{
-    CommandBlock b = blockOf(CmdStartAddress);
-    put32(b, 8, address);
-    return b;
-}
-
-CommandBlock EndCommand() { return blockOf(CmdEnd); }
-CommandBlock StatusCommand() { return blockOf(CmdStatus); }
-bool StatusBusy(const CommandBlock& reply) { return (reply[0] & 1) != 0; }
 
 QString IdentifyReply::FormattedId() const
 {

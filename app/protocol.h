@@ -25,18 +25,51 @@ enum Command : unsigned char {
 constexpr int NameOffset = 17;
 constexpr int MaxNameBytes = 46;
 
+namespace detail {
+// Little-endian fields.
+constexpr void Put16(CommandBlock& b, int at, std::uint32_t v)
+{
+    b[at] = static_cast<unsigned char>(v & 0xFF);
+    b[at + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+}
+constexpr void Put32(CommandBlock& b, int at, std::uint32_t v)
+{
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
+// Byte 0 is 1 for commands 2 and 8, else 0; every other byte starts at 0.
+constexpr CommandBlock BlockOf(Command code)
+{
+    CommandBlock b{};
+    b[0] = (code == CmdErase || code == CmdEnd) ? 1 : 0;
+    b[1] = code;
+    return b;
+}
+} // namespace detail
+
 // Commands 7 and 9. clockIndex is ComboBox2's ItemIndex; its low 8 bits are
 // sent (-1, no clock chosen, goes as 0xFF). A name longer than 46 bytes is
 // cut at a character boundary so the block always ends in 0.
 CommandBlock ChipParameters(Command code, const ChipInfo& chip, int clockIndex);
 // Command 2: address bits 0-7 and 8-15 in bytes 17, 18 (0x8000: whole chip).
-CommandBlock EraseCommand(std::uint32_t address);
+constexpr CommandBlock EraseCommand(std::uint32_t address)
+{
+    CommandBlock b = detail::BlockOf(CmdErase);
+    detail::Put16(b, 17, address & 0xFFFF);
+    return b;
+}
 constexpr std::uint32_t WholeChipEraseAddress = 0x8000;
 // Command 5: start address in bytes 8-11.
-CommandBlock StartAddressCommand(std::uint32_t address);
-CommandBlock EndCommand();    // command 8
-CommandBlock StatusCommand(); // command 10; reply byte 0 bit 0 set while busy
-bool StatusBusy(const CommandBlock& reply);
+constexpr CommandBlock StartAddressCommand(std::uint32_t address)
+{
+    CommandBlock b = detail::BlockOf(CmdStartAddress);
+    detail::Put32(b, 8, address);
+    return b;
+}
+constexpr CommandBlock EndCommand() { return detail::BlockOf(CmdEnd); }       // command 8
+constexpr CommandBlock StatusCommand() { return detail::BlockOf(CmdStatus); } // command 10
+// Reply to command 10: byte 0 bit 0 set while the chip is busy.
+constexpr bool StatusBusy(const CommandBlock& reply) { return (reply[0] & 1) != 0; }
 
 // The name bytes that go into a parameter block (at most 46, not split
 // inside a double-byte GBK character).
