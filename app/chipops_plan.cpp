@@ -59,46 +59,6 @@ int FirstDifference(const unsigned char* a, const unsigned char* b, int n)
     return -1;
 }
 
-namespace {
-CommandBlock Command(unsigned char flag, unsigned char code)
-{
-    CommandBlock block{};
-    block[0] = flag;
-    block[1] = code;
-    return block;
-}
-} // namespace
-
-CommandBlock EraseBlock(std::int32_t address)
-{
-    CommandBlock block = Command(1, 2);
-    block[17] = static_cast<unsigned char>(address & 0xFF);
-    block[18] = static_cast<unsigned char>((address >> 8) & 0xFF);
-    return block;
-}
-
-CommandBlock WholeChipEraseBlock()
-{
-    CommandBlock block = Command(1, 2);
-    block[17] = 0x00;
-    block[18] = 0x80;
-    return block;
-}
-
-CommandBlock StatusBlock()
-{
-    return Command(0, 10);
-}
-
-CommandBlock StartAddressBlock(std::int32_t address)
-{
-    CommandBlock block = Command(0, 5);
-    const auto a = static_cast<std::uint32_t>(address);
-    for (int i = 0; i < 4; ++i)
-        block[8 + i] = static_cast<unsigned char>(a >> (8 * i));
-    return block;
-}
-
 ProgressThrottle::ProgressThrottle(std::int64_t maximum, int pumpIntervalMs)
     : step_(std::max<std::int64_t>(1, maximum / Resolution)), interval_(pumpIntervalMs)
 {
