@@ -127,15 +127,14 @@ static void ReportCommFailure(TForm1& form, WorkerProgress& progress)
     form.ShowError(CommFailureText);
 }
 
+// The selected chip for a worker; reported and marked failed when unusable.
 static const ChipInfo* WorkerChip(TForm1& form)
 {
-    const ChipInfo* chip = form.SelectedChip();
-    if (chip == nullptr || !chipops::ChipSizeValid(chip->Size, TForm1::MaxImageSize)) {
+    if (!SelectionUsable(form, true)) {
         form.WorkerFailed = true;
-        form.ShowError(chip == nullptr ? NoChipText : BadSizeText);
         return nullptr;
     }
-    return chip;
+    return form.SelectedChip();
 }
 
 void ShowImageInView(TForm1& form)

@@ -148,7 +148,9 @@ TEST_F(FaultTest, FailedEraseCommandOrStatusPoll)
         sim::addFault(device, At(c.kind, 0x04, 1 + 3));
         form->BitBtn8Click();
         ExpectFailedCleanly(c.name, 0);
-        EXPECT_LE(sim::firmware(device).pageErases.size(), 3u) << c.name;
+        // The two pages before it went; the failed one may have reached the chip.
+        const auto erased = sim::firmware(device).pageErases.size();
+        EXPECT_TRUE(erased == 2u || erased == 3u) << c.name << " " << erased;
     }
 }
 
