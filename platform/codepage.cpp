@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
-#include <string_view>
 
 namespace platform {
 namespace {
@@ -13,14 +12,7 @@ namespace {
 // safe to share between threads.
 class Iconv {
 public:
-    Iconv(const char* to, const char* from)
-    {
-        cd_ = iconv_open(to, from);
-        if (cd_ == reinterpret_cast<iconv_t>(-1) && std::string_view(from) == "CP936")
-            cd_ = iconv_open(to, "GBK");
-        if (cd_ == reinterpret_cast<iconv_t>(-1) && std::string_view(to) == "CP936")
-            cd_ = iconv_open("GBK", from);
-    }
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Iconv()
     {
         if (ok())
@@ -28,46 +20,71 @@ public:
     }
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
-    // Converts as much as possible; returns false on an invalid or unmappable
-    // sequence (at *in) or a sequence cut short by the end of the input.
-    enum class Stop { Done, Invalid, Incomplete };
-    Stop convert(const char*& in, size_t& inLeft, QByteArray& out)
+    // Converts all of input. Where the converter refuses a sequence, or one
+    // is cut short by the end, replacement goes out and skip(at) input bytes
+    // are passed over. Without a converter only ASCII goes through.
+    template <class Skip>
+    QByteArray convertAll(QByteArrayView input, QByteArrayView replacement, Skip skip)
     {
-        char buffer[4096];
-        while (inLeft > 0) {
+        QByteArray out;
+        out.reserve(input.size() * 3 / 2 + 16);
+        const char* in = input.data();
+        size_t left = static_cast<size_t>(input.size());
+        const auto refuse = [&] {
+            out += replacement;
+            const size_t n = std::clamp<size_t>(skip(in), 1, left);
+            in += n;
+            left -= n;
+        };
+        while (left > 0) {
+            if (!ok()) {
+                if (static_cast<unsigned char>(*in) < 0x80) {
+                    out += *in++;
+                    --left;
+                } else {
+                    refuse();
+                }
+                continue;
+            }
+            char buffer[4096];
             char* inPtr = const_cast<char*>(in);
             char* outPtr = buffer;
             size_t outLeft = sizeof buffer;
-            const size_t rc = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+            const size_t rc = iconv(cd_, &inPtr, &left, &outPtr, &outLeft);
             const int error = errno;
             out.append(buffer, static_cast<qsizetype>(outPtr - buffer));
             in = inPtr;
-            if (rc != static_cast<size_t>(-1))
-                continue;
-            if (error == E2BIG)
+            if (rc != static_cast<size_t>(-1) || error == E2BIG)
                 continue;
             iconv(cd_, nullptr, nullptr, nullptr, nullptr); // reset the shift state
-            return error == EINVAL ? Stop::Incomplete : Stop::Invalid;
+            if (error == EINVAL) { // cut short: nothing more can follow
+                out += replacement;
+                break;
+            }
+            refuse();
         }
-        return Stop::Done;
+        return out;
     }
 
 private:
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
     iconv_t cd_;
 };
 
-const char* const kAnsi = "CP936";
+// glibc knows code page 936 as GBK.
+const char* const kAnsi = "GBK";
 
 // Length of the UTF-8 sequence that starts with lead byte c (1 for a stray byte).
-int utf8Length(unsigned char c)
+size_t utf8Length(char c)
 {
-    if (c >= 0xF0)
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0xF0)
         return 4;
-    if (c >= 0xE0)
+    if (u >= 0xE0)
         return 3;
-    if (c >= 0xC0)
+    if (u >= 0xC0)
         return 2;
     return 1;
 }
@@ -104,57 +121,14 @@ QStringList SplitTextLines(const QString& text)
 
 QString AnsiToString(const QByteArray& ansi)
 {
-    Iconv cd("UTF-8", kAnsi);
-    if (!cd.ok()) {
-        // Without a GBK converter the ASCII part still reads right.
-        QString out;
-        for (char c : ansi)
-            out += static_cast<unsigned char>(c) < 0x80 ? QChar(c) : QChar(QChar::ReplacementCharacter);
-        return out;
-    }
-    QByteArray utf8;
-    utf8.reserve(ansi.size() * 3 / 2 + 16);
-    const char* in = ansi.constData();
-    size_t left = static_cast<size_t>(ansi.size());
-    for (;;) {
-        const auto stop = cd.convert(in, left, utf8);
-        if (stop == Iconv::Stop::Done)
-            break;
-        utf8 += "\xEF\xBF\xBD"; // U+FFFD
-        if (stop == Iconv::Stop::Incomplete)
-            break;
-        ++in;
-        --left;
-    }
-    return QString::fromUtf8(utf8);
+    // A refused byte is skipped alone, so the next one may start a character.
+    return QString::fromUtf8(Iconv("UTF-8", kAnsi).convertAll(ansi, "\xEF\xBF\xBD", [](const char*) { return 1; }));
 }
 
 QByteArray StringToAnsi(const QString& text)
 {
     // Lone surrogates become U+FFFD here, which GBK cannot hold: '?'.
-    const QByteArray utf8 = text.toUtf8();
-    Iconv cd(kAnsi, "UTF-8");
-    QByteArray out;
-    out.reserve(utf8.size() + 16);
-    if (!cd.ok()) {
-        for (qsizetype i = 0; i < utf8.size(); i += utf8Length(static_cast<unsigned char>(utf8[i])))
-            out += static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : '?';
-        return out;
-    }
-    const char* in = utf8.constData();
-    size_t left = static_cast<size_t>(utf8.size());
-    for (;;) {
-        const auto stop = cd.convert(in, left, out);
-        if (stop == Iconv::Stop::Done)
-            break;
-        out += '?';
-        if (stop == Iconv::Stop::Incomplete)
-            break;
-        const size_t skip = std::min<size_t>(left, utf8Length(static_cast<unsigned char>(*in)));
-        in += skip;
-        left -= skip;
-    }
-    return out;
+    return Iconv(kAnsi, "UTF-8").convertAll(text.toUtf8(), "?", [](const char* at) { return utf8Length(*at); });
 }
 
 QStringList DecodeTextLines(const QByteArray& fileBytes)
