@@ -94,7 +94,8 @@ bool readFile(const QString& path, QByteArray& bytes, bool& exists)
 {
     const QByteArray native = QFile::encodeName(path);
     exists = false;
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a pipe in the file's place cannot stall the start-up.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         exists = errno != ENOENT && errno != ENOTDIR;
         return !exists;

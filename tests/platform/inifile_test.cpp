@@ -298,6 +298,28 @@ TEST_F(IniFileTest, FileThatCannotBeReadIsNeverOverwritten)
     EXPECT_EQ(entries(), QStringList());
 }
 
+TEST_F(IniFileTest, PipeInPlaceOfTheFileIsNeitherWaitedOnNorOverwritten)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    const QString file = path();
+    // In a child under an alarm, so a blocking open fails the test instead of hanging it.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::alarm(10);
+        TIniFile ini(file);
+        ini.WriteInteger("A", "k", 2);
+        ::_exit(ini.ReadInteger("A", "k", 0) == 2 && !ini.UpdateFile() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(entries().isEmpty()) << entries().join(',').toStdString(); // no temporary file either
+}
+
 TEST_F(IniFileTest, GarbageAndHugeLinesDoNotHurt)
 {
     QByteArray junk;
