@@ -142,8 +142,6 @@ TEST(MemoryStream, FileRoundTripAndFailedLoadKeepsContents)
     EXPECT_THROW(part.CopyFrom(in, data.size()), EReadError);
 }
 
-} // namespace
-
 TEST(FileStreamReadTest, ReadErrorRaisesInsteadOfLookingLikeTheEnd)
 {
     // Reading /proc/self/mem at address 0 fails with EIO: an I/O error.
@@ -153,3 +151,5 @@ TEST(FileStreamReadTest, ReadErrorRaisesInsteadOfLookingLikeTheEnd)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Stream read error. "))) << text.toStdString();
     EXPECT_GT(text.size(), QStringLiteral("Stream read error. ").size());
 }
+
+} // namespace
