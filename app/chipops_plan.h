@@ -1,16 +1,11 @@
 #pragma once
-// Pure pieces of the chip commands: block sizes, length rules, command blocks
-// and the throttle that keeps progress updates and message pumps cheap.
-#include "app/protocol.h"
-
+// Pure pieces of the chip commands: block sizes, length rules and the
+// throttle that keeps progress updates and message pumps cheap.
 #include <cstdint>
-#include <tuple>
 
 namespace chipops {
 
 constexpr int MinBlockSize = 64;
-using CommandBlock = protocol::CommandBlock;
-constexpr int CommandSize = std::tuple_size_v<CommandBlock>;
 
 // Every data transfer moves one block: the page size when it is 64 or more.
 int BlockSize(std::int16_t pageSize);
@@ -32,18 +27,6 @@ int ErasePageStep(std::int16_t pageSize);
 
 // Index of the first byte in [0, n) where a and b differ, or -1.
 int FirstDifference(const unsigned char* a, const unsigned char* b, int n);
-
-// Command blocks of the erase worker and the start address, as protocol builds them.
-inline CommandBlock EraseBlock(std::int32_t address) // command 2, address bits 0-15
-{
-    return protocol::EraseCommand(static_cast<std::uint32_t>(address));
-}
-inline CommandBlock WholeChipEraseBlock() { return protocol::EraseCommand(protocol::WholeChipEraseAddress); }
-inline CommandBlock StatusBlock() { return protocol::StatusCommand(); } // command 10
-inline CommandBlock StartAddressBlock(std::int32_t address)         // command 5
-{
-    return protocol::StartAddressCommand(static_cast<std::uint32_t>(address));
-}
 
 // Workers report after every block, but a repaint of the progress bar or a
 // trip through the event loop per 256-byte block would cost more than the

@@ -1,6 +1,7 @@
 // The chip commands: read, write, erase, verify and auto-program.
 #include "app/chipops_plan.h"
 #include "app/form1_image_view.h"
+#include "app/protocol.h"
 #include "app/unit1.h"
 #include "hexeditor/wqhexeditorex.h"
 #include "link/usbasp.h"
@@ -86,11 +87,6 @@ private:
     TForm1& form_;
 };
 
-bool SendCommand(TUsbBulk& usb, chipops::CommandBlock& block, int readback)
-{
-    return usb.usbasp_bulk_cmd(block.data(), chipops::CommandSize, readback) == chipops::CommandSize;
-}
-
 } // namespace
 
 // A chip whose size the image buffer cannot hold is refused before anything
@@ -167,8 +163,7 @@ void TForm1::ReadChip()
     SetStatusPanel(1, QStringLiteral("读出 Flash ..."));
     WorkerProgress progress(Progress, size);
 
-    chipops::CommandBlock start = chipops::StartAddressBlock(0);
-    if (!SendCommand(*usb, start, 1)) {
+    if (!SetAddress(0, 1)) {
         ReportCommFailure(*this, progress);
         return;
     }
@@ -220,8 +215,7 @@ int TForm1::WriteChip()
     const int block = chipops::BlockSize(chip->PageSize);
     WorkerProgress progress(Progress, count);
 
-    chipops::CommandBlock start = chipops::StartAddressBlock(0);
-    if (!SendCommand(*usb, start, 0)) {
+    if (!SetAddress(0, 0)) {
         ReportCommFailure(*this, progress);
         return -1;
     }
@@ -254,16 +248,16 @@ void TForm1::EraseChip()
     SetStatusPanel(1, QStringLiteral("擦除 Flash ..."));
     if (chip->Type == 0) {
         WorkerProgress progress(Progress, chip->Delay);
-        chipops::CommandBlock erase = chipops::WholeChipEraseBlock();
-        if (!SendCommand(*usb, erase, 0)) {
+        protocol::CommandBlock erase = protocol::EraseCommand(protocol::WholeChipEraseAddress);
+        if (!SendBlock(erase, 0)) {
             ReportCommFailure(*this, progress);
             return;
         }
         // At most Delay + 2 polls; reaching the limit ends the erase silently.
         for (std::int64_t n = 0;;) {
             platform::Sleep(50);
-            chipops::CommandBlock status = chipops::StatusBlock();
-            if (!SendCommand(*usb, status, 1)) {
+            protocol::CommandBlock status = protocol::StatusCommand();
+            if (!SendBlock(status, 1)) {
                 ReportCommFailure(*this, progress);
                 return;
             }
@@ -271,15 +265,15 @@ void TForm1::EraseChip()
                 break;
             ++n;
             progress.StepAlways(n);
-            if ((status[0] & 1) == 0)
+            if (!protocol::StatusBusy(status))
                 break;
         }
     } else if (chip->Type == 1) {
         WorkerProgress progress(Progress, chip->Size);
         const int step = chipops::ErasePageStep(chip->PageSize);
         for (std::int64_t address = 0; address < chip->Size; address += step) {
-            chipops::CommandBlock erase = chipops::EraseBlock(static_cast<std::int32_t>(address));
-            if (!SendCommand(*usb, erase, 0)) {
+            protocol::CommandBlock erase = protocol::EraseCommand(static_cast<std::uint32_t>(address));
+            if (!SendBlock(erase, 0)) {
                 ReportCommFailure(*this, progress);
                 return;
             }
@@ -302,8 +296,7 @@ int TForm1::VerifyChip()
     const int block = chipops::BlockSize(chip->PageSize);
     WorkerProgress progress(Progress, ImageLength);
 
-    chipops::CommandBlock start = chipops::StartAddressBlock(0);
-    if (!SendCommand(*usb, start, 1)) {
+    if (!SetAddress(0, 1)) {
         ReportCommFailure(*this, progress);
         return -1;
     }

@@ -86,38 +86,6 @@ TEST(BlockRules, FirstDifferenceLooksOnlyBelowTheCount)
     EXPECT_EQ(FirstDifference(a, a, 4), -1);
 }
 
-TEST(CommandBlocks, EraseAndStatusLayouts)
-{
-    const CommandBlock page = EraseBlock(0x123456);
-    EXPECT_EQ(page[0], 1);
-    EXPECT_EQ(page[1], 2);
-    EXPECT_EQ(page[17], 0x56);
-    EXPECT_EQ(page[18], 0x34); // bits above 15 are not sent
-    for (int i : {2, 8, 16, 19, 63})
-        EXPECT_EQ(page[i], 0) << i;
-
-    const CommandBlock whole = WholeChipEraseBlock();
-    EXPECT_EQ(whole[0], 1);
-    EXPECT_EQ(whole[1], 2);
-    EXPECT_EQ(whole[17], 0x00);
-    EXPECT_EQ(whole[18], 0x80);
-
-    const CommandBlock status = StatusBlock();
-    EXPECT_EQ(status[0], 0);
-    EXPECT_EQ(status[1], 10);
-    for (int i = 2; i < 64; ++i)
-        EXPECT_EQ(status[i], 0) << i;
-
-    const CommandBlock start = StartAddressBlock(0x01020304);
-    EXPECT_EQ(start[0], 0);
-    EXPECT_EQ(start[1], 5);
-    EXPECT_EQ(start[8], 0x04);
-    EXPECT_EQ(start[9], 0x03);
-    EXPECT_EQ(start[10], 0x02);
-    EXPECT_EQ(start[11], 0x01);
-    EXPECT_EQ(start[12], 0);
-}
-
 TEST(Throttle, PositionMovesOnlyInVisibleSteps)
 {
     ProgressThrottle t(64 << 20);
