@@ -3,6 +3,7 @@
 #include "imagefiles/hexfield.h"
 #include "platform/streams.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -92,6 +93,14 @@ inline char* PutByte(char* p, std::uint8_t value)
     return p + 2;
 }
 
+// A record's checksum and the CR LF that ends its line.
+inline char* EndRecord(char* p, std::uint8_t checksum)
+{
+    p = PutByte(p, checksum);
+    std::memcpy(p, "\r\n", 2);
+    return p + 2;
+}
+
 // The word tricks below take the lowest address as the low byte.
 static_assert(std::endian::native == std::endian::little, "the codec fast paths assume a little-endian CPU");
 
@@ -140,6 +149,28 @@ inline std::string_view FieldAt(std::string_view line, std::size_t pos)
     return pos < line.size() ? line.substr(pos) : std::string_view{};
 }
 
+// Stores the n data bytes of a record whose digits start at `first` and adds
+// them and the checksum after them to sum. Only digit pairs inside the line
+// are read: a bad pair, or a record cut short by its line end, shows "Illegal
+// Char in File" and returns false with the bytes before it stored.
+// Forced inline: it runs once a record, and as a call it slows S-record loading
+// by a tenth.
+[[gnu::always_inline]] inline bool ReadRecordBody(std::string_view line, std::size_t first, unsigned char* out,
+                                                  std::uint32_t n, std::uint32_t& sum)
+{
+    const std::size_t room = line.size() > first ? (line.size() - first) / 2 : 0;
+    const std::size_t whole = std::min<std::size_t>(n, room);
+    if (ParseData(PairValues(), line.data() + first, out, whole, sum) < whole || whole < n) {
+        ShowFileError(QStringLiteral("Illegal Char in File"));
+        return false;
+    }
+    std::uint32_t checksum = 0;
+    if (!ParseHexField(FieldAt(line, first + 2 * std::size_t(n)), 2, checksum))
+        return false;
+    sum += checksum;
+    return true;
+}
+
 // Splits lines off a stream through a large buffer, with the same line rules
 // as ReadHexFileLine / ReadSRecordFileLine, so a big image needs no per-line
 // read or seek. The returned view stays valid until the next call.
@@ -168,15 +199,6 @@ constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
 class Output {
 public:
     explicit Output(platform::TStream& stream);
-    // Room for at least `bytes` (at most kWriteChunk) more bytes; returns where
-    // to write them.
-    char* Reserve(std::size_t bytes)
-    {
-        if (capacity_ - used_ < bytes)
-            Flush();
-        return buffer_.get() + used_;
-    }
-    void Commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
     void Append(std::string_view text);
     // Writes what is pending; false when any write so far came up short.
     bool Flush();
@@ -213,6 +235,15 @@ constexpr std::uint64_t kFormatBlock = 256 * 1024;
 using BlockFormatter = std::function<char*(std::uint64_t start, std::uint64_t end, char* text)>;
 void FormatBlocks(Output& out, std::uint64_t length, std::size_t textPerByte, const BlockFormatter& format);
 
+// The writers' common frame. Without touching any file, refuses a negative
+// length, one above 4 GiB (beyond 32-bit addresses) or null data with a
+// positive length. Else creates fileName in the slot, writes head, the lines
+// `format` makes for [0, length) and tail, and closes the file; false when a
+// write or the close failed.
+bool WriteRecordFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
+                     std::int64_t length, std::string_view head, std::size_t textPerByte,
+                     const BlockFormatter& format, std::string_view tail);
+
 // Opens or creates the stream in the caller's slot and always frees it again.
 class SlotGuard {
 public:
@@ -231,6 +262,13 @@ private:
 
 // What one record line did to the reading.
 enum class Outcome { Continue, Done, Failed };
+
+// Shows the reader's error box and ends the reading.
+inline Outcome Fail(const char* text)
+{
+    ShowFileError(QString::fromLatin1(text));
+    return Outcome::Failed;
+}
 
 // The readers' common frame: opens fileName into the slot, hands each line to
 // onLine until it reports Done (the result is then result()) or Failed (0);

@@ -293,6 +293,23 @@ void FormatBlocks(Output& out, std::uint64_t length, std::size_t textPerByte, co
     }
 }
 
+bool WriteRecordFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
+                     std::int64_t length, std::string_view head, std::size_t textPerByte,
+                     const BlockFormatter& format, std::string_view tail)
+{
+    if (length < 0 || length > (std::int64_t(1) << 32) || (length > 0 && !data))
+        return false;
+    SlotGuard guard(slot);
+    guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
+    Output out(*guard.get());
+    out.Append(head);
+    FormatBlocks(out, static_cast<std::uint64_t>(length), textPerByte, format);
+    out.Append(tail);
+    const bool written = out.Flush();
+    const bool closed = guard.Close();
+    return written && closed;
+}
+
 SlotGuard::~SlotGuard()
 {
     delete *slot_;

@@ -17,11 +17,6 @@ public:
     std::uint64_t Result() const { return result_; }
 
 private:
-    Outcome Fail(const char* text)
-    {
-        ShowFileError(QString::fromLatin1(text));
-        return Outcome::Failed;
-    }
     Outcome DataRecord(std::string_view line, std::uint32_t count, std::uint32_t address, std::uint32_t sum);
     Outcome BaseRecord(std::string_view line, std::uint32_t count, std::uint32_t sum, int type);
 
@@ -76,18 +71,9 @@ Outcome IntelHexReader::DataRecord(std::string_view line, std::uint32_t count, s
     result_ = std::max(result_, start + count);
     if (result_ > maxSize_)
         return Fail("File exceeds Maximum Size");
-    // Only the digit pairs that lie inside the line may be read; a record cut
-    // short by its line end fails like any other bad character.
-    const std::size_t room = line.size() > 9 ? (line.size() - 9) / 2 : 0;
-    const std::size_t whole = std::min<std::size_t>(count, room);
-    if (ParseData(PairValues(), line.data() + 9, buffer_ + start, whole, sum) < whole)
-        return Fail("Illegal Char in File");
-    if (whole < count)
-        return Fail("Illegal Char in File");
-    std::uint32_t checksum = 0;
-    if (!ParseHexField(FieldAt(line, 9 + 2 * std::size_t(count)), 2, checksum))
+    if (!ReadRecordBody(line, 9, buffer_ + start, count, sum))
         return Outcome::Failed;
-    if (((sum + checksum) & 0xFF) != 0)
+    if ((sum & 0xFF) != 0)
         return Fail("Checksum Error type 0");
     return Outcome::Continue;
 }
@@ -123,9 +109,7 @@ char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_
             p = PutByte(p + 9, static_cast<std::uint8_t>(value >> 8));
             p = PutByte(p, static_cast<std::uint8_t>(value));
             const std::uint32_t sum = 2 + 4 + (value >> 8) + (value & 0xFF);
-            p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-            *p++ = '\r';
-            *p++ = '\n';
+            p = EndRecord(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
         }
         const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(end - a, 32));
         const unsigned char* bytes = data + a;
@@ -140,9 +124,7 @@ char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_
         *p++ = '0';
         std::uint32_t sum = n + (offset >> 8) + (offset & 0xFF);
         p = PutData(p, bytes, n, sum);
-        p = PutByte(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-        *p++ = '\r';
-        *p++ = '\n';
+        p = EndRecord(p, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
     }
     return p;
 }
@@ -162,16 +144,8 @@ int ReadIntelHexFile(platform::TFileStream** slot, const QString& fileName, unsi
 bool WriteIntelHexFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
                        std::int64_t length)
 {
-    if (length < 0 || length > (std::int64_t(1) << 32) || (length > 0 && !data))
-        return false;
-    SlotGuard guard(slot);
-    guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
-    Output out(*guard.get());
-
-    FormatBlocks(out, static_cast<std::uint64_t>(length), 3,
-                 [data](std::uint64_t start, std::uint64_t end, char* p) { return FormatRecords(data, start, end, p); });
-    out.Append(":00000001FF\r\n");
-    const bool written = out.Flush();
-    const bool closed = guard.Close();
-    return written && closed;
+    return WriteRecordFile(
+        slot, fileName, data, length, "", 3,
+        [data](std::uint64_t start, std::uint64_t end, char* p) { return FormatRecords(data, start, end, p); },
+        ":00000001FF\r\n");
 }

@@ -9,12 +9,6 @@ using namespace imagefiles_detail;
 
 namespace {
 
-Outcome Fail(const char* text)
-{
-    ShowFileError(QString::fromLatin1(text));
-    return Outcome::Failed;
-}
-
 Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, std::uint64_t maxSize,
                    std::uint64_t& result)
 {
@@ -39,17 +33,9 @@ Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, 
     result = std::max(result, std::uint64_t(address) + n);
     if (result > maxSize)
         return Fail("File exceeds Maximum Size");
-    const std::size_t first = 4 + 2 * std::size_t(addressBytes);
-    const std::size_t room = line.size() > first ? (line.size() - first) / 2 : 0;
-    const std::size_t whole = std::min<std::size_t>(n, room);
-    if (ParseData(PairValues(), line.data() + first, buffer + address, whole, sum) < whole)
-        return Fail("Illegal Char in File");
-    if (whole < n)
-        return Fail("Illegal Char in File");
-    std::uint32_t checksum = 0;
-    if (!ParseHexField(FieldAt(line, 2 + 2 * std::size_t(count)), 2, checksum))
+    if (!ReadRecordBody(line, 4 + 2 * std::size_t(addressBytes), buffer + address, n, sum))
         return Outcome::Failed;
-    if (((sum + checksum) & 0xFF) != 0xFF)
+    if ((sum & 0xFF) != 0xFF)
         return Fail("Checksum Error");
     return Outcome::Continue;
 }
@@ -74,9 +60,7 @@ char* FormatRecords(const unsigned char* data, std::uint64_t start, std::uint64_
             sum += b;
         }
         p = PutData(p, bytes, n, sum);
-        p = PutByte(p, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
-        *p++ = '\r';
-        *p++ = '\n';
+        p = EndRecord(p, static_cast<std::uint8_t>(0xFF - (sum & 0xFF)));
     }
     return p;
 }
@@ -96,19 +80,11 @@ int ReadSRecordFile(platform::TFileStream** slot, const QString& fileName, unsig
 bool WriteSRecordFile(platform::TFileStream** slot, const QString& fileName, const unsigned char* data,
                       std::int64_t length)
 {
-    if (length < 0 || length > (std::int64_t(1) << 32) || (length > 0 && !data))
-        return false;
-    SlotGuard guard(slot);
-    guard.get() = new platform::TFileStream(fileName, platform::FileMode::Create);
-    Output out(*guard.get());
-    out.Append("S00600004844521B\r\n");
-
     const int addressBytes = length <= 0xFFFF ? 2 : length <= 0xFFFFFF ? 3 : 4;
-    FormatBlocks(out, static_cast<std::uint64_t>(length), 4, [=](std::uint64_t start, std::uint64_t end, char* p) {
-        return FormatRecords(data, start, end, addressBytes, p);
-    });
-    out.Append(addressBytes == 2 ? "S9030000FC\r\n" : addressBytes == 3 ? "S804000000FB\r\n" : "S70500000000FA\r\n");
-    const bool written = out.Flush();
-    const bool closed = guard.Close();
-    return written && closed;
+    return WriteRecordFile(
+        slot, fileName, data, length, "S00600004844521B\r\n", 4,
+        [=](std::uint64_t start, std::uint64_t end, char* p) {
+            return FormatRecords(data, start, end, addressBytes, p);
+        },
+        addressBytes == 2 ? "S9030000FC\r\n" : addressBytes == 3 ? "S804000000FB\r\n" : "S70500000000FA\r\n");
 }
