@@ -1,8 +1,10 @@
 #include "imagefiles/hexfield.h"
 #include "imagefile_test_util.h"
+#include "imagefiles/codec_internal.h"
 #include "platform/streams.h"
 
 #include <cstring>
+#include <random>
 
 using imagetest::Texts;
 
@@ -127,6 +129,45 @@ TEST_F(HexFieldTest, SRecordLineReaderTakesAtMostOneHundredBytes)
     EXPECT_TRUE(line.overlong);
     EXPECT_EQ(line.length, SRecordLineLimit);
     EXPECT_EQ(s.Position(), SRecordLineLimit);
+}
+
+// The codecs read through a large buffer instead of the line readers; they
+// must take the same lines, also where a line crosses the end of a read chunk.
+// The text spans two chunk ends (chunks are 4 MiB) with lines of every length
+// up to past both limits.
+TEST_F(HexFieldTest, BufferedLinesMatchTheLineReadersAcrossReadChunks)
+{
+    std::mt19937 rng(7);
+    std::string text;
+    while (text.size() < (std::size_t(9) << 20)) {
+        const std::size_t length = rng() % 700;
+        for (std::size_t i = 0; i < length; ++i)
+            text += static_cast<char>('!' + (text.size() % 90)); // where a line starts shows in its bytes
+        text += '\n';
+    }
+    text += "last line";
+    for (int limit : {HexLineLimit, SRecordLineLimit}) {
+        auto read = limit == HexLineLimit ? ReadHexFileLine : ReadSRecordFileLine;
+        auto byReader = StreamOf(text);
+        auto buffered = StreamOf(text);
+        imagefiles_detail::LineSource lines(buffered, limit);
+        TextLine expected;
+        std::string_view line;
+        bool overlong = false;
+        std::size_t count = 0, overlongCount = 0, taken = 0;
+        while (read(byReader, expected)) {
+            ASSERT_TRUE(lines.Next(line, overlong)) << limit << " line " << count;
+            ASSERT_EQ(line, expected.view()) << limit << " line " << count;
+            ASSERT_EQ(overlong, expected.overlong) << limit << " line " << count;
+            ++count;
+            overlongCount += overlong;
+            taken += line.size();
+        }
+        EXPECT_FALSE(lines.Next(line, overlong)) << limit;
+        EXPECT_EQ(taken, text.size()) << limit;
+        EXPECT_GT(overlongCount, 0u) << limit;
+    }
+    EXPECT_EQ(fakes.ui.boxTexts(), Texts({"File Read Operation Failed", "File Read Operation Failed"}));
 }
 
 } // namespace
