@@ -90,58 +90,36 @@ void FreshTarget(benchmark::State& state, const QString& path)
     state.ResumeTiming();
 }
 
-void CheckBuffer(benchmark::State& state, int result)
+// Loads the file into the shared buffer and checks it against the image.
+void Read(benchmark::State& state, decltype(&ReadIntelHexFile) read, const QString& path)
 {
     Files& f = Shared();
+    std::memset(f.buffer.data(), 0xFF, kImageSize); // as the program does before a load
+    int result = 0;
+    for (auto _ : state) {
+        platform::TFileStream* slot = nullptr;
+        result = read(&slot, path, f.buffer.data(), kImageSize);
+    }
     if (result != kImageSize || std::memcmp(f.buffer.data(), f.image.data(), kImageSize) != 0)
         state.SkipWithError("read back differs from the image");
 }
 
-void BM_ReadIntelHex(benchmark::State& state)
+void Write(benchmark::State& state, decltype(&WriteIntelHexFile) write, const char* target)
 {
     Files& f = Shared();
-    std::memset(f.buffer.data(), 0xFF, kImageSize); // as the program does before a load
-    int result = 0;
+    const QString path = f.Out(target);
     for (auto _ : state) {
+        FreshTarget(state, path);
         platform::TFileStream* slot = nullptr;
-        result = ReadIntelHexFile(&slot, f.hex, f.buffer.data(), kImageSize);
-    }
-    CheckBuffer(state, result);
-}
-
-void BM_ReadSRecord(benchmark::State& state)
-{
-    Files& f = Shared();
-    std::memset(f.buffer.data(), 0xFF, kImageSize); // as the program does before a load
-    int result = 0;
-    for (auto _ : state) {
-        platform::TFileStream* slot = nullptr;
-        result = ReadSRecordFile(&slot, f.srec, f.buffer.data(), kImageSize);
-    }
-    CheckBuffer(state, result);
-}
-
-void BM_WriteIntelHex(benchmark::State& state)
-{
-    Files& f = Shared();
-    for (auto _ : state) {
-        FreshTarget(state, f.Out("out.hex"));
-        platform::TFileStream* slot = nullptr;
-        if (!WriteIntelHexFile(&slot, f.Out("out.hex"), f.image.data(), kImageSize))
+        if (!write(&slot, path, f.image.data(), kImageSize))
             state.SkipWithError("write failed");
     }
 }
 
-void BM_WriteSRecord(benchmark::State& state)
-{
-    Files& f = Shared();
-    for (auto _ : state) {
-        FreshTarget(state, f.Out("out.srec"));
-        platform::TFileStream* slot = nullptr;
-        if (!WriteSRecordFile(&slot, f.Out("out.srec"), f.image.data(), kImageSize))
-            state.SkipWithError("write failed");
-    }
-}
+void BM_ReadIntelHex(benchmark::State& s) { Read(s, &ReadIntelHexFile, Shared().hex); }
+void BM_ReadSRecord(benchmark::State& s) { Read(s, &ReadSRecordFile, Shared().srec); }
+void BM_WriteIntelHex(benchmark::State& s) { Write(s, &WriteIntelHexFile, "out.hex"); }
+void BM_WriteSRecord(benchmark::State& s) { Write(s, &WriteSRecordFile, "out.srec"); }
 
 // The system's share of a write: the finished text of the same file written
 // in 1 MiB pieces, nothing to format.
