@@ -6,6 +6,7 @@
 #include "imagefiles/intelhex.h"
 #include "imagefiles/srecord.h"
 #include "platform/exceptions.h"
+#include "platform/replacefile.h"
 #include "platform/seams.h"
 #include "platform/streams.h"
 
@@ -13,13 +14,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -55,27 +52,6 @@ int LoadRaw(TForm1& form, const QString& fileName, unsigned char* buffer, int ma
         total += n;
     }
     return static_cast<int>(total);
-}
-
-// A new, empty file beside target; the save goes there first. It is created
-// exclusively (never through a link someone placed under that name), so the
-// writer's later truncating open lands on our own file. When the folder does
-// not allow it, the name is returned anyway and the writer's open reports.
-QString TemporaryNameBeside(const QString& target)
-{
-    static std::atomic<unsigned> counter{0};
-    const QFileInfo info(target);
-    for (;;) {
-        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                             + QStringLiteral(".%1-%2.tmp").arg(::getpid()).arg(counter++);
-        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST)
-            return name;
-    }
 }
 
 // Writes count raw bytes; false when any came up short or the close failed.
@@ -134,10 +110,10 @@ void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, i
         if (answer == platform::MsgResult::No)
             return;
     }
-    // Save beside the file a link points to, so the link stays a link.
-    const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath()
-                                                               : given.absoluteFilePath();
-    const QString temp = TemporaryNameBeside(target);
+    // The writers fill a temporary file; it replaces the target only when
+    // every byte is written, so a failed save leaves the old file whole.
+    platform::TReplaceFile replace(fileName);
+    const QString& temp = replace.TempName();
     bool ok = false;
     try {
         switch (SaveKindFor(fileName)) {
@@ -146,22 +122,13 @@ void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, i
         case ImageKind::Raw: ok = WriteRaw(temp, data, count); break;
         }
     } catch (const platform::EFCreateError& e) {
-        QFile::remove(temp);
         // The user chose the target; the temporary name would only confuse.
         QString message = e.Message();
-        message.replace(temp, target);
+        message.replace(temp, replace.Target());
         throw platform::EFCreateError(message);
-    } catch (...) {
-        QFile::remove(temp);
-        throw;
     }
-    if (ok && given.exists())
-        QFile::setPermissions(temp, QFileInfo(target).permissions());
-    // rename() replaces the old file in one step: it is either intact or new.
-    if (!ok || std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temp);
+    if (!ok || !replace.Commit())
         ShowError(WriteErrorText);
-    }
 }
 
 // Open and Save offer the same list of image kinds, the first one chosen.

@@ -2,12 +2,11 @@
 
 #include "platform/codepage.h"
 #include "platform/convert.h"
+#include "platform/replacefile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringList>
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -221,53 +220,14 @@ struct TIniFile::Impl {
     {
         if (readOnly || fileName.isEmpty())
             return false;
-        // Replace the file a symbolic link points to, not the link.
-        QString target = fileName;
-        const QFileInfo info(fileName);
-        if (info.isSymLink()) {
-            const QString resolved = info.canonicalFilePath();
-            if (resolved.isEmpty())
-                return false;
-            target = resolved;
-        }
-        const QByteArray nativeTarget = QFile::encodeName(target);
-        const QFileInfo targetInfo(target);
-        // A temporary file beside the target, so the rename stays on one file
-        // system. Created with 0666 so the umask applies as for any new file.
-        static std::atomic<unsigned> counter{0};
-        QByteArray temp;
-        int fd = -1;
-        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-            temp = QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName()
-                                     + u'.' + QString::number(::getpid()) + u'.'
-                                     + QString::number(counter.fetch_add(1)) + QStringLiteral(".tmp"));
-            fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST)
-                return false;
-        }
+        TReplaceFile replace(fileName);
+        const int fd = ::open(QFile::encodeName(replace.TempName()).constData(),
+                              O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return false;
-        // Keep the permissions of the file we replace.
-        bool ok = true;
-        struct stat st {};
-        if (::stat(nativeTarget.constData(), &st) == 0)
-            ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-        ok = ok && writeAll(fd, serialize()) && ::fsync(fd) == 0;
+        bool ok = writeAll(fd, serialize());
         ok = ::close(fd) == 0 && ok;
-        if (ok)
-            ok = ::rename(temp.constData(), nativeTarget.constData()) == 0;
-        if (!ok) {
-            ::unlink(temp.constData());
-            return false;
-        }
-        // Make the rename itself durable.
-        const QByteArray dir = QFile::encodeName(targetInfo.absolutePath());
-        const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dfd >= 0) {
-            ::fsync(dfd);
-            ::close(dfd);
-        }
-        return true;
+        return ok && replace.Commit();
     }
 
     void write(const QString& section, const QString& key, const QString& value)

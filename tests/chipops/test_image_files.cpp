@@ -337,7 +337,9 @@ TEST_F(ImageFileTest, SaveNeverWritesThroughALinkPlacedAtItsTemporaryName)
     FillImage(16);
     WriteAll(Path("victim.bin"), "victim");
     const QString other = Path("elsewhere.bin");
-    for (int i = 0; i < 64; ++i) {
+    // The temporary names count up through the whole process (settings saves
+    // too): cover far more of them than this test run can have used.
+    for (int i = 0; i < 1024; ++i) {
         const QString name = Path(QStringLiteral(".out.bin.%1-%2.tmp").arg(::getpid()).arg(i));
         ASSERT_TRUE(QFile::link(i % 2 == 0 ? Path("victim.bin") : other, name));
     }
