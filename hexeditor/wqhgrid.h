@@ -1,0 +1,169 @@
+#pragma once
+// The grid the hex editor is built on: columns with their own widths, rows
+// that all share one height except the two fixed rows, a current cell, fixed
+// columns and rows, scrolling by whole rows and columns, mouse selection with
+// an auto-scroll timer. Nothing is stored per row, so every query is O(1)
+// whatever the row count.
+//
+// Qt events arrive here and are passed on to the class-library style virtual
+// operations below, each inside platform::Guarded so no exception reaches the
+// event loop.
+#include "hexeditor/wqhtypes.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <vector>
+
+struct TGridAxisDrawInfo {
+    int FixedBoundary = 0;        // pixel end of the fixed cells
+    int GridBoundary = 0;         // pixel end of the last visible (maybe partial) cell
+    int GridExtent = 0;           // client extent on this axis
+    int LastFullVisibleCell = 0;  // index of the last fully visible cell
+    int FullVisBoundary = 0;      // pixel end of that cell
+    int FixedCellCount = 0;
+    int FirstGridCell = 0;        // LeftCol or TopRow
+    int GridCellCount = 0;        // ColCount or RowCount
+};
+
+struct TGridDrawInfo {
+    TGridAxisDrawInfo Horz;
+    TGridAxisDrawInfo Vert;
+};
+
+enum TGridState { gsNormal, gsSelecting };
+
+class TWQHGrid : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit TWQHGrid(QWidget* parent = nullptr);
+    ~TWQHGrid() override;
+
+    int ColCount() const { return FColCount; }
+    void SetColCount(int Value);
+    int RowCount() const { return FRowCount; }
+    void SetRowCount(int Value);
+    int FixedCols() const { return FFixedCols; }
+    void SetFixedCols(int Value);
+    int FixedRows() const { return FFixedRows; }
+    void SetFixedRows(int Value);
+
+    int DefaultColWidth() const { return FDefaultColWidth; }
+    void SetDefaultColWidth(int Value);
+    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(int Value);
+    int ColWidths(int Index) const;
+    void SetColWidths(int Index, int Value);
+    // Rows 0 and 1 keep their own height; every other row is DefaultRowHeight
+    // (a set on such a row is ignored).
+    int RowHeights(int Index) const;
+    void SetRowHeights(int Index, int Value);
+
+    // The current cell.
+    int Col() const { return FCol; }
+    void SetCol(int Value);
+    int Row() const { return FRow; }
+    void SetRow(int Value);
+    // Makes a cell current (asking SelectCell first) and, with Show, scrolls it into view.
+    void MoveColRow(int ACol, int ARow, bool MoveAnchor, bool Show);
+
+    int LeftCol() const { return FLeftCol; }
+    void SetLeftCol(int Value);
+    int TopRow() const { return FTopRow; }
+    void SetTopRow(int Value);
+    // Fully visible scrolling columns and rows; never below 0.
+    int VisibleColCount() const;
+    int VisibleRowCount() const;
+
+    // Client rectangle of a cell; all zero when it is not visible.
+    TRect CellRect(int ACol, int ARow) const;
+    // The cell under a client point; -1 in a coordinate outside the cells.
+    TGridCoord MouseCoord(int X, int Y) const;
+    void CalcDrawInfo(TGridDrawInfo& DrawInfo) const;
+
+    TGridState GridState() const { return FGridState; }
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value);
+    bool Focused() const;
+    // Schedules a repaint.
+    void Invalidate();
+    // Repaints now.
+    void Repaint();
+
+protected:
+    // ---- class-library style operations the editor overrides ----
+    virtual bool SelectCell(int ACol, int ARow);
+    virtual void TopLeftChanged();
+    virtual void Paint();
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    // A typed character (WM_CHAR).
+    virtual void WMChar(char16_t Ch);
+    virtual bool DoMouseWheelDown(TShiftState Shift, int X, int Y);
+    virtual bool DoMouseWheelUp(TShiftState Shift, int X, int Y);
+    // One tick of the auto-scroll timer while selecting.
+    virtual void WMTimer();
+    // After the grid scrolled through a scroll bar.
+    virtual void WMVScroll();
+    virtual void WMHScroll();
+    virtual void WMSetFocus();
+    virtual void WMKillFocus();
+    virtual void Resize();
+    virtual void CMFontChanged();
+    // Once, when the widget is first shown (the window exists from then on).
+    virtual void CreateWnd();
+    virtual bool CanFocus();
+
+    // ---- Qt side ----
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void UpdateScrollBars();
+    void ScrollIntoView(int ACol, int ARow);
+    int ColLeft(int ACol) const;  // client x of a visible column's left edge, or -1
+    int RowTop(int ARow) const;   // client y of a visible row's top edge, or -1
+    int MaxTopRow() const;
+    int MaxLeftCol() const;
+
+    int FColCount = 5;
+    int FRowCount = 5;
+    int FFixedCols = 1;
+    int FFixedRows = 1;
+    int FDefaultColWidth = 64;
+    int FDefaultRowHeight = 24;
+    std::vector<int> FColWidths;  // one per column (at most a few hundred)
+    int FRowHeight0 = -1;         // -1 = default
+    int FRowHeight1 = -1;
+    int FCol = 1;
+    int FRow = 1;
+    int FAnchorCol = 1;
+    int FAnchorRow = 1;
+    int FLeftCol = 1;
+    int FTopRow = 1;
+    TGridState FGridState = gsNormal;
+    QBasicTimer FScrollTimer;
+    TCursor FCursor = crDefault;
+    bool FWndCreated = false;
+    bool FUpdatingScrollBars = false;
+};
