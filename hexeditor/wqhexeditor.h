@@ -139,7 +139,14 @@ public:
     // =================== translation, 16-bit mode, search (translate) ===================
     QChar TranslateToAnsiChar(std::uint8_t aByte) const;
     // The byte to store for a typed character code 0..255; QChar(0) when refused.
+    // QChar(0) is ambiguous only when 0 is a storable, unmasked result (MaskedChars
+    // without 0): use TranslateTypedChar to tell a refusal from a 0x00 byte.
     QChar TranslateFromAnsiChar(std::uint8_t aByte) const;
+    // The byte (0..255) a typed character stores outside 16-bit mode, or -1 when
+    // it is refused: above 255, or not encodable by the translation (whatever
+    // MaskedChars holds; testing the result against MaskedChars stays the
+    // caller's). In 16-bit mode every character is stored as itself: its code.
+    int TranslateTypedChar(char16_t aChar) const;
     TWQHTranslationKind Translation() const { return FTranslation; }
     void SetTranslation(TWQHTranslationKind Value);
     bool UnicodeChars() const { return FUnicodeCharacters; }
@@ -415,11 +422,13 @@ protected:
     // translate
     TWQHTranslationKind FTranslation = tkAsIs;
     QChar FReplaceUnprintableCharsBy = QLatin1Char('.');
-    TWQHCharSet FMaskedChars;
+    TWQHCharSet FMaskedChars{0xFFFFFFFFull};  // #0..#31
     bool FUnicodeCharacters = false;
     bool FUnicodeBigEndian = false;
-    TWQHFindTable FFindTable{};
-    TWQHFindTable FFindTableI{};
+    // Ready from construction (identity and the Latin-1 case fold).
+    TWQHFindTable FFindTable = InitialFindTable(false);
+    TWQHFindTable FFindTableI = InitialFindTable(true);
+    static TWQHFindTable InitialFindTable(bool IgnoreCase);
     bool FFindProgress = false;
     TWQHFindEvent FOnFind;
     TWQHFindEvent FOnWildcardFind;
