@@ -32,3 +32,11 @@ int TCustomWQHexEditor::Replace(const void* aBuffer, int aPosition, int aOldCoun
 }
 void TCustomWQHexEditor::SetMaskChar(QChar Value) { FReplaceUnprintableCharsBy = Value; }
 void TCustomWQHexEditor::SetMaskedChars(const TWQHCharSet& Value) { FMaskedChars = Value; }
+int TCustomWQHexEditor::TranslateTypedChar(char16_t aChar) const { return aChar > 255 ? -1 : aChar; }
+TWQHFindTable TCustomWQHexEditor::InitialFindTable(bool)
+{
+    TWQHFindTable t{};
+    for (int i = 0; i < 256; ++i)
+        t[i] = char16_t(i);
+    return t;
+}
