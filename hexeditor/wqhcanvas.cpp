@@ -1,29 +1,315 @@
-// Drawing surfaces of the hex editor.
+// Drawing surfaces of the hex editor: the QPainter one for the screen (and
+// images), and the recording one the tests read back.
 #include "hexeditor/wqhcanvas.h"
+
+#include "hexeditor/wqhcolors.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPoint>
+#include <QVector>
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// A font set in pixels has no point size; the size then counts in pixels, so
+// that shrinking a glyph works for either kind of font.
+int FontSizeOf(const QFont& Font)
+{
+    return Font.pointSize() > 0 ? Font.pointSize() : Font.pixelSize();
+}
+
+void SetFontSizeOf(QFont& Font, int Size)
+{
+    if (Size < 1)
+        Size = 1;
+    if (Font.pointSize() > 0)
+        Font.setPointSize(Size);
+    else
+        Font.setPixelSize(Size);
+}
+
+// The pixels of a dotted frame: every other pixel along the border, each one
+// once, so that drawing the frame twice with XOR leaves no trace.
+QVector<QPoint> FocusDots(const TRect& R)
+{
+    QVector<QPoint> dots;
+    if (R.Right <= R.Left || R.Bottom <= R.Top)
+        return dots;
+    auto add = [&](int x, int y) {
+        if (((x - R.Left) + (y - R.Top)) % 2 == 0)
+            dots.append(QPoint(x, y));
+    };
+    const int last_x = R.Right - 1;
+    const int last_y = R.Bottom - 1;
+    for (int x = R.Left; x <= last_x; ++x) {
+        add(x, R.Top);
+        if (last_y != R.Top)
+            add(x, last_y);
+    }
+    for (int y = R.Top + 1; y < last_y; ++y) {
+        add(R.Left, y);
+        if (last_x != R.Left)
+            add(last_x, y);
+    }
+    return dots;
+}
+
+class TWQHQtCanvas final : public TWQHCanvas {
+public:
+    TWQHQtCanvas(QPaintDevice* Device, const QFont& Font) : FPainter(Device), FFont(Font)
+    {
+        FPainter.setRenderHint(QPainter::Antialiasing, false);
+        FPainter.setFont(FFont);
+    }
+
+    QFont Font() const override { return FFont; }
+    void SetFont(const QFont& Font) override
+    {
+        FFont = Font;
+        FPainter.setFont(FFont);
+    }
+    int FontSize() const override { return FontSizeOf(FFont); }
+    void SetFontSize(int Size) override
+    {
+        SetFontSizeOf(FFont, Size);
+        FPainter.setFont(FFont);
+    }
+
+    void FillRect(const TRect& R) override
+    {
+        if (R.Right > R.Left && R.Bottom > R.Top)
+            FPainter.fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), TColorToQColor(BrushColor));
+    }
+
+    void TextRect(const TRect& Clip, int X, int Y, const QString& Text) override
+    {
+        if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top)
+            return;
+        const QRect clip(Clip.Left, Clip.Top, Clip.Width(), Clip.Height());
+        FPainter.fillRect(clip, TColorToQColor(TextBackground));
+        if (Text.isEmpty())
+            return;
+        FPainter.setClipRect(clip);
+        FPainter.setPen(TColorToQColor(FontColor));
+        FPainter.drawText(QPoint(X, Y + QFontMetrics(FFont).ascent()), Text);
+        FPainter.setClipping(false);
+    }
+
+    int TextWidth(const QString& Text) const override { return QFontMetrics(FFont).horizontalAdvance(Text); }
+    int TextHeight(const QString& Text) const override
+    {
+        (void)Text;
+        return QFontMetrics(FFont).height();
+    }
+
+    void MoveTo(int X, int Y) override
+    {
+        FPenX = X;
+        FPenY = Y;
+    }
+
+    void LineTo(int X, int Y) override
+    {
+        const int w = PenWidth < 1 ? 1 : PenWidth;
+        const int off = w / 2;  // a wide pen is centred on the line
+        const QColor colour = TColorToQColor(PenColor);
+        if (Y == FPenY) {
+            const int x0 = std::min(FPenX, X + (X < FPenX ? 1 : 0));
+            const int len = std::abs(X - FPenX);
+            if (len > 0)
+                FPainter.fillRect(QRect(x0, Y - off, len, w), colour);
+        } else if (X == FPenX) {
+            const int y0 = std::min(FPenY, Y + (Y < FPenY ? 1 : 0));
+            const int len = std::abs(Y - FPenY);
+            if (len > 0)
+                FPainter.fillRect(QRect(X - off, y0, w, len), colour);
+        } else {
+            // Leave out the end point: stop one step short along the major axis.
+            const int dx = X - FPenX;
+            const int dy = Y - FPenY;
+            const int steps = std::max(std::abs(dx), std::abs(dy));
+            const double ex = FPenX + dx * double(steps - 1) / steps;
+            const double ey = FPenY + dy * double(steps - 1) / steps;
+            QPen pen(colour);
+            pen.setWidth(w);
+            FPainter.setPen(pen);
+            FPainter.drawLine(QPointF(FPenX, FPenY), QPointF(ex, ey));
+        }
+        FPenX = X;
+        FPenY = Y;
+    }
+
+    void FrameRect(const TRect& R, TColor Color) override
+    {
+        if (R.Right <= R.Left || R.Bottom <= R.Top)
+            return;
+        const QColor colour = TColorToQColor(Color);
+        const int w = R.Width();
+        const int h = R.Height();
+        FPainter.fillRect(QRect(R.Left, R.Top, w, 1), colour);
+        FPainter.fillRect(QRect(R.Left, R.Bottom - 1, w, 1), colour);
+        FPainter.fillRect(QRect(R.Left, R.Top, 1, h), colour);
+        FPainter.fillRect(QRect(R.Right - 1, R.Top, 1, h), colour);
+    }
+
+    void DrawFocusRect(const TRect& R) override
+    {
+        const QVector<QPoint> dots = FocusDots(R);
+        if (dots.isEmpty())
+            return;
+        FPainter.save();
+        FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        FPainter.setPen(QPen(Qt::white, 1));
+        FPainter.drawPoints(dots.constData(), int(dots.size()));
+        FPainter.restore();
+    }
+
+    void DrawGlyph(const TWQHImageList& List, int Index, int X, int Y) override
+    {
+        if (Index < 0 || Index >= List.Count())
+            return;
+        FPainter.drawImage(QPoint(X, Y), List.Glyph(Index));
+    }
+
+    void InvertRect(const TRect& R) override
+    {
+        if (R.Right <= R.Left || R.Bottom <= R.Top)
+            return;
+        FPainter.save();
+        FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        FPainter.fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), Qt::white);
+        FPainter.restore();
+    }
+
+private:
+    QPainter FPainter;
+    QFont FFont;
+    int FPenX = 0;
+    int FPenY = 0;
+};
+
+} // namespace
 
 void TWQHImageList::AddMasked(const QImage& Strip, QRgb MaskColor)
 {
-    (void)Strip;
-    (void)MaskColor;
+    if (FWidth < 1 || FHeight < 1 || Strip.width() < FWidth || Strip.height() < FHeight)
+        return;
+    const QRgb mask = MaskColor & 0xFFFFFFu;
+    const int count = Strip.width() / FWidth;
+    for (int i = 0; i < count; ++i) {
+        QImage glyph = Strip.copy(i * FWidth, 0, FWidth, FHeight).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < FHeight; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(glyph.scanLine(y));
+            for (int x = 0; x < FWidth; ++x) {
+                if ((line[x] & 0xFFFFFFu) == mask)
+                    line[x] = 0;
+            }
+        }
+        FGlyphs.push_back(std::move(glyph));
+    }
 }
 
 std::unique_ptr<TWQHCanvas> CreateQtCanvas(QPaintDevice* Device, const QFont& Font)
 {
-    (void)Device;
-    (void)Font;
-    return nullptr;
+    return std::make_unique<TWQHQtCanvas>(Device, Font);
 }
 
+// ---- recording canvas ----------------------------------------------------
+
+namespace {
+TWQHRecordingCanvas::TCall MakeCall(TWQHRecordingCanvas::TOp Op, const TRect& R)
+{
+    TWQHRecordingCanvas::TCall c;
+    c.Op = Op;
+    c.Rect = R;
+    return c;
+}
+} // namespace
+
 TWQHRecordingCanvas::TWQHRecordingCanvas(const QFont& Font) : FFont(Font) {}
-int TWQHRecordingCanvas::FontSize() const { return FFont.pointSize(); }
-void TWQHRecordingCanvas::SetFontSize(int Size) { FFont.setPointSize(Size); }
-void TWQHRecordingCanvas::FillRect(const TRect&) {}
-void TWQHRecordingCanvas::TextRect(const TRect&, int, int, const QString&) {}
-int TWQHRecordingCanvas::TextWidth(const QString&) const { return 0; }
-int TWQHRecordingCanvas::TextHeight(const QString&) const { return 0; }
-void TWQHRecordingCanvas::MoveTo(int, int) {}
-void TWQHRecordingCanvas::LineTo(int, int) {}
-void TWQHRecordingCanvas::FrameRect(const TRect&, TColor) {}
-void TWQHRecordingCanvas::DrawFocusRect(const TRect&) {}
-void TWQHRecordingCanvas::DrawGlyph(const TWQHImageList&, int, int, int) {}
-void TWQHRecordingCanvas::InvertRect(const TRect&) {}
+
+int TWQHRecordingCanvas::FontSize() const
+{
+    return FontSizeOf(FFont);
+}
+
+void TWQHRecordingCanvas::SetFontSize(int Size)
+{
+    SetFontSizeOf(FFont, Size);
+}
+
+void TWQHRecordingCanvas::FillRect(const TRect& R)
+{
+    TCall c = MakeCall(opFillRect, R);
+    c.Brush = BrushColor;
+    Calls.push_back(c);
+}
+
+void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QString& Text)
+{
+    TCall c = MakeCall(opTextRect, Clip);
+    c.X = X;
+    c.Y = Y;
+    c.Text = Text;
+    c.Brush = BrushColor;
+    c.Font = FontColor;
+    c.Background = TextBackground;
+    c.FontSize = FontSize();
+    Calls.push_back(c);
+}
+
+int TWQHRecordingCanvas::TextWidth(const QString& Text) const
+{
+    return QFontMetrics(FFont).horizontalAdvance(Text);
+}
+
+int TWQHRecordingCanvas::TextHeight(const QString& Text) const
+{
+    (void)Text;
+    return QFontMetrics(FFont).height();
+}
+
+void TWQHRecordingCanvas::MoveTo(int X, int Y)
+{
+    FPenX = X;
+    FPenY = Y;
+}
+
+void TWQHRecordingCanvas::LineTo(int X, int Y)
+{
+    TCall c = MakeCall(opLine, TRect{FPenX, FPenY, X, Y});
+    c.Font = PenColor;
+    c.PenWidth = PenWidth;
+    Calls.push_back(c);
+    FPenX = X;
+    FPenY = Y;
+}
+
+void TWQHRecordingCanvas::FrameRect(const TRect& R, TColor Color)
+{
+    TCall c = MakeCall(opFrameRect, R);
+    c.Font = Color;
+    Calls.push_back(c);
+}
+
+void TWQHRecordingCanvas::DrawFocusRect(const TRect& R)
+{
+    Calls.push_back(MakeCall(opFocusRect, R));
+}
+
+void TWQHRecordingCanvas::DrawGlyph(const TWQHImageList& List, int Index, int X, int Y)
+{
+    (void)List;
+    TCall c = MakeCall(opGlyph, TRect{});
+    c.X = X;
+    c.Y = Y;
+    c.Index = Index;
+    Calls.push_back(c);
+}
+
+void TWQHRecordingCanvas::InvertRect(const TRect& R)
+{
+    Calls.push_back(MakeCall(opInvertRect, R));
+}
