@@ -1,0 +1,176 @@
+// Key translation from Qt to virtual keys, the key-state seam, and the raw
+// form of the bookmarks.
+#include "hexeditor/wqhkeys.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+TWQHKeyStateSource& KeyStateSource()
+{
+    static TWQHKeyStateSource source;
+    return source;
+}
+
+bool QtKeyDown(int VirtKey)
+{
+    switch (VirtKey) {
+    case VK_SHIFT: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    case VK_CONTROL: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    case VK_MENU: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+    case VK_LBUTTON: return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
+    case VK_RBUTTON: return QGuiApplication::mouseButtons().testFlag(Qt::RightButton);
+    case VK_MBUTTON: return QGuiApplication::mouseButtons().testFlag(Qt::MiddleButton);
+    default: return false;
+    }
+}
+
+// X11 keycodes of the main keyboard's digit row: 10..18 are 1..9, 19 is 0.
+// Wayland compositors hand out the same numbering (evdev + 8).
+int DigitFromScanCode(quint32 ScanCode)
+{
+    if (ScanCode >= 10 && ScanCode <= 18)
+        return static_cast<int>(ScanCode) - 9;
+    if (ScanCode == 19)
+        return 0;
+    return -1;
+}
+
+std::uint16_t VirtualKeyOf(const QKeyEvent& Event)
+{
+    const int key = Event.key();
+    const bool keypad = Event.modifiers().testFlag(Qt::KeypadModifier);
+
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return keypad ? static_cast<std::uint16_t>(VK_NUMPAD0 + (key - Qt::Key_0)) : static_cast<std::uint16_t>(key);
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<std::uint16_t>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return static_cast<std::uint16_t>(VK_F1 + (key - Qt::Key_F1));
+
+    switch (key) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: return VK_MENU;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    default: break;
+    }
+    if (keypad) {
+        if (key == Qt::Key_Plus)
+            return VK_ADD;
+        if (key == Qt::Key_Minus)
+            return VK_SUBTRACT;
+        return 0;
+    }
+
+    // A digit-row key that the layout (or Shift) turned into a symbol, such as
+    // '#' for Shift+3 or a French layout's unshifted row: Windows still reports
+    // the digit's virtual key, and the bookmark keys depend on that.
+    if (key > 0 && key < 0x01000000) {
+        const quint32 keysym = Event.nativeVirtualKey();
+        if (keysym >= '0' && keysym <= '9')
+            return static_cast<std::uint16_t>(keysym);
+        const int digit = DigitFromScanCode(Event.nativeScanCode());
+        if (digit >= 0)
+            return static_cast<std::uint16_t>('0' + digit);
+    }
+    return 0;
+}
+
+} // namespace
+
+bool IsKeyDown(int VirtKey)
+{
+    const auto& source = KeyStateSource();
+    return source ? source(VirtKey) : QtKeyDown(VirtKey);
+}
+
+void SetKeyStateSource(TWQHKeyStateSource source)
+{
+    KeyStateSource() = std::move(source);
+}
+
+TWQHKeyInput TranslateKeyEvent(const QKeyEvent& Event)
+{
+    TWQHKeyInput result;
+    const Qt::KeyboardModifiers mods = Event.modifiers();
+    if (mods.testFlag(Qt::ShiftModifier))
+        result.Shift |= ssShift;
+    if (mods.testFlag(Qt::ControlModifier))
+        result.Shift |= ssCtrl;
+    if (mods.testFlag(Qt::AltModifier))
+        result.Shift |= ssAlt;
+
+    result.Key = VirtualKeyOf(Event);
+    switch (Event.key()) {
+    // The platforms disagree whether a modifier's own press carries its flag;
+    // Windows always includes it, and the Shift selection start needs it.
+    case Qt::Key_Shift: result.Shift |= ssShift; break;
+    case Qt::Key_Control: result.Shift |= ssCtrl; break;
+    case Qt::Key_Alt: result.Shift |= ssAlt; break;
+    case Qt::Key_Backtab: result.Shift |= ssShift; break;
+    default: break;
+    }
+
+    // Ctrl and Alt combinations are commands, never typed text.
+    if (!(result.Shift & (ssCtrl | ssAlt)))
+        result.Text = Event.text();
+    return result;
+}
+
+// ---- raw bookmarks -------------------------------------------------------------
+
+namespace {
+const char* const InvalidBookmarkFormat = "Invalid bookmark format";
+}
+
+QByteArray BookmarksToRaw(const TWQHBookmarks& Bookmarks)
+{
+    QByteArray raw(WQH_BOOKMARKS_RAW_SIZE, '\0');
+    for (int i = 0; i < 10; ++i) {
+        const auto pos = static_cast<std::uint32_t>(Bookmarks[static_cast<std::size_t>(i)].mPosition);
+        char* slot = raw.data() + i * WQH_BOOKMARK_RAW_SIZE;
+        for (int b = 0; b < 4; ++b)
+            slot[b] = static_cast<char>((pos >> (8 * b)) & 0xFF);
+        slot[4] = Bookmarks[static_cast<std::size_t>(i)].mInCharField ? 1 : 0;
+    }
+    return raw;
+}
+
+TWQHBookmarks BookmarksFromRaw(const void* Data, int Size)
+{
+    if (Data == nullptr || Size != WQH_BOOKMARKS_RAW_SIZE)
+        throw EWQHexEditor(QString::fromLatin1(InvalidBookmarkFormat));
+    const auto* bytes = static_cast<const std::uint8_t*>(Data);
+    TWQHBookmarks result;
+    for (int i = 0; i < 10; ++i) {
+        const std::uint8_t* slot = bytes + i * WQH_BOOKMARK_RAW_SIZE;
+        std::uint32_t pos = 0;
+        for (int b = 0; b < 4; ++b)
+            pos |= static_cast<std::uint32_t>(slot[b]) << (8 * b);
+        auto& bm = result[static_cast<std::size_t>(i)];
+        const auto sp = static_cast<std::int32_t>(pos);
+        bm.mPosition = sp < 0 ? -1 : sp;
+        bm.mInCharField = slot[4] != 0;
+    }
+    return result;
+}
