@@ -1,81 +1,883 @@
 // Caret, selection, mouse, scrolling and focus of the hex editor control.
+//
+// The caret is the grid's current cell. The control draws its own caret (an
+// inverted rectangle over the finished paint) instead of a system caret; it
+// exists only while the control has the focus and is parked off screen at
+// (-50, -50) when its cell is scrolled out of view.
 #include "hexeditor/wqhexeditor.h"
 
+#include "hexeditor/wqhcanvas.h"
+#include "hexeditor/wqhcolors.h"
+#include "hexeditor/wqhstrings.h"
+
+#include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <algorithm>
+#include <climits>
 
-int TCustomWQHexEditor::GetPosAtCursor(int, int) { return 0; }
-int TCustomWQHexEditor::GetPositionAtCursor(int, int) const { return 0; }
-TGridCoord TCustomWQHexEditor::GetCursorAtPos(int, bool) const { return GridCoord(2, 2); }
-int TCustomWQHexEditor::GetRow(int) const { return 2; }
-int TCustomWQHexEditor::GetOtherFieldCol(int aCol) { return aCol; }
-int TCustomWQHexEditor::GetOtherFieldColCheck(int aCol) const { return aCol; }
-bool TCustomWQHexEditor::GetIsCharFieldCol(int) const { return false; }
-int TCustomWQHexEditor::GetCursorPos() const { return 0; }
-int TCustomWQHexEditor::CurrentValue() const { return -1; }
-void TCustomWQHexEditor::TruncMaxPosition(int&) const {}
-void TCustomWQHexEditor::CheckUnit(int&) const {}
-void TCustomWQHexEditor::CheckSelectUnit(int&, int&) const {}
-void TCustomWQHexEditor::SetSelection(int, int, int) {}
-void TCustomWQHexEditor::NewSelection(int, int) {}
-void TCustomWQHexEditor::Select(int, int, int, int) {}
-void TCustomWQHexEditor::ResetSelection(bool) {}
-bool TCustomWQHexEditor::IsSelected(int) const { return false; }
-int TCustomWQHexEditor::SelCount() const { return 0; }
-void TCustomWQHexEditor::SetSelCount(int) {}
-int TCustomWQHexEditor::SelStart() const { return 0; }
-void TCustomWQHexEditor::SetSelStart(int) {}
-int TCustomWQHexEditor::SelEnd() const { return 0; }
-void TCustomWQHexEditor::SetSelEnd(int) {}
-bool TCustomWQHexEditor::InCharField() const { return false; }
-void TCustomWQHexEditor::SetInCharField(bool) {}
-void TCustomWQHexEditor::SelectAll() {}
-void TCustomWQHexEditor::InternalGetCurSel(int&, int&, int&, int&) {}
-void TCustomWQHexEditor::SelectionChanged() {}
-void TCustomWQHexEditor::CenterCursorPosition() {}
-int TCustomWQHexEditor::DisplayStart() const { return -1; }
-int TCustomWQHexEditor::DisplayEnd() const { return -1; }
-void TCustomWQHexEditor::SyncView(TCustomWQHexEditor*, int) {}
-int TCustomWQHexEditor::ShowDragCell(int, int) { return 0; }
-void TCustomWQHexEditor::HideDragCell() {}
-int TCustomWQHexEditor::DropPosition() const { return -1; }
-bool TCustomWQHexEditor::CursorOverSelection(int, int) const { return false; }
-bool TCustomWQHexEditor::MouseOverSelection() const { return false; }
-bool TCustomWQHexEditor::MouseOverFixed(int, int) const { return false; }
-TColor TCustomWQHexEditor::InvertColor(TColor aColor) { return aColor; }
+namespace {
 
-bool TCustomWQHexEditor::SelectCell(int ACol, int ARow) { return TWQHGrid::SelectCell(ACol, ARow); }
-bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow) { return TWQHGrid::SelectCell(ACol, ARow); }
-void TCustomWQHexEditor::CMSelectionChanged() {}
-void TCustomWQHexEditor::CreateCaretGlyph() {}
-void TCustomWQHexEditor::DestroyCaret() {}
-void TCustomWQHexEditor::CheckSetCaret() {}
-void TCustomWQHexEditor::IntSetCaretPos(int, int, int) {}
-void TCustomWQHexEditor::CMINTUPDATECARET(int) {}
-void TCustomWQHexEditor::DrawCaret(TWQHCanvas&) {}
+constexpr int ParkedCaret = -50;
+
+// The control's own posted message: the type is the message number.
+class TWQHControlEvent final : public QEvent {
+public:
+    TWQHControlEvent(int Msg, int WParam) : QEvent(static_cast<QEvent::Type>(Msg)), wParam(WParam) {}
+    int wParam;
+};
+
+int ClampInt(std::int64_t v, int lo, int hi)
+{
+    if (hi < lo)
+        hi = lo;
+    return static_cast<int>(std::clamp<std::int64_t>(v, lo, hi));
+}
+
+// Restores a flag when the scope ends, also on an exception.
+class TFlagScope {
+public:
+    TFlagScope(bool& Flag, bool During) : FFlag(Flag), FOld(Flag) { FFlag = During; }
+    ~TFlagScope() { FFlag = FOld; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& FFlag;
+    bool FOld;
+};
+
+bool RectVisible(const TRect& R)
+{
+    return R.Left + R.Bottom != 0;
+}
+
+} // namespace
+
+struct WQHCaret {
+    static int FirstCharCol(const TCustomWQHexEditor& e) { return e.FBytesPerRowDup + 3; }
+    static int GapCol(const TCustomWQHexEditor& e) { return e.FBytesPerRowDup + 2; }
+    static bool IsDataCell(const TCustomWQHexEditor& e, int ACol, int ARow)
+    {
+        return ACol >= 2 && ARow >= 2 && ACol < e.ColCount() && ARow < e.RowCount();
+    }
+
+    // The field follows the cell the caret goes to, focused or not, so that
+    // key handling and painting always see the caret's own field.
+    static void PlaceCaret(TCustomWQHexEditor& e, int ACol, int ARow)
+    {
+        const bool inChars = e.GetIsCharFieldCol(ACol);
+        e.FPosInCharField = inChars;
+        if (inChars != e.FLastPosInCharField) {
+            e.FLastPosInCharField = inChars;
+            e.Invalidate();
+        }
+        const TRect r = e.CellRect(ACol, ARow);
+        if (RectVisible(r))
+            e.IntSetCaretPos(r.Left, r.Top, ACol);
+        else
+            e.IntSetCaretPos(ParkedCaret, ParkedCaret, -1);
+    }
+
+    // Clears the selection in insert mode when the drag is back at its start;
+    // the drag itself goes on from the new begin position.
+    static void RestartInsertDrag(TCustomWQHexEditor& e, int p)
+    {
+        const bool had = e.FSelPosition != -1;
+        e.ResetSelection(had);
+        e.FSelBeginPosition = p;
+        e.FIsSelecting = true;
+    }
+
+    static void SetTopRowClamped(TCustomWQHexEditor& e, std::int64_t Value)
+    {
+        const int v = ClampInt(Value, e.FixedRows(), e.RowCount() - 1);
+        if (v != e.TopRow())
+            e.SetTopRow(v);
+    }
+
+    static void SetLeftColClamped(TCustomWQHexEditor& e, std::int64_t Value)
+    {
+        const int v = ClampInt(Value, e.FixedCols(), e.ColCount() - 1);
+        if (v != e.LeftCol())
+            e.SetLeftCol(v);
+    }
+};
+
+// ---------------------------------------------------------------- mapping
+
+int TCustomWQHexEditor::GetPositionAtCursor(int aCol, int aRow) const
+{
+    std::int64_t k;
+    if (aCol > FBytesPerRowDup + 2) {
+        k = aCol - (FBytesPerRowDup + 3);
+        if (FUnicodeCharacters)
+            k *= 2;
+    } else {
+        k = (aCol - 2) / 2;
+    }
+    const std::int64_t pos = k + static_cast<std::int64_t>(aRow - 2) * FBytesPerRow;
+    return ClampInt(pos, 0, INT_MAX);
+}
+
+int TCustomWQHexEditor::GetPosAtCursor(int aCol, int aRow)
+{
+    FPosInCharField = GetIsCharFieldCol(aCol);
+    return GetPositionAtCursor(aCol, aRow);
+}
+
+TGridCoord TCustomWQHexEditor::GetCursorAtPos(int aPos, bool aChars) const
+{
+    if (aPos < 0)
+        return GridCoord(2, 2);
+    const int inRow = aPos % FBytesPerRow;
+    const int row = aPos / FBytesPerRow + 2;
+    if (aChars)
+        return GridCoord(FBytesPerRowDup + 3 + (FUnicodeCharacters ? inRow / 2 : inRow), row);
+    return GridCoord(2 * inRow + 2, row);
+}
+
+int TCustomWQHexEditor::GetRow(int aPos) const
+{
+    return aPos / FBytesPerRow + 2;
+}
+
+int TCustomWQHexEditor::GetOtherFieldColCheck(int aCol) const
+{
+    if (aCol <= FBytesPerRowDup + 2)
+        return FBytesPerRowDup + 3 + (aCol - 2) / (FUnicodeCharacters ? 4 : 2);
+    return (FUnicodeCharacters ? 4 : 2) * (aCol - FBytesPerRowDup - 3) + 2;
+}
+
+int TCustomWQHexEditor::GetOtherFieldCol(int aCol)
+{
+    FPosInCharField = GetIsCharFieldCol(aCol);
+    return GetOtherFieldColCheck(aCol);
+}
+
+bool TCustomWQHexEditor::GetIsCharFieldCol(int aCol) const
+{
+    return aCol > FBytesPerRowDup + 2;
+}
+
+int TCustomWQHexEditor::GetCursorPos() const
+{
+    return ClampInt(GetPositionAtCursor(Col(), Row()), 0, std::max(0, GetDataSize() - 1));
+}
+
+int TCustomWQHexEditor::CurrentValue() const
+{
+    const int p = GetPositionAtCursor(Col(), Row());
+    if (p >= GetDataSize())
+        return -1;
+    return GetDataAt(p);
+}
+
+void TCustomWQHexEditor::TruncMaxPosition(int& aPos) const
+{
+    const int size = GetDataSize();
+    if (aPos >= size)
+        aPos = FInsertModeOn ? size : size - 1;
+}
+
+void TCustomWQHexEditor::CheckUnit(int& aValue) const
+{
+    aValue = (aValue / FBytesPerUnit) * FBytesPerUnit;
+}
+
+void TCustomWQHexEditor::CheckSelectUnit(int& aStart, int& aEnd) const
+{
+    const int last = GetDataSize() - 1;
+    auto upper = [&](int& v) {
+        CheckUnit(v);
+        v = static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(v) + FBytesPerUnit - 1, last));
+    };
+    if (aEnd < aStart) {
+        CheckUnit(aEnd);
+        upper(aStart);
+    } else {
+        CheckUnit(aStart);
+        upper(aEnd);
+    }
+}
+
+// ---------------------------------------------------------------- selection
+
+void TCustomWQHexEditor::SetSelection(int aPos, int aStart, int aEnd)
+{
+    const int last = GetDataSize() - 1;
+    FSelPosition = ClampInt(aPos, -1, last);
+    FSelStart = ClampInt(aStart, -1, last);
+    FSelEnd = ClampInt(aEnd, -1, last);
+    // A range that cannot be inside the data is no selection at all.
+    if (FSelPosition == -1 || FSelStart == -1 || FSelEnd == -1)
+        FSelPosition = FSelStart = FSelEnd = -1;
+}
+
+void TCustomWQHexEditor::NewSelection(int aFrom, int aTo)
+{
+    CheckSelectUnit(aFrom, aTo);
+    SetSelection(aFrom, std::min(aFrom, aTo), std::max(aFrom, aTo));
+    Invalidate();
+    SelectionChanged();
+}
+
+void TCustomWQHexEditor::Select(int aCurCol, int aCurRow, int aNewCol, int aNewRow)
+{
+    const int anchor = FSelPosition != -1 ? FSelPosition : GetPosAtCursor(aCurCol, aCurRow);
+    NewSelection(anchor, GetPosAtCursor(aNewCol, aNewRow));
+}
+
+void TCustomWQHexEditor::ResetSelection(bool aDraw)
+{
+    const bool had = FSelPosition != -1;
+    FIsSelecting = false;
+    SetSelection(-1, -1, -1);
+    FSelBeginPosition = -1;
+    if (aDraw && had)
+        Invalidate();
+}
+
+bool TCustomWQHexEditor::IsSelected(int APosition) const
+{
+    return FSelPosition != -1 && FSelStart <= APosition && APosition <= FSelEnd;
+}
+
+int TCustomWQHexEditor::SelCount() const
+{
+    return FSelPosition == -1 ? 0 : FSelEnd - FSelStart + 1;
+}
+
+void TCustomWQHexEditor::SetSelCount(int Value)
+{
+    if (Value <= 0 || GetDataSize() < 1) {
+        const bool had = FSelPosition != -1;
+        ResetSelection(true);
+        if (had)
+            SelectionChanged();
+        return;
+    }
+    const int from = SelStart();
+    const int to = ClampInt(static_cast<std::int64_t>(from) + Value - 1, 0, GetDataSize() - 1);
+    NewSelection(from, to);
+}
+
+int TCustomWQHexEditor::SelStart() const
+{
+    if (FSelPosition != -1)
+        return FSelPosition;
+    return GetPositionAtCursor(Col(), Row());
+}
+
+void TCustomWQHexEditor::SetSelStart(int Value)
+{
+    if (Value < 0 || Value >= GetDataSize())
+        throw EWQHexEditor(QString::fromUtf8(wqhstr::InvalidSelectionStart));
+    ResetSelection(true);
+    const TGridCoord c = GetCursorAtPos(Value, GetIsCharFieldCol(Col()));
+    MoveColRow(c.X, c.Y, true, true);
+    SelectionChanged();
+}
+
+int TCustomWQHexEditor::SelEnd() const
+{
+    if (FSelPosition == -1)
+        return GetPositionAtCursor(Col(), Row());
+    return FSelPosition == FSelEnd ? FSelStart : FSelEnd;
+}
+
+void TCustomWQHexEditor::SetSelEnd(int Value)
+{
+    if (Value < -1 || Value >= GetDataSize())
+        throw EWQHexEditor(QString::fromUtf8(wqhstr::InvalidSelectionEnd));
+    const bool had = FSelPosition != -1;
+    ResetSelection(true);
+    if (Value >= 0) {
+        const TGridCoord c = GetCursorAtPos(Value, GetIsCharFieldCol(Col()));
+        Select(Col(), Row(), c.X, c.Y);
+    } else if (had) {
+        SelectionChanged();
+    }
+}
+
+bool TCustomWQHexEditor::InCharField() const
+{
+    if (GetDataSize() < 1)
+        return false;
+    return GetIsCharFieldCol(Col());
+}
+
+void TCustomWQHexEditor::SetInCharField(bool Value)
+{
+    if (GetDataSize() < 1 || Value == InCharField())
+        return;
+    MoveColRow(GetOtherFieldCol(Col()), Row(), true, true);
+}
+
+void TCustomWQHexEditor::SelectAll()
+{
+    const int size = GetDataSize();
+    if (size < 1)
+        return;
+    const TGridCoord c = GetCursorAtPos(FInsertModeOn ? size : size - 1, InCharField());
+    MoveColRow(c.X, c.Y, true, true);
+    NewSelection(0, size - 1);
+}
+
+void TCustomWQHexEditor::InternalGetCurSel(int& StartPos, int& EndPos, int& ACol, int& ARow)
+{
+    if (FSelPosition == -1) {
+        StartPos = GetPosAtCursor(Col(), Row());
+        EndPos = StartPos + 1;
+        ACol = Col();
+        ARow = Row();
+    } else {
+        StartPos = FSelStart;
+        EndPos = FSelEnd + 1;
+        const TGridCoord c = GetCursorAtPos(FSelStart, GetIsCharFieldCol(Col()));
+        ACol = c.X;
+        ARow = c.Y;
+    }
+    CutChangedMarks(StartPos);
+}
+
+void TCustomWQHexEditor::SelectionChanged()
+{
+    if (FIsLoading)
+        return;
+    if (++FSelectionChangedCount == 1)
+        PostControlMessage(WQH_MSG_SELECTIONCHANGED, 0);
+}
+
+void TCustomWQHexEditor::CMSelectionChanged()
+{
+    if (FSelectionChangedCount <= 0)
+        return;
+    struct Reset {
+        int& Count;
+        ~Reset() { Count = 0; }
+    } reset{FSelectionChangedCount};
+    if (FOnSelectionChanged)
+        FOnSelectionChanged(this);
+}
+
+// ---------------------------------------------------------------- cell selection
+
+bool TCustomWQHexEditor::SelectCell(int ACol, int ARow)
+{
+    if (GetDataSize() < 1) {
+        const int firstChar = std::max(GetOtherFieldColCheck(2), 2);
+        if (ARow != 2 || (ACol != 2 && ACol != firstChar))
+            return false;
+        WQHCaret::PlaceCaret(*this, ACol, ARow);
+        return true;
+    }
+    if (!CheckSelectCell(ACol, ARow))
+        return false;
+    if (ACol != Col() || ARow != Row())
+        Invalidate();
+
+    if (FIsSelecting) {
+        const int q = GetPosAtCursor(Col(), Row());
+        int p = GetPosAtCursor(ACol, ARow);
+        if (FSelBeginPosition == -1)
+            FSelBeginPosition = q;
+        if (!FInsertModeOn) {
+            CheckSelectUnit(FSelBeginPosition, p);
+            NewSelection(FSelBeginPosition, p);
+        } else {
+            // The caret stands between bytes: the byte at the caret is not taken.
+            const bool backwards = p < FSelBeginPosition;
+            CheckUnit(p);
+            CheckUnit(FSelBeginPosition);
+            if (p == FSelBeginPosition)
+                WQHCaret::RestartInsertDrag(*this, p);
+            else if (backwards)
+                NewSelection(FSelBeginPosition - FBytesPerUnit, p);
+            else
+                NewSelection(FSelBeginPosition, p - FBytesPerUnit);
+        }
+    } else {
+        ResetSelection(true);
+    }
+
+    WQHCaret::PlaceCaret(*this, ACol, ARow);
+    SelectionChanged();
+    return true;
+}
+
+bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
+{
+    bool result = TWQHGrid::SelectCell(ACol, ARow);
+    if (!FSelectionPossible)
+        return result;
+    TFlagScope busy(FSelectionPossible, false);
+
+    if (!WQHCaret::IsDataCell(*this, ACol, ARow))
+        return false;
+    const bool leftDown = IsKeyDown(VK_LBUTTON);
+    if (result && !IsKeyDown(VK_SHIFT) && !leftDown)
+        ResetSelection(true);
+    if (!result)
+        return false;
+
+    const int size = GetDataSize();
+    const int p = GetPosAtCursor(ACol, ARow);
+    const bool inChars = FPosInCharField;
+    const bool isData =
+        p < size || (FInsertModeOn && p == size && (inChars || (ACol % 2) == 0));
+
+    if (isData && ACol == WQHCaret::GapCol(*this)) {
+        if (leftDown)
+            MoveColRow(std::max(2, ACol - 1), ARow, true, true);
+        return false;
+    }
+    if (!isData) {
+        const TGridCoord c = GetCursorAtPos(FInsertModeOn ? size : size - 1, inChars);
+        MoveColRow(c.X, c.Y, true, true);
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- caret
+
+void TCustomWQHexEditor::CreateCaretGlyph()
+{
+    DestroyCaret();
+    const int w = FCharWidth;
+    const int h = FCharHeight - 2;
+    TWQHCaretKind kind = FCaretKind;
+    if (kind == ckAuto)
+        kind = FReadOnlyView ? ckBottom : (FInsertModeOn ? ckLeft : ckFull);
+    switch (kind) {
+    case ckLeft:
+        FCaretShape = TRect{0, 0, 2, h};
+        break;
+    case ckBottom:
+        FCaretShape = TRect{0, FCharHeight - 4, w, h};
+        break;
+    default:
+        FCaretShape = TRect{0, 0, w, h};
+        break;
+    }
+    FCaretExists = true;
+}
+
+void TCustomWQHexEditor::DestroyCaret()
+{
+    const bool visible = FCaretExists && FCaretX != ParkedCaret;
+    FCaretExists = false;
+    FCaretX = ParkedCaret;
+    FCaretY = ParkedCaret;
+    if (visible)
+        Invalidate();
+}
+
+void TCustomWQHexEditor::CheckSetCaret()
+{
+    const TRect r = CellRect(Col(), Row());
+    if (RectVisible(r))
+        IntSetCaretPos(r.Left, r.Top, Col());
+    else
+        IntSetCaretPos(ParkedCaret, ParkedCaret, -1);
+}
+
+void TCustomWQHexEditor::IntSetCaretPos(int aX, int aY, int aCol)
+{
+    if (!Focused())
+        return;
+    if (aCol != -1) {
+        FPosInCharField = GetIsCharFieldCol(aCol);
+        if (FPosInCharField != FLastPosInCharField) {
+            FLastPosInCharField = FPosInCharField;
+            Invalidate();
+        }
+    }
+    if (aX != FCaretX || aY != FCaretY) {
+        FCaretX = aX;
+        FCaretY = aY;
+        Invalidate();
+    }
+}
+
+void TCustomWQHexEditor::CMINTUPDATECARET(int wParam)
+{
+    if (wParam == 7)
+        CheckSetCaret();
+}
+
+void TCustomWQHexEditor::DrawCaret(TWQHCanvas& Canvas)
+{
+    if (!FCaretExists || (FCaretX == ParkedCaret && FCaretY == ParkedCaret))
+        return;
+    if (FCaretShape.Width() <= 0 || FCaretShape.Height() <= 0)
+        return;
+    Canvas.InvertRect(TRect{FCaretX + FCaretShape.Left, FCaretY + FCaretShape.Top, FCaretX + FCaretShape.Right,
+                            FCaretY + FCaretShape.Bottom});
+}
+
+TColor TCustomWQHexEditor::InvertColor(TColor aColor)
+{
+    return ColorToRGB(aColor) ^ 0xFFFFFF;
+}
+
+// ---------------------------------------------------------------- mouse
+
+TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
+{
+    TGridCoord c = MouseCoord(X, Y);
+    // Points outside the data cells stay as they are: they are nobody's byte.
+    if (!FInsertModeOn || !WQHCaret::IsDataCell(*this, c.X, c.Y))
+        return c;
+    const int h = FCharWidth / 2;
+    const int lastChar = ColCount() - 1;
+    TRect r = CellRect(c.X, c.Y);
+    if (X >= r.Left + h && c.X != FIntLastHexCol && c.X != lastChar) {
+        X = r.Right + 1;
+        ++c.X;
+        r = CellRect(c.X, c.Y);
+        if (!RectVisible(r))
+            return c;
+    }
+    if ((c.X == lastChar || c.X == FIntLastHexCol) && X - r.Left > h) {
+        const int firstCol = c.X == lastChar ? WQHCaret::FirstCharCol(*this) : 2;
+        if (c.Y + 1 >= RowCount())
+            return GridCoord(c.X, -1);
+        // The column's left edge is taken from the visible row; the next
+        // row may lie below the window.
+        const TRect target = CellRect(firstCol, c.Y);
+        X = RectVisible(target) ? target.Left : -1;
+        Y += RowHeights(c.Y + 1);
+        ++c.Y;
+        c.X = firstCol;
+    }
+    return c;
+}
+
 void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    TWQHGrid::MouseDown(Button, Shift, X, Y);
+    FIsSelecting = false;
+    FMouseUpCanResetSel = false;
+    const int rawX = X;
+    const int rawY = Y;
+    TGridCoord cell = GridCoord(-1, -1);
+    if (Button == mbLeft)
+        cell = CheckMouseCoord(X, Y);
+
+    const bool overSel = CursorOverSelection(rawX, rawY);
+    const bool gridSees = !overSel && !MouseOverFixed(rawX, rawY);
+    if (!gridSees) {
+        if (CanFocus() || parentWidget() == nullptr)
+            setFocus(Qt::MouseFocusReason);
+    } else {
+        TWQHGrid::MouseDown(Button, Shift, X, Y);
+        // A corrected point that left the window still means its cell.
+        if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell &&
+            (Col() != cell.X || Row() != cell.Y))
+            MoveColRow(cell.X, cell.Y, true, true);
+        if (FOnMouseDown)
+            FOnMouseDown(this, Button, Shift, X, Y);
+    }
+
+    if (Button == mbLeft && !overSel && WQHCaret::IsDataCell(*this, cell.X, cell.Y)) {
+        ResetSelection(true);
+        if (!(Shift & ssDouble))
+            FIsSelecting = true;
+    }
+    if (Button == mbLeft && overSel) {
+        FMouseDownCol = cell.X;
+        FMouseDownRow = cell.Y;
+        FMouseUpCanResetSel = true;
+    }
+    if (!gridSees && Focused() && FOnMouseDown)
+        FOnMouseDown(this, Button, Shift, X, Y);
 }
-void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y) { TWQHGrid::MouseMove(Shift, X, Y); }
+
+void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y)
+{
+    const int rawX = X;
+    const int rawY = Y;
+    if (Shift == ssLeft)
+        CheckMouseCoord(X, Y);
+    TWQHGrid::MouseMove(Shift, X, Y);
+    if (FMouseUpCanResetSel) {
+        const TGridCoord c = MouseCoord(X, Y);
+        if (c.X != FMouseDownCol || c.Y != FMouseDownRow)
+            FMouseUpCanResetSel = false;
+    }
+    if (Shift == 0 && (CursorOverSelection(rawX, rawY) || MouseOverFixed(rawX, rawY)))
+        SetCursor(crArrow);
+    else
+        SetCursor(crIBeam);
+}
+
 void TCustomWQHexEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
+    CheckMouseCoord(X, Y);
     TWQHGrid::MouseUp(Button, Shift, X, Y);
+    if (FMouseUpCanResetSel) {
+        FMouseUpCanResetSel = false;
+        const TGridCoord c = MouseCoord(X, Y);
+        // A release on no cell (outside the cells or on a fixed one) leaves
+        // the caret and the selection where they are.
+        if (WQHCaret::IsDataCell(*this, c.X, c.Y)) {
+            const bool had = FSelPosition != -1;
+            ResetSelection(true);
+            MoveColRow(c.X, c.Y, true, true);
+            if (had)
+                SelectionChanged();
+        }
+    }
+    if (FShowDrag)
+        HideDragCell();
 }
-TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y) { return MouseCoord(X, Y); }
-void TCustomWQHexEditor::WMTimer() { TWQHGrid::WMTimer(); }
-void TCustomWQHexEditor::WMVScroll() { TWQHGrid::WMVScroll(); }
-void TCustomWQHexEditor::WMHScroll() { TWQHGrid::WMHScroll(); }
-void TCustomWQHexEditor::TopLeftChanged() { TWQHGrid::TopLeftChanged(); }
+
+void TCustomWQHexEditor::WMTimer()
+{
+    // The grid scrolls towards a pointer outside the cells: that is the
+    // whole point of the timer, so every tick of a drag selection goes on.
+    if (GridState() == gsSelecting)
+        TWQHGrid::WMTimer();
+}
+
+bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
+{
+    const int size = GetDataSize();
+    if (FSelPosition == -1 || size < 1)
+        return false;
+    const TGridCoord c = MouseCoord(X, Y);
+    if (c.X <= 1 || c.Y <= 1)
+        return false;
+    const int p = GetPositionAtCursor(c.X, c.Y);
+    return p >= 0 && p < size && IsSelected(p);
+}
+
+bool TCustomWQHexEditor::MouseOverSelection() const
+{
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    return CursorOverSelection(p.x(), p.y());
+}
+
+bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const
+{
+    const TGridCoord c = MouseCoord(X, Y);
+    return c.X < 2 || c.Y < 2;
+}
+
+// ---------------------------------------------------------------- drag mark
+
+int TCustomWQHexEditor::ShowDragCell(int X, int Y)
+{
+    const TGridCoord c = MouseCoord(X, Y);
+    TGridDrawInfo di;
+    CalcDrawInfo(di);
+    int col = std::max(c.X, 2);
+    if (c.X == -1 && X >= di.Horz.GridBoundary)
+        col = ColCount() - 1;
+    int row = ClampInt(c.Y, 2, RowCount() - 1);
+    // Below the last row means the last row, not the first.
+    if (c.Y == -1 && Y >= di.Vert.GridBoundary)
+        row = RowCount() - 1;
+
+    int result = ClampInt(GetPositionAtCursor(col, row), 0, GetDataSize());
+    if (IsSelected(result))
+        result = FSelStart;
+    CheckUnit(result);
+
+    const bool wasShown = FShowDrag;
+    FShowDrag = true;
+
+    if (c.Y <= TopRow() && c.Y > 2)
+        SetTopRow(TopRow() - 1);
+    else if (c.Y >= TopRow() + VisibleRowCount() - 1 && c.Y < RowCount() - 1)
+        SetTopRow(TopRow() + 1);
+    if (c.X <= LeftCol() && c.X > 2)
+        SetLeftCol(LeftCol() - 1);
+    else if (c.X >= LeftCol() + VisibleColCount() - 1 && c.X < ColCount() - 1)
+        SetLeftCol(LeftCol() + 1);
+
+    const TGridCoord mark = GetCursorAtPos(result, GetIsCharFieldCol(col));
+    if (mark.X != FDropCol || mark.Y != FDropRow || !wasShown) {
+        FDropCol = mark.X;
+        FDropRow = mark.Y;
+        Invalidate();
+    }
+    return result;
+}
+
+void TCustomWQHexEditor::HideDragCell()
+{
+    FShowDrag = false;
+    Invalidate();
+}
+
+int TCustomWQHexEditor::DropPosition() const
+{
+    if (!FShowDrag)
+        return -1;
+    int p = GetPositionAtCursor(FDropCol, FDropRow);
+    CheckUnit(p);
+    return p;
+}
+
+// ---------------------------------------------------------------- scrolling
+
+void TCustomWQHexEditor::WMVScroll()
+{
+    TWQHGrid::WMVScroll();
+    CheckSetCaret();
+}
+
+void TCustomWQHexEditor::WMHScroll()
+{
+    TWQHGrid::WMHScroll();
+    CheckSetCaret();
+}
+
+void TCustomWQHexEditor::TopLeftChanged()
+{
+    TWQHGrid::TopLeftChanged();
+    CheckSetCaret();
+    if (FOnTopLeftChanged)
+        FOnTopLeftChanged(this);
+}
+
 bool TCustomWQHexEditor::DoMouseWheelDown(TShiftState Shift, int X, int Y)
 {
-    return TWQHGrid::DoMouseWheelDown(Shift, X, Y);
+    if (Shift != 0)
+        return TWQHGrid::DoMouseWheelDown(Shift, X, Y);
+    // A window showing one row or none still scrolls by a row.
+    const int visible = std::max(1, VisibleRowCount());
+    const std::int64_t limit = std::max(2, RowCount() - visible);
+    WQHCaret::SetTopRowClamped(
+        *this, std::min<std::int64_t>(limit, static_cast<std::int64_t>(TopRow()) + std::max(1, visible - 1)));
+    CheckSetCaret();
+    return true;
 }
+
 bool TCustomWQHexEditor::DoMouseWheelUp(TShiftState Shift, int X, int Y)
 {
-    return TWQHGrid::DoMouseWheelUp(Shift, X, Y);
+    if (Shift != 0)
+        return TWQHGrid::DoMouseWheelUp(Shift, X, Y);
+    const int visible = std::max(1, VisibleRowCount());
+    WQHCaret::SetTopRowClamped(*this, std::max(2, TopRow() - std::max(1, visible - 1)));
+    CheckSetCaret();
+    return true;
 }
-void TCustomWQHexEditor::WMSetFocus() { TWQHGrid::WMSetFocus(); }
-void TCustomWQHexEditor::WMKillFocus() { TWQHGrid::WMKillFocus(); }
-bool TCustomWQHexEditor::CanFocus() { return TWQHGrid::CanFocus(); }
-void TCustomWQHexEditor::customEvent(QEvent* event) { TWQHGrid::customEvent(event); }
-void TCustomWQHexEditor::PostControlMessage(int, int) {}
+
+void TCustomWQHexEditor::CenterCursorPosition()
+{
+    const int visible = VisibleRowCount();
+    const std::int64_t wanted = static_cast<std::int64_t>(GetCursorPos() / FBytesPerRow) + 2 - visible / 2;
+    WQHCaret::SetTopRowClamped(*this, std::max<std::int64_t>(2, std::min<std::int64_t>(wanted, RowCount() - visible)));
+}
+
+int TCustomWQHexEditor::DisplayStart() const
+{
+    const int size = GetDataSize();
+    if (size < 1)
+        return -1;
+    return ClampInt(GetPositionAtCursor(2, TopRow()), 0, size - 1);
+}
+
+int TCustomWQHexEditor::DisplayEnd() const
+{
+    const int size = GetDataSize();
+    if (size < 1)
+        return -1;
+    const int start = DisplayStart();
+    const std::int64_t end = static_cast<std::int64_t>(start) +
+                             static_cast<std::int64_t>(std::max(1, VisibleRowCount())) * FBytesPerRow - 1;
+    return ClampInt(end, start, size - 1);
+}
+
+void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
+{
+    if (!Source || FIsViewSyncing || Source->FIsViewSyncing)
+        return;
+    TFlagScope syncing(FIsViewSyncing, true);
+    const int size = GetDataSize();
+    if (size >= 1) {
+        const int srcPos = Source->GetCursorPos();
+        if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
+            Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
+            WQHCaret::SetTopRowClamped(*this, Source->TopRow());
+            WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
+            MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1),
+                       true, false);
+        } else {
+            const bool srcChars = Source->GetIsCharFieldCol(Source->Col());
+            if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
+                const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
+                const TGridCoord c = GetCursorAtPos(p, srcChars);
+                WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
+                MoveColRow(c.X, c.Y, true, true);
+            } else {
+                const std::int64_t top = Source->GetPositionAtCursor(2, Source->TopRow());
+                const int p = ClampInt(top + SyncOffset, 0, size - 1);
+                const TGridCoord c = GetCursorAtPos(p, srcChars);
+                WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
+                WQHCaret::SetTopRowClamped(*this, c.Y);
+                if (c.X != Col())
+                    SetCol(c.X);
+            }
+        }
+    }
+    if (Source->FSelPosition != -1 && size >= 1) {
+        NewSelection(ClampInt(static_cast<std::int64_t>(Source->FSelStart) + SyncOffset, 0, size - 1),
+                     ClampInt(static_cast<std::int64_t>(Source->FSelEnd) + SyncOffset, 0, size - 1));
+    } else if (FSelPosition != -1) {
+        ResetSelection(true);
+        SelectionChanged();
+    }
+}
+
+// ---------------------------------------------------------------- focus
+
+void TCustomWQHexEditor::WMSetFocus()
+{
+    TWQHGrid::WMSetFocus();
+    CreateCaretGlyph();
+    CheckSetCaret();
+    Invalidate();
+}
+
+void TCustomWQHexEditor::WMKillFocus()
+{
+    TWQHGrid::WMKillFocus();
+    DestroyCaret();
+    FIsSelecting = false;
+    Invalidate();
+}
+
+bool TCustomWQHexEditor::CanFocus()
+{
+    if (!TWQHGrid::CanFocus())
+        return false;
+    const QWidget* form = window();
+    if (form && form != this)
+        return form->isEnabled() && form->isVisible();
+    return true;
+}
+
+// ---------------------------------------------------------------- posted messages
+
+void TCustomWQHexEditor::PostControlMessage(int Msg, int wParam)
+{
+    QCoreApplication::postEvent(this, new TWQHControlEvent(Msg, wParam));
+}
+
+void TCustomWQHexEditor::customEvent(QEvent* event)
+{
+    const int type = static_cast<int>(event->type());
+    if (type == WQH_MSG_INTUPDATECARET) {
+        const auto* msg = dynamic_cast<TWQHControlEvent*>(event);
+        const int wParam = msg ? msg->wParam : 0;
+        platform::Guarded([&] { CMINTUPDATECARET(wParam); });
+    } else if (type == WQH_MSG_SELECTIONCHANGED) {
+        platform::Guarded([&] { CMSelectionChanged(); });
+    } else {
+        TWQHGrid::customEvent(event);
+    }
+}
