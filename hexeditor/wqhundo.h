@@ -51,9 +51,78 @@ struct TWQHUndoRec {
 #pragma pack(pop)
 static_assert(sizeof(TWQHUndoRec) == 30, "undo record head is 30 bytes");
 
+class TCustomWQHexEditor;
+
 // What the undo store needs of its control. The control implements it through
-// an adapter; tests implement it with a fake.
-class TWQHUndoEditor;  // defined by the undo implementation (see wqhundo.cpp)
+// an adapter (CreateUndoLink); tests implement it with a fake.
+class TWQHUndoEditor {
+public:
+    virtual ~TWQHUndoEditor() = default;
+
+    // ---- state read when a step is recorded or undone ----
+    // Caret position (may be the append position in insert mode).
+    virtual int CaretPosition() const = 0;
+    // The caret is in the hex field, on a later digit than the first of its byte.
+    virtual bool CaretOnLaterDigit() const = 0;
+    virtual bool CaretInCharField() const = 0;
+    virtual bool InsertMode() const = 0;
+    virtual TWQHTranslationKind Translation() const = 0;
+    virtual bool UnicodeChars() const = 0;
+    virtual bool UnicodeBigEndian() const = 0;
+    // Whether unicode mode could be switched on now (row, column and data size even).
+    virtual bool CanSwitchUnicodeOn() const = 0;
+    virtual int BytesPerUnit() const = 0;
+    virtual bool ModifiedFlag() const = 0;
+    // The raw selection fields: start, end (-1: none) and anchor (-1: none).
+    virtual int SelStartField() const = 0;
+    virtual int SelEndField() const = 0;
+    virtual int SelPositionField() const = 0;
+    virtual int MaxUndo() const = 0;
+    virtual int DataSize() const = 0;
+    virtual void ReadBytes(void* Buffer, int Pos, int Count) const = 0;
+    virtual bool HasChanged(int Pos) const = 0;
+    virtual TWQHBookmarks Bookmarks() const = 0;
+
+    // ---- operations that put data and state back ----
+    virtual void SetBookmarksRaw(const TWQHBookmarks& Value) = 0;
+    // Moves bookmarks at or after From by Shift; clears those beyond NewDataSize.
+    virtual void AdjustBookmarks(int From, int Shift, int NewDataSize) = 0;
+    virtual void WriteBuffer(const void* Buffer, int Pos, int Count) = 0;
+    // Writes into the data without any notification.
+    virtual void WriteRaw(const void* Buffer, int Pos, int Count) = 0;
+    virtual void SetChanged(int Pos, bool Value) = 0;
+    virtual void CutChangedMarks(int Pos) = 0;
+    virtual void InternalInsertBuffer(const void* Buffer, int Size, int Pos) = 0;
+    virtual void InternalAppendBuffer(const void* Buffer, int Size) = 0;
+    // Removes From..To-1; the caret is placed later by the caller.
+    virtual void InternalDelete(int From, int To) = 0;
+    virtual void InternalInsertNibble(int Pos, bool HighNibble) = 0;
+    virtual void InternalDeleteNibble(int Pos, bool HighNibble) = 0;
+    virtual void SetDataAt(int Pos, std::uint8_t Value) = 0;
+    // The data's size without undo step, fill or notification.
+    virtual void SetDataSizeRaw(int Size) = 0;
+    virtual void CalcSizes() = 0;
+    virtual void SetCol(int Col) = 0;
+    virtual void PlaceCaret(int Pos, bool InCharField, bool LaterDigit) = 0;
+    virtual void SetModifiedFlag(bool Value) = 0;
+    virtual void SetInsertMode(bool Value) = 0;
+    virtual void SetSelection(int Position, int Start, int End) = 0;
+    // Caret to Pos with no selection.
+    virtual void SeekTo(int Pos) = 0;
+    virtual void SetUnicodeCharacters(bool Value) = 0;
+    virtual void SetUnicodeBigEndian(bool Value) = 0;
+    virtual void SetTranslation(TWQHTranslationKind Value) = 0;
+    // The translation field itself, past the setter's unicode check.
+    virtual void SetTranslationField(TWQHTranslationKind Value) = 0;
+    virtual void SetBytesPerUnit(int Value) = 0;
+    virtual void SetInCharField(bool Value) = 0;
+    virtual void Repaint() = 0;
+    virtual void Changed() = 0;
+    virtual void BookmarkChanged() = 0;
+};
+
+// The control's adapter; the control's constructor keeps it in FUndoLink.
+std::unique_ptr<TWQHUndoEditor> CreateUndoLink(TCustomWQHexEditor& Editor);
 
 class TWQHUndoStorage {
 public:
@@ -71,6 +140,7 @@ public:
     void RemoveLastUndo();
     void ResetRedo();
     void AddSelection(int AStart, int ACount);
+    // The newest record's kind; ufKindNone when the store is empty.
     TWQHUndoFlag UndoKind() const;
 
     int Count() const;
@@ -87,6 +157,12 @@ public:
         std::int64_t Size = 0;
         int Count = 0;
         QString Description;
+        // Where the live records began and ended, counted over the store's life.
+        std::int64_t AbsStart = 0;
+        std::int64_t AbsEnd = 0;
+        // Recording moves bookmarks and sets the modified flag; both come back too.
+        TWQHBookmarks Bookmarks{};
+        bool Modified = false;
     };
     TSnapshot Snapshot() const;
     void RestoreSnapshot(const TSnapshot& S);

@@ -1,0 +1,1031 @@
+// The undo store: records back to back in one byte buffer, newest at the end.
+// Dropping the oldest records only moves a start offset; the dead prefix is
+// compacted away once it outgrows the live part.
+#include "hexeditor/wqhundo.h"
+
+#include "hexeditor/wqhstrings.h"
+#include "platform/codepage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int HeadSize = 30;  // packed head, its last byte is the data area's first
+constexpr int DataOffset = 29;
+constexpr int TrailerSize = 4;
+constexpr int SelBlockSize = 12;
+
+void PutI32(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
+}
+
+std::uint32_t GetU32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+std::int32_t GetI32(const std::uint8_t* p)
+{
+    return static_cast<std::int32_t>(GetU32(p));
+}
+
+bool Has(TWQHUndoFlags f, TWQHUndoFlag b)
+{
+    return (f & UndoBit(b)) != 0;
+}
+
+TWQHUndoFlag KindOf(TWQHUndoFlags f)
+{
+    for (int k = ufKindBytesChanged; k <= ufKindAllData; ++k)
+        if (f & (TWQHUndoFlags(1) << k))
+            return static_cast<TWQHUndoFlag>(k);
+    return ufKindNone;
+}
+
+QString DefaultDescription(TWQHUndoFlag kind)
+{
+    if (kind > ufKindAllData)
+        return QString();
+    return QString::fromLatin1(wqhstr::UndoDescriptions[kind]);
+}
+
+[[noreturn]] void BadArgument()
+{
+    throw EWQHexEditor(QString::fromLatin1(wqhstr::CannotUpdateUndo));
+}
+
+[[noreturn]] void OutOfBounds()
+{
+    throw EWQHexEditor(QString::fromLatin1(wqhstr::DataBounds));
+}
+
+// The description of a combined step in the system's 8-bit code page, at most
+// 255 bytes and never cut inside a character.
+QByteArray CombinedText(const QString& s)
+{
+    QByteArray all = platform::StringToAnsi(s);
+    if (all.size() <= 255)
+        return all;
+    QByteArray out;
+    for (int i = 0; i < s.size(); ++i) {
+        int n = (s[i].isHighSurrogate() && i + 1 < s.size()) ? 2 : 1;
+        QByteArray part = platform::StringToAnsi(s.mid(i, n));
+        if (out.size() + part.size() > 255)
+            break;
+        out += part;
+        i += n - 1;
+    }
+    return out;
+}
+
+// One record, read out of the buffer.
+struct TRecord {
+    std::int64_t Start = 0;  // buffer index
+    int Len = 0;
+    TWQHUndoFlags Flags = 0;
+    TWQHUndoFlag Kind = ufKindNone;
+    std::int32_t CurPos = 0;
+    std::int64_t Pos = 0;
+    std::int64_t Count = 0;
+    std::int64_t ReplCount = 0;
+    std::uint8_t CurTranslation = 0;
+    std::int32_t CurBPU = 1;
+    const std::uint8_t* Data = nullptr;
+    int DataLen = 0;
+    QString Description;
+    bool HasSel = false;
+    std::int32_t SelStart = -1, SelEnd = -1, SelPosition = -1;
+};
+
+} // namespace
+
+struct TWQHUndoStorage::Impl {
+    explicit Impl(TWQHUndoEditor& E) : ed(E) {}
+
+    TWQHUndoEditor& ed;
+    std::vector<std::uint8_t> buf;
+    std::int64_t start = 0;      // first live byte in buf
+    std::int64_t base = 0;       // bytes discarded from the front over the store's life
+    int count = 0;
+    int updateCount = 0;
+    QString description;
+
+    struct TRedo {
+        TWQHUndoFlags Flags = 0;
+        TWQHUndoFlag Kind = ufKindNone;
+        std::int32_t CurPos = 0;
+        std::int64_t Pos = 0;
+        std::int64_t Count = 0;
+        std::int64_t ReplCount = 0;
+        TWQHTranslationKind CurTranslation = tkAsIs;
+        std::int32_t CurBPU = 1;
+        std::vector<std::uint8_t> Data;
+        TWQHBookmarks Bookmarks{};
+        int SelStart = -1, SelEnd = -1, SelPosition = -1;
+        int SizeAfterUndo = 0;  // the data size the undo left; redo refuses any other
+    };
+    std::unique_ptr<TRedo> redo;
+    std::vector<std::uint8_t> lastUndo;  // the record the last undo took off
+    bool hasLastUndo = false;
+    QString lastUndoDesc;
+
+    std::int64_t live() const { return std::int64_t(buf.size()) - start; }
+
+    void resetRedo()
+    {
+        redo.reset();
+        lastUndo.clear();
+        lastUndo.shrink_to_fit();
+        hasLastUndo = false;
+        lastUndoDesc.clear();
+    }
+
+    void reset(bool alsoRedo)
+    {
+        base += std::int64_t(buf.size());
+        buf.clear();
+        buf.shrink_to_fit();
+        start = 0;
+        count = 0;
+        updateCount = 0;
+        description.clear();
+        if (alsoRedo)
+            resetRedo();
+    }
+
+    void emptyStream()
+    {
+        base += std::int64_t(buf.size());
+        buf.clear();
+        start = 0;
+        count = 0;
+    }
+
+    void compactIfWorth()
+    {
+        if (start > 0 && start > live()) {
+            buf.erase(buf.begin(), buf.begin() + start);
+            base += start;
+            start = 0;
+        }
+    }
+
+    // Reads the record that starts at buffer index s with total length len.
+    // False when it is not a well-formed record.
+    bool parseAt(std::int64_t s, std::int64_t len, TRecord& r) const
+    {
+        if (len < DataOffset + TrailerSize || s < start || s + len > std::int64_t(buf.size()))
+            return false;
+        const std::uint8_t* p = buf.data() + s;
+        if (GetI32(p) != len || GetI32(p + len - 4) != len)
+            return false;
+        r.Start = s;
+        r.Len = int(len);
+        r.Flags = GetU32(p + 4);
+        r.Kind = KindOf(r.Flags);
+        r.CurPos = GetI32(p + 8);
+        r.Pos = GetU32(p + 12);
+        r.Count = GetU32(p + 16);
+        r.ReplCount = GetU32(p + 20);
+        r.CurTranslation = p[24];
+        r.CurBPU = GetI32(p + 25);
+        std::int64_t tail = len - TrailerSize;  // end of the part before the trailing length
+        r.HasSel = Has(r.Flags, ufFlagHasSelection);
+        if (r.HasSel) {
+            tail -= SelBlockSize;
+            if (tail < DataOffset)
+                return false;
+            r.SelStart = GetI32(p + tail);
+            r.SelEnd = GetI32(p + tail + 4);
+            r.SelPosition = GetI32(p + tail + 8);
+        }
+        if (Has(r.Flags, ufFlagHasDescription)) {
+            tail -= 4;
+            if (tail < DataOffset)
+                return false;
+            const std::int64_t l = GetI32(p + tail);
+            if (l < 0 || tail - 2 * l < DataOffset)
+                return false;
+            tail -= 2 * l;
+            QString d(int(l), Qt::Uninitialized);
+            for (std::int64_t i = 0; i < l; ++i)
+                d[int(i)] = QChar(char16_t(p[tail + 2 * i] | (p[tail + 2 * i + 1] << 8)));
+            r.Description = d;
+        }
+        r.Data = p + DataOffset;
+        r.DataLen = int(tail - DataOffset);
+        return true;
+    }
+
+    bool parseNewest(TRecord& r) const
+    {
+        if (live() < DataOffset + TrailerSize)
+            return false;
+        const std::int64_t len = GetI32(buf.data() + buf.size() - 4);
+        if (len <= 0 || len > live())
+            return false;
+        return parseAt(std::int64_t(buf.size()) - len, len, r);
+    }
+
+    QString descriptionOf(const TRecord& r) const
+    {
+        if (r.Kind == ufKindCombined) {
+            if (r.DataLen >= 1) {
+                const int k = std::min<int>(r.Data[0], r.DataLen - 1);
+                if (k > 0)
+                    return platform::AnsiToString(QByteArray(reinterpret_cast<const char*>(r.Data + 1), k));
+            }
+            return DefaultDescription(r.Kind);
+        }
+        if (!r.Description.isEmpty())
+            return r.Description;
+        return DefaultDescription(r.Kind);
+    }
+
+    // Takes the newest record off and keeps it for redo.
+    void removeLast()
+    {
+        if (live() < HeadSize) {
+            reset(false);
+            return;
+        }
+        std::int64_t len = GetI32(buf.data() + buf.size() - 4);
+        len = std::clamp<std::int64_t>(len, 0, live());
+        lastUndo.assign(buf.end() - len, buf.end());
+        hasLastUndo = true;
+        lastUndoDesc = description;
+        buf.resize(buf.size() - size_t(len));
+        if (count > 0)
+            --count;
+        if (live() < HeadSize) {
+            reset(false);
+            return;
+        }
+        TRecord r;
+        if (parseNewest(r))
+            description = descriptionOf(r);
+        else
+            reset(false);
+    }
+
+    int recordsBetween(std::int64_t s, std::int64_t e) const
+    {
+        int n = 0;
+        while (s + 4 <= e) {
+            const std::int64_t len = GetI32(buf.data() + s);
+            if (len < DataOffset + TrailerSize || s + len > e)
+                break;
+            s += len;
+            ++n;
+        }
+        return n;
+    }
+
+    void addSelection(int aStart, int aCount);
+    bool undo();
+    bool redoStep();
+    bool checkFits(const TRecord& r) const;
+    void makeRedo(const TRecord& r, int sizeAfterUndo);
+    void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu);
+    void restoreState(const TRecord& r);
+};
+
+// ---------------------------------------------------------------------------
+
+TWQHUndoStorage::TWQHUndoStorage(TWQHUndoEditor& Editor) : d(std::make_unique<Impl>(Editor))
+{
+    d->reset(true);
+}
+
+TWQHUndoStorage::~TWQHUndoStorage() = default;
+
+void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, int AReplaceCount,
+                                 const QString& SDescription)
+{
+    if (d->updateCount >= 1)
+        return;
+    if (aKind > ufKindAllData)
+        BadArgument();
+    TWQHUndoEditor& ed = d->ed;
+    const std::int64_t size = ed.DataSize();
+    const std::int64_t pos = APosition, cnt = ACount, repl = AReplaceCount;
+
+    // Everything that can fail comes first, so a refused step changes nothing.
+    std::vector<std::uint8_t> data;
+    TWQHUndoFlags flags = UndoBit(aKind);
+    std::int64_t countField = cnt;
+    auto saveRange = [&](std::int64_t p, std::int64_t n) {
+        if (p < 0 || n < 0 || p + n > size)
+            OutOfBounds();
+        data.assign(size_t(std::max<std::int64_t>(n, 1)), 0);
+        if (n > 0)
+            ed.ReadBytes(data.data(), int(p), int(n));
+    };
+    switch (aKind) {
+    case ufKindBytesChanged:
+        saveRange(pos, cnt);
+        if (cnt >= 1 && ed.HasChanged(int(pos)))
+            flags |= UndoBit(ufFlagByte1Changed);
+        if (cnt == 2 && ed.HasChanged(int(pos) + 1))
+            flags |= UndoBit(ufFlagByte2Changed);
+        break;
+    case ufKindByteRemoved:
+    case ufKindConvert:
+        saveRange(pos, cnt);
+        break;
+    case ufKindInsertBuffer:
+        if (pos < 0 || pos > size || cnt < 0 || size + cnt > INT32_MAX)
+            OutOfBounds();
+        data.assign(1, 0);
+        break;
+    case ufKindReplace:
+        if (cnt < 0 || size - repl + cnt > INT32_MAX)
+            OutOfBounds();
+        saveRange(pos, repl);
+        if (repl == 0)
+            data.clear();
+        break;
+    case ufKindAppendBuffer:
+        if (pos < 0 || pos > size || cnt < 0 || pos + cnt > INT32_MAX)
+            OutOfBounds();
+        data.assign(1, 0);
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+        if (pos < 0 || pos >= size)
+            OutOfBounds();
+        data.assign(1, 0);
+        ed.ReadBytes(data.data(), int(pos), 1);
+        if (ed.HasChanged(int(pos)))
+            flags |= UndoBit(ufFlagByte1Changed);
+        break;
+    case ufKindSelection:
+        if (cnt < 0)
+            OutOfBounds();
+        data.assign(1, 0);
+        break;
+    case ufKindCombined: {
+        if (cnt < 0)
+            BadArgument();
+        const QByteArray text = CombinedText(SDescription);
+        data.assign(size_t(text.size()) + 1, 0);
+        data[0] = std::uint8_t(text.size());
+        std::memcpy(data.data() + 1, text.constData(), size_t(text.size()));
+        break;
+    }
+    case ufKindAllData:
+        saveRange(0, size);
+        countField = size;
+        break;
+    default:
+        BadArgument();
+    }
+
+    const bool laterDigit = ed.CaretOnLaterDigit();
+    const bool inChar = ed.CaretInCharField();
+    if (!inChar && laterDigit)
+        flags |= UndoBit(ufFlag2ndByteCol);
+    if (inChar)
+        flags |= UndoBit(ufFlagInCharField);
+    if (ed.InsertMode())
+        flags |= UndoBit(ufFlagInsertMode);
+    if (ed.UnicodeChars())
+        flags |= UndoBit(ufFlagIsUnicode);
+    if (ed.UnicodeBigEndian())
+        flags |= UndoBit(ufFlagIsUnicodeBigEndian);
+    if (ed.ModifiedFlag())
+        flags |= UndoBit(ufFlagModified);
+    const bool hasSel = ed.SelPositionField() >= 0;
+    if (hasSel)
+        flags |= UndoBit(ufFlagHasSelection);
+    if (!SDescription.isEmpty())
+        flags |= UndoBit(ufFlagHasDescription);
+
+    std::int64_t len = DataOffset + std::int64_t(data.size()) + TrailerSize;
+    if (!SDescription.isEmpty())
+        len += 2 * std::int64_t(SDescription.size()) + 4;
+    if (hasSel)
+        len += SelBlockSize;
+    if (len > INT32_MAX)
+        BadArgument();
+
+    std::vector<std::uint8_t> rec(size_t(len), 0);
+    std::uint8_t* p = rec.data();
+    PutI32(p, std::uint32_t(len));
+    PutI32(p + 4, flags);
+    PutI32(p + 8, std::uint32_t(aKind == ufKindSelection ? APosition : ed.CaretPosition()));
+    PutI32(p + 12, std::uint32_t(APosition));
+    PutI32(p + 16, std::uint32_t(countField));
+    PutI32(p + 20, std::uint32_t(AReplaceCount));
+    p[24] = ed.Translation();
+    PutI32(p + 25, std::uint32_t(ed.BytesPerUnit()));
+    if (!data.empty())
+        std::memcpy(p + DataOffset, data.data(), data.size());
+    std::int64_t o = DataOffset + std::int64_t(data.size());
+    if (!SDescription.isEmpty()) {
+        for (QChar c : SDescription) {
+            p[o++] = std::uint8_t(c.unicode());
+            p[o++] = std::uint8_t(c.unicode() >> 8);
+        }
+        PutI32(p + o, std::uint32_t(SDescription.size()));
+        o += 4;
+    }
+    if (hasSel) {
+        PutI32(p + o, std::uint32_t(ed.SelStartField()));
+        PutI32(p + o + 4, std::uint32_t(ed.SelEndField()));
+        PutI32(p + o + 8, std::uint32_t(ed.SelPositionField()));
+        o += SelBlockSize;
+    }
+    PutI32(p + o, std::uint32_t(len));
+
+    // Compact before trimming, so that the records this step drops stay in
+    // the dead prefix until the next step (a snapshot can still bring them back).
+    d->compactIfWorth();
+    d->buf.reserve(d->buf.size() + rec.size());
+
+    // From here on nothing throws but the allocation reserved above.
+    d->resetRedo();
+    d->description = SDescription.isEmpty() ? DefaultDescription(aKind) : SDescription;
+    const int maxUndo = ed.MaxUndo();
+    while (maxUndo > 0 && d->count > 0 && d->live() > maxUndo) {
+        if (d->live() < 4) {
+            d->emptyStream();
+            break;
+        }
+        const std::int64_t first = GetI32(d->buf.data() + d->start);
+        if (first < HeadSize || first > d->live()) {
+            d->emptyStream();
+            break;
+        }
+        d->start += first;
+        --d->count;
+    }
+    d->buf.insert(d->buf.end(), rec.begin(), rec.end());
+    ++d->count;
+
+    switch (aKind) {
+    case ufKindByteRemoved:
+        ed.AdjustBookmarks(int(pos + cnt), int(-cnt), int(size - cnt));
+        break;
+    case ufKindInsertBuffer:
+        ed.AdjustBookmarks(int(pos), int(cnt), int(size + cnt));
+        break;
+    case ufKindReplace:
+        ed.AdjustBookmarks(int(pos + repl), int(cnt - repl), int(size - repl + cnt));
+        break;
+    case ufKindSelection:
+        d->addSelection(APosition, ACount);
+        break;
+    default:
+        break;
+    }
+}
+
+bool TWQHUndoStorage::CanUndo() const
+{
+    return d->count > 0 && d->updateCount < 1 && d->live() > 0;
+}
+
+bool TWQHUndoStorage::CanRedo() const
+{
+    return d->redo != nullptr;
+}
+
+bool TWQHUndoStorage::Undo()
+{
+    return d->undo();
+}
+
+bool TWQHUndoStorage::Redo()
+{
+    return d->redoStep();
+}
+
+int TWQHUndoStorage::BeginUpdate()
+{
+    return ++d->updateCount;
+}
+
+int TWQHUndoStorage::EndUpdate()
+{
+    if (d->updateCount > 0)
+        --d->updateCount;
+    return d->updateCount;
+}
+
+void TWQHUndoStorage::Reset(bool AResetRedo)
+{
+    d->reset(AResetRedo);
+}
+
+void TWQHUndoStorage::RemoveLastUndo()
+{
+    d->removeLast();
+}
+
+void TWQHUndoStorage::ResetRedo()
+{
+    d->resetRedo();
+}
+
+void TWQHUndoStorage::AddSelection(int AStart, int ACount)
+{
+    d->addSelection(AStart, ACount);
+}
+
+TWQHUndoFlag TWQHUndoStorage::UndoKind() const
+{
+    TRecord r;
+    if (d->count <= 0 || !d->parseNewest(r))
+        return ufKindNone;
+    return r.Kind;
+}
+
+int TWQHUndoStorage::Count() const
+{
+    return d->count;
+}
+
+void TWQHUndoStorage::SetCount(int Value)
+{
+    if (Value <= 0) {
+        d->reset(false);
+        return;
+    }
+    // Never more steps than records in the stream.
+    d->count = std::min(Value, d->recordsBetween(d->start, std::int64_t(d->buf.size())));
+}
+
+int TWQHUndoStorage::UpdateCount() const
+{
+    return d->updateCount;
+}
+
+const QString& TWQHUndoStorage::Description() const
+{
+    return d->description;
+}
+
+std::vector<std::uint8_t> TWQHUndoStorage::Bytes() const
+{
+    return std::vector<std::uint8_t>(d->buf.begin() + d->start, d->buf.end());
+}
+
+std::int64_t TWQHUndoStorage::Size() const
+{
+    return d->live();
+}
+
+TWQHUndoStorage::TSnapshot TWQHUndoStorage::Snapshot() const
+{
+    TSnapshot s;
+    s.Size = d->live();
+    s.Count = d->count;
+    s.Description = d->description;
+    s.AbsStart = d->base + d->start;
+    s.AbsEnd = d->base + std::int64_t(d->buf.size());
+    s.Bookmarks = d->ed.Bookmarks();
+    s.Modified = d->ed.ModifiedFlag();
+    return s;
+}
+
+void TWQHUndoStorage::RestoreSnapshot(const TSnapshot& S)
+{
+    const std::int64_t bufEnd = d->base + std::int64_t(d->buf.size());
+    // Records newer than the snapshot go; records dropped since it come back
+    // while their bytes are still in the buffer. Nothing comes back after a reset.
+    if (S.AbsEnd >= d->base && S.AbsEnd <= bufEnd) {
+        d->buf.resize(size_t(S.AbsEnd - d->base));
+        if (S.AbsStart >= d->base && S.AbsStart <= S.AbsEnd) {
+            d->start = S.AbsStart - d->base;
+            d->count = S.Count;
+            d->description = S.Description;
+        } else {
+            d->start = std::min<std::int64_t>(d->start, std::int64_t(d->buf.size()));
+            d->count = d->recordsBetween(d->start, std::int64_t(d->buf.size()));
+            TRecord r;
+            d->description = d->parseNewest(r) ? d->descriptionOf(r) : QString();
+        }
+        if (d->live() <= 0) {
+            d->count = 0;
+            d->description.clear();
+        }
+    }
+    if (d->ed.Bookmarks() != S.Bookmarks) {
+        d->ed.SetBookmarksRaw(S.Bookmarks);
+        d->ed.BookmarkChanged();
+    }
+    d->ed.SetModifiedFlag(S.Modified);
+}
+
+// ---------------------------------------------------------------------------
+
+void TWQHUndoStorage::Impl::addSelection(int aStart, int aCount)
+{
+    if (!(count > 0 && updateCount < 1 && live() > 0))
+        return;
+    TRecord r;
+    if (!parseNewest(r))
+        return;
+    if (!r.HasSel) {
+        const std::int64_t newLen = std::int64_t(r.Len) + SelBlockSize;
+        buf.insert(buf.end() - TrailerSize, size_t(SelBlockSize), 0);
+        std::uint8_t* p = buf.data() + r.Start;
+        PutI32(p + 4, r.Flags | UndoBit(ufFlagHasSelection));
+        PutI32(p, std::uint32_t(newLen));
+        PutI32(p + newLen - 4, std::uint32_t(newLen));
+        r.Len = int(newLen);
+    }
+    std::uint8_t* p = buf.data() + r.Start;
+    PutI32(p + 8, std::uint32_t(aStart));
+    std::uint8_t* sel = p + r.Len - TrailerSize - SelBlockSize;
+    PutI32(sel, std::uint32_t(aStart));
+    PutI32(sel + 4, std::uint32_t(aCount == 0 ? -1 : aStart + aCount - 1));
+    PutI32(sel + 8, std::uint32_t(aStart));
+}
+
+// Whether the record can be applied to the data as it is now.
+bool TWQHUndoStorage::Impl::checkFits(const TRecord& r) const
+{
+    const std::int64_t size = ed.DataSize();
+    const auto dataFor = [](std::int64_t n) { return int(std::max<std::int64_t>(n, 1)); };
+    switch (r.Kind) {
+    case ufKindBytesChanged:
+    case ufKindConvert:
+        return r.Count >= 1 && r.Pos + r.Count <= size && r.DataLen == dataFor(r.Count);
+    case ufKindByteRemoved:
+        return r.Pos <= size && r.DataLen == dataFor(r.Count) && size + r.Count <= INT32_MAX;
+    case ufKindInsertBuffer:
+        return r.Pos + r.Count <= size;
+    case ufKindReplace:
+        return r.Pos + r.Count <= size && r.DataLen == r.ReplCount && size - r.Count + r.ReplCount <= INT32_MAX;
+    case ufKindAppendBuffer:
+        return r.Pos <= size;
+    case ufKindNibbleInsert:
+        return r.DataLen == 1 && r.Pos + 1 < size;
+    case ufKindNibbleDelete:
+        return r.DataLen == 1 && r.Pos < size;
+    case ufKindSelection:
+        return true;
+    case ufKindCombined:
+        return r.DataLen >= 1 && r.Data[0] <= r.DataLen - 1;
+    case ufKindAllData:
+        return r.DataLen == dataFor(r.Count);
+    default:
+        return false;
+    }
+}
+
+void TWQHUndoStorage::Impl::makeRedo(const TRecord& r, int sizeAfterUndo)
+{
+    resetRedo();
+    if (r.Kind == ufKindConvert || r.Kind == ufKindCombined || r.Kind > ufKindAllData)
+        return;
+    auto b = std::make_unique<TRedo>();
+    b->Kind = r.Kind;
+    b->Flags = UndoBit(r.Kind);
+    b->Pos = r.Pos;
+    b->Count = r.Count;
+    b->ReplCount = r.ReplCount;
+    const int size = ed.DataSize();
+    auto take = [&](std::int64_t p, std::int64_t n) {
+        b->Data.assign(size_t(std::max<std::int64_t>(n, 0)), 0);
+        if (n > 0)
+            ed.ReadBytes(b->Data.data(), int(p), int(n));
+    };
+    switch (r.Kind) {
+    case ufKindBytesChanged:
+        take(r.Pos, r.Count);
+        if (ed.HasChanged(int(r.Pos)))
+            b->Flags |= UndoBit(ufFlagByte1Changed);
+        if (r.Count == 2 && ed.HasChanged(int(r.Pos) + 1))
+            b->Flags |= UndoBit(ufFlagByte2Changed);
+        break;
+    case ufKindInsertBuffer:
+    case ufKindReplace:
+        take(r.Pos, r.Count);
+        break;
+    case ufKindAppendBuffer:
+        take(r.Pos, size - r.Pos);
+        b->Count = size - r.Pos;
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+    case ufKindAllData:
+        take(0, size);
+        b->Count = size;
+        break;
+    default:
+        break;
+    }
+    const bool inChar = ed.CaretInCharField();
+    if (!inChar && ed.CaretOnLaterDigit())
+        b->Flags |= UndoBit(ufFlag2ndByteCol);
+    if (inChar)
+        b->Flags |= UndoBit(ufFlagInCharField);
+    if (ed.InsertMode())
+        b->Flags |= UndoBit(ufFlagInsertMode);
+    if (ed.UnicodeChars())
+        b->Flags |= UndoBit(ufFlagIsUnicode);
+    if (ed.UnicodeBigEndian())
+        b->Flags |= UndoBit(ufFlagIsUnicodeBigEndian);
+    if (ed.ModifiedFlag())
+        b->Flags |= UndoBit(ufFlagModified);
+    b->CurPos = ed.CaretPosition();
+    b->CurTranslation = ed.Translation();
+    b->CurBPU = ed.BytesPerUnit();
+    b->Bookmarks = ed.Bookmarks();
+    b->SelStart = ed.SelStartField();
+    b->SelEnd = ed.SelEndField();
+    b->SelPosition = ed.SelPositionField();
+    b->SizeAfterUndo = sizeAfterUndo;
+    redo = std::move(b);
+}
+
+// Unicode mode first, then the translation and the unit, each only in a form
+// its setter accepts, so that a restore never stops half way.
+void TWQHUndoStorage::Impl::restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu)
+{
+    const TWQHTranslationKind trans = translation <= tkCustom ? TWQHTranslationKind(translation) : tkAsIs;
+    if (unicode && !ed.UnicodeChars() && !ed.CanSwitchUnicodeOn())
+        unicode = false;  // the layout no longer allows it; the data is back all the same
+    if (unicode) {
+        ed.SetUnicodeCharacters(true);
+        ed.SetUnicodeBigEndian(bigEndian);
+        ed.SetTranslationField(trans);
+    } else {
+        ed.SetUnicodeCharacters(false);
+        ed.SetUnicodeBigEndian(bigEndian);
+        ed.SetTranslation(trans);
+        if (bpu == 1 || bpu == 2 || bpu == 4 || bpu == 8)
+            ed.SetBytesPerUnit(bpu);
+    }
+}
+
+void TWQHUndoStorage::Impl::restoreState(const TRecord& r)
+{
+    restoreModes(Has(r.Flags, ufFlagIsUnicode), Has(r.Flags, ufFlagIsUnicodeBigEndian), r.CurTranslation,
+                 r.CurBPU);
+    ed.SetInsertMode(Has(r.Flags, ufFlagInsertMode));
+    ed.PlaceCaret(r.CurPos, Has(r.Flags, ufFlagInCharField), Has(r.Flags, ufFlag2ndByteCol));
+    if (r.HasSel) {
+        if (r.SelEnd == -1)
+            ed.SeekTo(r.SelStart);
+        else
+            ed.SetSelection(r.SelPosition, r.SelStart, r.SelEnd);
+    }
+    ed.SetModifiedFlag(Has(r.Flags, ufFlagModified));
+}
+
+bool TWQHUndoStorage::Impl::undo()
+{
+    // A refused undo changes nothing.
+    if (!(count > 0 && updateCount < 1 && live() > 0))
+        return false;
+    TRecord r;
+    if (!parseNewest(r) || !checkFits(r)) {
+        reset(true);
+        return false;
+    }
+    if (r.Kind == ufKindCombined) {
+        const int n = std::min<std::int64_t>(r.Count, count - 1);
+        removeLast();
+        bool any = false;
+        for (int i = 0; i < n; ++i) {
+            if (!undo())
+                break;
+            any = true;
+        }
+        resetRedo();
+        return any || n == 0;
+    }
+
+    // The record is copied out first: its bytes leave the stream before the
+    // data changes, so a failure half way never leaves it to be undone twice.
+    const std::vector<std::uint8_t> copy(buf.begin() + r.Start, buf.begin() + r.Start + r.Len);
+    const std::uint8_t* saved = copy.data() + DataOffset;
+    const std::int64_t pos = r.Pos, cnt = r.Count, repl = r.ReplCount;
+    const int size = ed.DataSize();
+
+    int sizeAfter = size;
+    switch (r.Kind) {
+    case ufKindByteRemoved: sizeAfter = int(size + cnt); break;
+    case ufKindInsertBuffer: sizeAfter = int(size - cnt); break;
+    case ufKindReplace: sizeAfter = int(size - cnt + repl); break;
+    case ufKindAppendBuffer: sizeAfter = int(pos); break;
+    case ufKindNibbleInsert: sizeAfter = size - 1; break;
+    case ufKindAllData: sizeAfter = int(cnt); break;
+    default: break;
+    }
+    makeRedo(r, sizeAfter);
+    const TRecord rec = r;  // head values and selection; Data is replaced by `saved`
+    removeLast();
+
+    const bool b1 = Has(rec.Flags, ufFlagByte1Changed);
+    const bool b2 = Has(rec.Flags, ufFlagByte2Changed);
+    bool cutMarks = false;
+    const std::int64_t cutAt = pos;
+    switch (rec.Kind) {
+    case ufKindBytesChanged:
+        ed.WriteBuffer(saved, int(pos), int(cnt));
+        break;
+    case ufKindByteRemoved:
+        ed.InternalInsertBuffer(saved, int(cnt), int(pos));
+        cutMarks = true;
+        break;
+    case ufKindInsertBuffer:
+        ed.InternalDelete(int(pos), int(pos + cnt));
+        cutMarks = true;
+        break;
+    case ufKindReplace:
+        ed.InternalDelete(int(pos), int(pos + cnt));
+        ed.InternalInsertBuffer(saved, int(repl), int(pos));
+        cutMarks = true;  // at the first replaced byte: the byte before it never moved
+        break;
+    case ufKindAppendBuffer:
+        ed.SetCol(2);
+        ed.SetDataSizeRaw(int(pos));
+        ed.CalcSizes();
+        cutMarks = true;
+        break;
+    case ufKindNibbleInsert:
+        ed.InternalDeleteNibble(int(pos), false);
+        ed.WriteRaw(saved, int(pos), 1);
+        ed.SetDataSizeRaw(size - 1);
+        ed.CalcSizes();
+        cutMarks = true;
+        break;
+    case ufKindNibbleDelete:
+        ed.InternalInsertNibble(int(pos), false);
+        ed.WriteRaw(saved, int(pos), 1);
+        ed.SetDataSizeRaw(size);
+        ed.CalcSizes();
+        cutMarks = true;
+        break;
+    case ufKindConvert:
+        ed.WriteBuffer(saved, int(pos), int(cnt));
+        cutMarks = true;
+        break;
+    case ufKindAllData:
+        ed.SetDataSizeRaw(int(cnt));
+        ed.WriteRaw(saved, 0, int(cnt));
+        ed.CalcSizes();
+        break;
+    default:
+        break;
+    }
+
+    restoreState(rec);
+
+    // Marks last: an insert mode switch above clears them all.
+    if (cutMarks)
+        ed.CutChangedMarks(int(cutAt));
+    switch (rec.Kind) {
+    case ufKindBytesChanged:
+        ed.SetChanged(int(pos), b1);
+        if (cnt == 2)
+            ed.SetChanged(int(pos) + 1, b2);
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+        ed.SetChanged(int(pos), b1);  // the byte itself is back as it was
+        break;
+    default:
+        break;
+    }
+
+    switch (rec.Kind) {
+    case ufKindByteRemoved:  // undone by an insertion of cnt bytes at pos
+        ed.AdjustBookmarks(int(pos), int(cnt), ed.DataSize());
+        break;
+    case ufKindInsertBuffer:  // undone by a removal
+        ed.AdjustBookmarks(int(pos + cnt), int(-cnt), ed.DataSize());
+        break;
+    case ufKindReplace:  // cnt new bytes go back to repl old ones
+        ed.AdjustBookmarks(int(pos + cnt), int(repl - cnt), ed.DataSize());
+        break;
+    default:
+        break;
+    }
+    ed.Repaint();
+    ed.Changed();
+    return true;
+}
+
+bool TWQHUndoStorage::Impl::redoStep()
+{
+    if (!redo)
+        return false;
+    const TRedo& b = *redo;
+    const std::int64_t size = ed.DataSize();
+    bool fits = size == b.SizeAfterUndo;
+    switch (b.Kind) {
+    case ufKindBytesChanged:
+        fits = fits && b.Pos + b.Count <= size && std::int64_t(b.Data.size()) == b.Count;
+        break;
+    case ufKindByteRemoved:
+        fits = fits && b.Pos + b.Count <= size;
+        break;
+    case ufKindInsertBuffer:
+        fits = fits && b.Pos <= size && std::int64_t(b.Data.size()) == b.Count;
+        break;
+    case ufKindReplace:
+        fits = fits && b.Pos + b.ReplCount <= size && std::int64_t(b.Data.size()) == b.Count;
+        break;
+    case ufKindAppendBuffer:
+        fits = fits && b.Pos == size && std::int64_t(b.Data.size()) == b.Count;
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+    case ufKindAllData:
+        fits = fits && std::int64_t(b.Data.size()) == b.Count;
+        break;
+    case ufKindSelection:
+        break;
+    default:
+        fits = false;
+    }
+    if (!fits) {
+        reset(true);
+        return false;
+    }
+
+    // Move everything out first; the store's own state is settled before the
+    // data changes.
+    std::unique_ptr<TRedo> block = std::move(redo);
+    std::vector<std::uint8_t> kept = std::move(lastUndo);
+    const bool hadKept = hasLastUndo;
+    const QString keptDesc = lastUndoDesc;
+    resetRedo();
+    if (hadKept && !kept.empty()) {
+        buf.insert(buf.end(), kept.begin(), kept.end());
+        ++count;
+        description = keptDesc;
+    }
+
+    const int pos = int(block->Pos), cnt = int(block->Count), repl = int(block->ReplCount);
+    const std::uint8_t* data = block->Data.empty() ? nullptr : block->Data.data();
+    switch (block->Kind) {
+    case ufKindBytesChanged:
+        ed.WriteBuffer(data, pos, cnt);
+        break;
+    case ufKindByteRemoved:
+        ed.InternalDelete(pos, pos + cnt);
+        break;
+    case ufKindInsertBuffer:
+        ed.InternalInsertBuffer(data, cnt, pos);
+        break;
+    case ufKindReplace:
+        ed.InternalDelete(pos, pos + repl);
+        ed.InternalInsertBuffer(data, cnt, pos);
+        break;
+    case ufKindAppendBuffer:
+        ed.InternalAppendBuffer(data, cnt);
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+    case ufKindAllData:
+        ed.SetDataSizeRaw(cnt);
+        ed.WriteRaw(data, 0, cnt);
+        ed.CalcSizes();
+        break;
+    default:
+        break;
+    }
+
+    ed.SetBookmarksRaw(block->Bookmarks);
+    const TWQHUndoFlags f = block->Flags;
+    restoreModes(Has(f, ufFlagIsUnicode), Has(f, ufFlagIsUnicodeBigEndian), block->CurTranslation, block->CurBPU);
+    ed.SetInsertMode(Has(f, ufFlagInsertMode));
+    ed.PlaceCaret(block->CurPos, Has(f, ufFlagInCharField), Has(f, ufFlag2ndByteCol));
+    ed.SetSelection(block->SelPosition, block->SelStart, block->SelEnd);
+    ed.SetInCharField(Has(f, ufFlagInCharField));
+    ed.SetModifiedFlag(Has(f, ufFlagModified));
+    switch (block->Kind) {
+    case ufKindBytesChanged:
+        ed.SetChanged(pos, Has(f, ufFlagByte1Changed));
+        if (cnt == 2)
+            ed.SetChanged(pos + 1, Has(f, ufFlagByte2Changed));
+        break;
+    case ufKindByteRemoved:
+    case ufKindInsertBuffer:
+    case ufKindReplace:
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+        // Nothing may stay marked on a shifted byte, as after the edit itself.
+        ed.CutChangedMarks(pos);
+        break;
+    default:
+        break;
+    }
+    ed.Repaint();
+    ed.BookmarkChanged();
+    ed.Changed();
+    return true;
+}
