@@ -228,6 +228,12 @@ namespace {
 QString TempFolder()
 {
     QString dir = QDir::tempPath().trimmed();
+    // Qt answers empty for a TMPDIR that does not exist; keep that name so the
+    // create fails there instead of landing in the root folder.
+    if (dir.isEmpty())
+        dir = qEnvironmentVariable("TMPDIR").trimmed();
+    if (dir.isEmpty())
+        dir = QStringLiteral("/tmp");
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
