@@ -11,10 +11,6 @@ namespace {
 
 const char16_t kDigits[] = u"0123456789ABCDEF";
 
-[[noreturn]] void RaiseHex(const char* Format, const QString& Arg)
-{
-    throw EWQHexEditor(QString::asprintf(Format, Arg.toUtf8().constData()));
-}
 
 void CheckRadix(std::uint8_t Radix)
 {
@@ -110,7 +106,9 @@ Notation NotationOf(const QString& Text)
 // all 64 bits.
 std::int64_t StrToInt64(const QString& Text)
 {
-    auto fail = [&]() -> std::int64_t { RaiseHex(wqhstr::NotValidInteger, Text); };
+    auto fail = [&]() -> std::int64_t {
+        throw platform::EConvertError(QString::asprintf(wqhstr::NotValidInteger, Text.toUtf8().constData()));
+    };
     const auto n = Text.size();
     qsizetype i = 0;
     while (i < n && Text[i] == u' ')
