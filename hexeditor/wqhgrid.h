@@ -12,6 +12,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <cstdint>
 #include <vector>
 
 struct TGridAxisDrawInfo {
@@ -73,19 +74,36 @@ public:
     // Fully visible scrolling columns and rows; never below 0.
     int VisibleColCount() const;
     int VisibleRowCount() const;
+    // A page for scrolling: VisibleRowCount, but at least one row.
+    int PageRowCount() const;
 
-    // Client rectangle of a cell; all zero when it is not visible.
+    // Client rectangle of a cell, cut at the client edge when the cell is
+    // partly visible; all zero when it is not visible.
     TRect CellRect(int ACol, int ARow) const;
-    // The cell under a client point; -1 in a coordinate outside the cells.
+    // The cell under a client point; both -1 when the point is outside the
+    // cells (off the client area, past the last cell, or on a scrolled-away part).
     TGridCoord MouseCoord(int X, int Y) const;
     void CalcDrawInfo(TGridDrawInfo& DrawInfo) const;
 
     TGridState GridState() const { return FGridState; }
+    // The pointer's last known client position (from mouse events), which
+    // the auto-scroll timer steers by.
+    int LastMouseX() const { return FLastMouseX; }
+    int LastMouseY() const { return FLastMouseY; }
+    void SetLastMousePos(int X, int Y) { FLastMouseX = X; FLastMouseY = Y; }
+    // Largest TopRow / LeftCol that still fills the client area.
+    int MaxTopRow() const;
+    int MaxLeftCol() const;
     int ClientWidth() const;
     int ClientHeight() const;
 
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
+    // The control's background colour (the viewport's).
+    TColor Color() const { return FColor; }
+    void SetColor(TColor Value);
+    // The window exists: the widget has been shown once (CreateWnd has run).
+    bool HandleAllocated() const { return FWndCreated; }
     bool Focused() const;
     // Schedules a repaint.
     void Invalidate();
@@ -143,8 +161,24 @@ private:
     void ScrollIntoView(int ACol, int ARow);
     int ColLeft(int ACol) const;  // client x of a visible column's left edge, or -1
     int RowTop(int ARow) const;   // client y of a visible row's top edge, or -1
-    int MaxTopRow() const;
-    int MaxLeftCol() const;
+    int RowExtent(int ARow) const;
+    std::int64_t RowsExtent(int AFrom, int ATo) const;  // rows AFrom .. ATo - 1
+    std::int64_t ColsExtent(int AFrom, int ATo) const;
+    int FixedHeight() const { return static_cast<int>(RowsExtent(0, FFixedRows)); }
+    int FixedWidth() const { return static_cast<int>(ColsExtent(0, FFixedCols)); }
+    // Rows (columns) from AStart on that fit whole into Avail pixels.
+    int RowsFitFrom(int AStart, std::int64_t Avail) const;
+    int ColsFitFrom(int AStart, std::int64_t Avail) const;
+    // Rows (columns) ending just before AEnd, going back no further than the
+    // fixed ones, that fit whole into Avail pixels.
+    int RowsFitBefore(int AEnd, std::int64_t Avail) const;
+    int ColsFitBefore(int AEnd, std::int64_t Avail) const;
+    int RowAtOffset(int AStart, int ALimit, std::int64_t AOffset) const;
+    int ColAtOffset(int AStart, int ALimit, std::int64_t AOffset) const;
+    void ClampTopLeft();
+    void SelectingMoveTo(int X, int Y);
+    void StopSelecting();
+    static TShiftState ShiftFromQt(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
 
     int FColCount = 5;
     int FRowCount = 5;
@@ -164,6 +198,10 @@ private:
     TGridState FGridState = gsNormal;
     QBasicTimer FScrollTimer;
     TCursor FCursor = crDefault;
+    TColor FColor = clWindow;
     bool FWndCreated = false;
     bool FUpdatingScrollBars = false;
+    int FLastMouseX = -1;
+    int FLastMouseY = -1;
+    int FWheelAccum = 0;
 };
