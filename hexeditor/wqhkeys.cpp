@@ -96,6 +96,22 @@ std::uint16_t VirtualKeyOf(const QKeyEvent& Event)
     return 0;
 }
 
+bool TypesText(int key)
+{
+    if (key < Qt::Key_Escape)
+        return true;
+    switch (key) {
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool IsKeyDown(int VirtKey)
@@ -131,8 +147,11 @@ TWQHKeyInput TranslateKeyEvent(const QKeyEvent& Event)
     default: break;
     }
 
-    // Ctrl and Alt combinations are commands, never typed text.
-    if (!(result.Shift & (ssCtrl | ssAlt)))
+    // Ctrl and Alt combinations are commands, never typed text. Of the
+    // non-character keys only those that Windows also types (all of them
+    // masked by default) pass their text on; X11 gives Delete the text
+    // DEL, which must not reach the data.
+    if (!(result.Shift & (ssCtrl | ssAlt)) && TypesText(Event.key()))
         result.Text = Event.text();
     return result;
 }

@@ -120,6 +120,10 @@ TEST(KeysTranslator, TextOnlyWithoutCtrlOrAlt)
     EXPECT_TRUE(Press(Qt::Key_3, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("#")).Text.isEmpty());
     // Control characters of plain keys pass on; the character handler masks them.
     EXPECT_EQ(Press(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b")).Text, QStringLiteral("\b"));
+    // Non-character keys type nothing, whatever text the platform attaches.
+    EXPECT_TRUE(Press(Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f")).Text.isEmpty());
+    EXPECT_TRUE(Press(Qt::Key_Left, Qt::NoModifier, QStringLiteral("x")).Text.isEmpty());
+    EXPECT_EQ(Press(Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b")).Text, QStringLiteral("\x1b"));
     // A key without a virtual key can still type (a dead-key composition, say).
     const TWQHKeyInput e = Press(Qt::Key_Eacute, Qt::NoModifier, QString(QChar(0xE9)));
     EXPECT_EQ(e.Key, 0);
