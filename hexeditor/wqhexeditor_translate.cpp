@@ -3,6 +3,7 @@
 #include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhtranslate.h"
 #include "hexeditor/wqhundo.h"
+#include "hexeditor/wqhwaitcursor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,15 +12,6 @@
 #include <vector>
 
 struct WQHTranslate {
-    // The wait cursor for as long as a search runs, also when it raises.
-    struct WaitCursorScope {
-        explicit WaitCursorScope(TCustomWQHexEditor& e) : ed(e) { ed.WaitCursor(); }
-        ~WaitCursorScope() { ed.OldCursor(); }
-        WaitCursorScope(const WaitCursorScope&) = delete;
-        WaitCursorScope& operator=(const WaitCursorScope&) = delete;
-        TCustomWQHexEditor& ed;
-    };
-
     static constexpr int kWildcard = -2;
     static constexpr int kNever = -1;
 
@@ -116,7 +108,7 @@ struct WQHTranslate {
             fold[i] = static_cast<std::uint8_t>(table[i]);
         const std::vector<int> el = CompilePattern(aBuffer, aCount, table, UseWildcard, Wildcard);
 
-        WaitCursorScope cursor(e);
+        TWQHWaitCursor cursor(e);
         if (e.FFindProgress && e.FOnProgress)
             return ScanWithProgress(e, el, fold, aStart, aEnd);
         if (std::find(el.begin(), el.end(), kNever) != el.end())
