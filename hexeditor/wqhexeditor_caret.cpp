@@ -542,8 +542,9 @@ TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
     }
     if ((c.X == lastChar || c.X == FIntLastHexCol) && X - r.Left > h) {
         const int firstCol = c.X == lastChar ? WQHCaret::FirstCharCol(*this) : 2;
+        // There is no row after the last one: the point is on no cell.
         if (c.Y + 1 >= RowCount())
-            return GridCoord(c.X, -1);
+            return GridCoord(-1, -1);
         // The column's left edge is taken from the visible row; the next
         // row may lie below the window.
         const TRect target = CellRect(firstCol, c.Y);
@@ -570,15 +571,17 @@ void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X
     if (!gridSees) {
         if (CanFocus() || parentWidget() == nullptr)
             setFocus(Qt::MouseFocusReason);
+    } else if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell) {
+        // The corrected cell lies outside the window (the next row below the
+        // last visible one, or a column scrolled away): the grid starts its
+        // drag at the pressed point, then the caret goes to the corrected cell.
+        TWQHGrid::MouseDown(Button, Shift, rawX, rawY);
+        MoveColRow(cell.X, cell.Y, true, true);
     } else {
         TWQHGrid::MouseDown(Button, Shift, X, Y);
-        // A corrected point that left the window still means its cell.
-        if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell &&
-            (Col() != cell.X || Row() != cell.Y))
-            MoveColRow(cell.X, cell.Y, true, true);
-        if (FOnMouseDown)
-            FOnMouseDown(this, Button, Shift, X, Y);
     }
+    if (gridSees && FOnMouseDown)
+        FOnMouseDown(this, Button, Shift, X, Y);
 
     if (Button == mbLeft && !overSel && WQHCaret::IsDataCell(*this, cell.X, cell.Y)) {
         ResetSelection(true);
@@ -669,16 +672,14 @@ bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const
 
 int TCustomWQHexEditor::ShowDragCell(int X, int Y)
 {
-    const TGridCoord c = MouseCoord(X, Y);
+    // A point past the last column or row means that column or row: the
+    // point is pulled onto the cells before it is looked up.
     TGridDrawInfo di;
     CalcDrawInfo(di);
-    int col = std::max(c.X, 2);
-    if (c.X == -1 && X >= di.Horz.GridBoundary)
-        col = ColCount() - 1;
-    int row = ClampInt(c.Y, 2, RowCount() - 1);
-    // Below the last row means the last row, not the first.
-    if (c.Y == -1 && Y >= di.Vert.GridBoundary)
-        row = RowCount() - 1;
+    const TGridCoord c = MouseCoord(std::clamp(X, 0, std::max(0, di.Horz.GridBoundary - 1)),
+                                    std::clamp(Y, 0, std::max(0, di.Vert.GridBoundary - 1)));
+    const int col = ClampInt(c.X, 2, ColCount() - 1);
+    const int row = ClampInt(c.Y, 2, RowCount() - 1);
 
     int result = ClampInt(GetPositionAtCursor(col, row), 0, GetDataSize());
     if (IsSelected(result))
