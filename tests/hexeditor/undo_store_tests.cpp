@@ -1,0 +1,926 @@
+// The undo store against a stand-in control: the record bytes, the limit,
+// undo and redo of every kind, brackets, combined steps, snapshots, and the
+// refusals that keep data and store consistent.
+#include "undo_fake_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+using undotest::FakeUndoEditor;
+using undotest::I32At;
+
+namespace {
+
+class UndoStore : public ::testing::Test {
+protected:
+    FakeUndoEditor ed;
+    TWQHUndoStorage st{ed};
+
+    void SetUp() override { ed.data = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99}; }
+
+    // Overwrites one byte as typing does: step first, then the byte and its mark.
+    void Type(int pos, std::uint8_t v, const QString& desc = QString())
+    {
+        st.CreateUndo(ufKindBytesChanged, pos, 1, 0, desc);
+        ed.modified = true;
+        ed.Overwrite(pos, v);
+    }
+    void Remove(int pos, int n)
+    {
+        st.CreateUndo(ufKindByteRemoved, pos, n, 0, QString());
+        ed.modified = true;
+        ed.CutChangedMarks(pos);
+        ed.data.erase(ed.data.begin() + pos, ed.data.begin() + pos + n);
+    }
+    void Insert(int pos, std::vector<std::uint8_t> bytes)
+    {
+        st.CreateUndo(ufKindInsertBuffer, pos, int(bytes.size()), 0, QString());
+        ed.modified = true;
+        ed.CutChangedMarks(pos);
+        ed.data.insert(ed.data.begin() + pos, bytes.begin(), bytes.end());
+    }
+    void ReplaceRange(int pos, int oldCount, std::vector<std::uint8_t> bytes)
+    {
+        st.CreateUndo(ufKindReplace, pos, int(bytes.size()), oldCount, QString());
+        ed.modified = true;
+        ed.CutChangedMarks(pos);
+        ed.data.erase(ed.data.begin() + pos, ed.data.begin() + pos + oldCount);
+        ed.data.insert(ed.data.begin() + pos, bytes.begin(), bytes.end());
+    }
+    void Append(std::vector<std::uint8_t> bytes)
+    {
+        st.CreateUndo(ufKindAppendBuffer, ed.DataSize(), int(bytes.size()), 0, QString());
+        ed.modified = true;
+        ed.data.insert(ed.data.end(), bytes.begin(), bytes.end());
+    }
+};
+
+// ---- record format ----------------------------------------------------------
+
+TEST_F(UndoStore, OneChangedByteIsA34ByteRecordWithItsHeadFields)
+{
+    ed.caret = 3;
+    ed.translation = tkMac;
+    ed.bpu = 4;
+    ed.modified = true;
+    ed.insertMode = true;
+    ed.laterDigit = true;
+    st.CreateUndo(ufKindBytesChanged, 3, 1, 0, QString());
+
+    const auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 34u);
+    EXPECT_EQ(st.Size(), 34);
+    EXPECT_EQ(I32At(b, 0), 34);
+    EXPECT_EQ(std::uint32_t(I32At(b, 4)),
+              UndoBit(ufKindBytesChanged) | UndoBit(ufFlagModified) | UndoBit(ufFlagInsertMode) |
+                  UndoBit(ufFlag2ndByteCol));
+    EXPECT_EQ(I32At(b, 8), 3);   // caret
+    EXPECT_EQ(I32At(b, 12), 3);  // position
+    EXPECT_EQ(I32At(b, 16), 1);  // count
+    EXPECT_EQ(I32At(b, 20), 0);  // replaced count
+    EXPECT_EQ(b[24], tkMac);
+    EXPECT_EQ(I32At(b, 25), 4);
+    EXPECT_EQ(b[29], 0x33);      // the byte as it was
+    EXPECT_EQ(I32At(b, 30), 34); // trailing length
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "Change byte(s)");
+    EXPECT_EQ(st.UndoKind(), ufKindBytesChanged);
+}
+
+TEST_F(UndoStore, DescriptionAndSelectionBlockExtendTheRecord)
+{
+    const QString desc = QStringLiteral("Twenty characters!!\u00e9");
+    ASSERT_EQ(desc.size(), 20);
+    Type(2, 0xAB, desc);
+    auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 78u);
+    EXPECT_EQ(I32At(b, 0), 78);
+    EXPECT_TRUE(std::uint32_t(I32At(b, 4)) & UndoBit(ufFlagHasDescription));
+    EXPECT_EQ(b[30], 'T');
+    EXPECT_EQ(b[31], 0);
+    EXPECT_EQ(b[30 + 2 * 19], 0xE9);  // UTF-16LE
+    EXPECT_EQ(b[30 + 2 * 19 + 1], 0x00);
+    EXPECT_EQ(I32At(b, 70), 20);  // length in characters
+    EXPECT_EQ(I32At(b, 74), 78);
+    EXPECT_EQ(st.Description(), desc);
+
+    st.Reset(true);
+    ed.selStart = 4;
+    ed.selEnd = 6;
+    ed.selPosition = 6;
+    Type(5, 0x01, desc);
+    b = st.Bytes();
+    ASSERT_EQ(b.size(), 90u);
+    EXPECT_EQ(I32At(b, 0), 90);
+    EXPECT_TRUE(std::uint32_t(I32At(b, 4)) & UndoBit(ufFlagHasSelection));
+    EXPECT_EQ(I32At(b, 70), 20);
+    EXPECT_EQ(I32At(b, 74), 4);
+    EXPECT_EQ(I32At(b, 78), 6);
+    EXPECT_EQ(I32At(b, 82), 6);
+    EXPECT_EQ(I32At(b, 86), 90);
+}
+
+TEST_F(UndoStore, DataAreaPerKind)
+{
+    ed.marks = {false, false, true, true};
+    st.CreateUndo(ufKindBytesChanged, 2, 2, 0, QString());
+    auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 35u);
+    EXPECT_EQ(b[29], 0x22);
+    EXPECT_EQ(b[30], 0x33);
+    EXPECT_TRUE(std::uint32_t(I32At(b, 4)) & UndoBit(ufFlagByte1Changed));
+    EXPECT_TRUE(std::uint32_t(I32At(b, 4)) & UndoBit(ufFlagByte2Changed));
+
+    st.Reset(true);
+    st.CreateUndo(ufKindReplace, 1, 5, 3, QString());  // three old bytes saved
+    b = st.Bytes();
+    ASSERT_EQ(b.size(), 36u);
+    EXPECT_EQ(I32At(b, 16), 5);
+    EXPECT_EQ(I32At(b, 20), 3);
+    EXPECT_EQ(b[29], 0x11);
+    EXPECT_EQ(b[31], 0x33);
+
+    st.Reset(true);
+    st.CreateUndo(ufKindReplace, 1, 5, 0, QString());  // no old bytes: no data area
+    EXPECT_EQ(st.Size(), 33);
+
+    st.Reset(true);
+    st.CreateUndo(ufKindInsertBuffer, 4, 100, 0, QString());
+    EXPECT_EQ(st.Size(), 34);
+
+    st.Reset(true);
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+    b = st.Bytes();
+    ASSERT_EQ(b.size(), 43u);
+    EXPECT_EQ(I32At(b, 16), 10);  // count := data size
+    EXPECT_EQ(b[29 + 9], 0x99);
+
+    st.Reset(true);
+    st.CreateUndo(ufKindNibbleInsert, 7, 0, 0, QString());
+    b = st.Bytes();
+    ASSERT_EQ(b.size(), 34u);
+    EXPECT_EQ(b[29], 0x77);
+}
+
+TEST_F(UndoStore, CombinedStepCarriesItsTextInTheDataArea)
+{
+    Type(0, 1);
+    Type(1, 2);
+    st.CreateUndo(ufKindCombined, 0, 2, 0, QStringLiteral("Data moved"));
+    const auto b = st.Bytes();
+    const size_t rec = b.size() - size_t(I32At(b, b.size() - 4));
+    EXPECT_EQ(I32At(b, rec + 16), 2);
+    EXPECT_EQ(b[rec + 29], 10);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[rec + 30]), 10), "Data moved");
+    EXPECT_EQ(I32At(b, rec), 29 + 11 + 20 + 4 + 4);
+    EXPECT_EQ(st.Description(), "Data moved");
+
+    // A long text is cut to 255 bytes.
+    st.CreateUndo(ufKindCombined, 0, 1, 0, QString(300, QLatin1Char('x')));
+    const auto c = st.Bytes();
+    const size_t rec2 = c.size() - size_t(I32At(c, c.size() - 4));
+    EXPECT_EQ(c[rec2 + 29], 255);
+}
+
+TEST_F(UndoStore, DefaultDescriptionsByKind)
+{
+    const char* expected[] = {"Change byte(s)", "Remove data",     "Insert buffer",         "Replace",
+                              "Append buffer",  "Insert nibble",   "Delete nibble",         "Convert",
+                              "Cursor movement", "Multiple modification", "All data saved"};
+    for (int k = 0; k <= ufKindAllData; ++k) {
+        st.CreateUndo(TWQHUndoFlag(k), 1, k == ufKindCombined ? 0 : 1, 0, QString());
+        EXPECT_EQ(st.Description(), QString::fromLatin1(expected[k])) << k;
+        EXPECT_EQ(st.UndoKind(), TWQHUndoFlag(k));
+    }
+}
+
+TEST_F(UndoStore, EmptyStoreHasNoKind)
+{
+    EXPECT_EQ(st.UndoKind(), ufKindNone);
+    EXPECT_FALSE(st.CanUndo());
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_TRUE(st.Bytes().empty());
+}
+
+TEST_F(UndoStore, BadStepsAreRefusedAndChangeNothing)
+{
+    Type(0, 0xAA);
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.CanRedo());
+    const auto before = st.Bytes();
+    EXPECT_THROW(st.CreateUndo(ufKindBytesChanged, 9, 2, 0, QString()), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufKindByteRemoved, -1, 1, 0, QString()), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufKindInsertBuffer, 11, 1, 0, QString()), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufKindReplace, 8, 1, 3, QString()), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufKindNibbleDelete, 10, 0, 0, QString()), EWQHexEditor);
+    // Values without a kind are not steps.
+    EXPECT_THROW(st.CreateUndo(ufKindNone, 0, 1, 0, QString()), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufFlagHasDescription, 0, 1, 0, QString()), EWQHexEditor);
+    EXPECT_EQ(st.Bytes(), before);
+    EXPECT_TRUE(st.CanRedo());  // the redo survived the refusals
+}
+
+// ---- the byte limit -------------------------------------------------------------
+
+TEST_F(UndoStore, LimitDropsOldestStepsBeforeAppending)
+{
+    ed.maxUndo = 100;
+    Type(1, 1);
+    Type(2, 2);
+    Type(3, 3);
+    EXPECT_EQ(st.Size(), 102);
+    EXPECT_EQ(st.Count(), 3);
+    Type(4, 4);
+    EXPECT_EQ(st.Size(), 102);
+    EXPECT_EQ(st.Count(), 3);
+    const auto b = st.Bytes();
+    EXPECT_EQ(I32At(b, 12), 2);  // steps 2, 3 and 4 remain
+    EXPECT_EQ(I32At(b, 34 + 12), 3);
+    EXPECT_EQ(I32At(b, 68 + 12), 4);
+    // Undo walks back through them and stops there.
+    EXPECT_TRUE(st.Undo());
+    EXPECT_TRUE(st.Undo());
+    EXPECT_TRUE(st.Undo());
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(ed.data[1], 1);  // the dropped step stays done
+    EXPECT_EQ(ed.data[2], 0x22);
+}
+
+TEST_F(UndoStore, NoLimitAtZeroAndABigStepSurvivesAlone)
+{
+    ed.maxUndo = 0;
+    for (int i = 0; i < 50; ++i)
+        Type(i % 10, std::uint8_t(i));
+    EXPECT_EQ(st.Count(), 50);
+    EXPECT_EQ(st.Size(), 50 * 34);
+
+    st.Reset(true);
+    ed.maxUndo = 40;
+    Type(0, 1);
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());  // 43 bytes, more than the limit
+    EXPECT_EQ(st.Count(), 2);                           // the limit applies before appending
+    Type(1, 2);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Size(), 34);
+    EXPECT_EQ(I32At(st.Bytes(), 12), 1);
+}
+
+TEST_F(UndoStore, LongRunUnderTheLimitKeepsTheNewestStepsInOrder)
+{
+    ed.maxUndo = 340;
+    for (int i = 0; i < 5000; ++i)
+        Type(i % 10, std::uint8_t(i));
+    EXPECT_EQ(st.Count(), 11);
+    const auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 11u * 34);
+    for (int r = 0; r < 11; ++r) {
+        EXPECT_EQ(I32At(b, size_t(r) * 34), 34);
+        EXPECT_EQ(I32At(b, size_t(r) * 34 + 12), (4989 + r) % 10);
+    }
+    for (int r = 0; r < 11; ++r)
+        ASSERT_TRUE(st.Undo());
+    EXPECT_FALSE(st.CanUndo());
+}
+
+// ---- undo and redo per kind ---------------------------------------------------
+
+TEST_F(UndoStore, ChangedByteUndoRedoUndo)
+{
+    ed.caret = 4;
+    ed.laterDigit = false;
+    Type(4, 0x10);
+    ed.caret = 4;
+    ed.laterDigit = true;  // typing moved on to the second digit
+    EXPECT_TRUE(ed.Marked(4));
+
+    EXPECT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[4], 0x44);
+    EXPECT_FALSE(ed.Marked(4));
+    EXPECT_EQ(ed.caret, 4);
+    EXPECT_FALSE(ed.laterDigit);
+    EXPECT_FALSE(ed.modified);
+    EXPECT_TRUE(st.CanRedo());
+    EXPECT_FALSE(st.CanUndo());
+
+    EXPECT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data[4], 0x10);
+    EXPECT_TRUE(ed.Marked(4));
+    EXPECT_TRUE(ed.laterDigit);
+    EXPECT_TRUE(ed.modified);
+    EXPECT_TRUE(st.CanUndo());
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_EQ(st.Description(), "Change byte(s)");
+    EXPECT_EQ(st.Size(), 34);
+
+    EXPECT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[4], 0x44);
+    EXPECT_TRUE(st.CanRedo());
+}
+
+TEST_F(UndoStore, TwoByteChangeRestoresBothMarks)
+{
+    ed.marks = {false, true, false};
+    st.CreateUndo(ufKindBytesChanged, 1, 2, 0, QString());
+    ed.data[1] = 0xEE;
+    ed.data[2] = 0xFF;
+    ed.SetChanged(1, true);
+    ed.SetChanged(2, true);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_EQ(ed.data[2], 0x22);
+    EXPECT_TRUE(ed.Marked(1));
+    EXPECT_FALSE(ed.Marked(2));
+    ASSERT_TRUE(st.Redo());
+    EXPECT_TRUE(ed.Marked(1));
+    EXPECT_TRUE(ed.Marked(2));
+    EXPECT_EQ(ed.data[2], 0xFF);
+}
+
+TEST_F(UndoStore, RemovalInsertReplaceAndAppendRoundTrip)
+{
+    const auto original = ed.data;
+    Remove(2, 3);
+    const auto afterRemove = ed.data;
+    Insert(1, {0xA1, 0xA2});
+    const auto afterInsert = ed.data;
+    ReplaceRange(0, 4, {0xB1});
+    const auto afterReplace = ed.data;
+    Append({0xC1, 0xC2, 0xC3});
+
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, afterReplace);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, afterInsert);
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data, afterReplace);
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, afterRemove);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, original);
+    EXPECT_FALSE(st.CanUndo());
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data, afterRemove);
+    EXPECT_EQ(st.Count(), 1);
+}
+
+TEST_F(UndoStore, AppendUndoPutsTheColumnAtTwoBeforeTheCaret)
+{
+    ed.caret = 12;
+    Append({1, 2, 3});
+    ed.log.clear();
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.DataSize(), 10);
+    const auto col = std::find(ed.log.begin(), ed.log.end(), "SetCol 2");
+    const auto caret = std::find(ed.log.begin(), ed.log.end(), "PlaceCaret 12");
+    ASSERT_NE(col, ed.log.end());
+    ASSERT_NE(caret, ed.log.end());
+    EXPECT_LT(col, caret);
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.DataSize(), 13);
+    EXPECT_EQ(ed.data[12], 3);
+}
+
+TEST_F(UndoStore, NibbleStepsComeBackWithTheByteMark)
+{
+    ed.data = {0x12, 0x34};
+    ed.marks = {true};
+    st.CreateUndo(ufKindNibbleInsert, 0, 0, 0, QString());
+    ed.InternalInsertNibble(0, true);
+    ed.CutChangedMarks(0);
+    ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x01, 0x23, 0x40}));
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34}));
+    EXPECT_TRUE(ed.Marked(0));
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x01, 0x23, 0x40}));
+    EXPECT_FALSE(ed.Marked(0));
+
+    st.Reset(true);
+    ed.data = {0x12, 0x34};
+    st.CreateUndo(ufKindNibbleDelete, 0, 0, 0, QString());
+    ed.InternalDeleteNibble(0, true);
+    ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x23, 0x40}));
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34}));
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x23, 0x40}));
+
+    st.Reset(true);
+    ed.data = {0x12, 0x34};
+    st.CreateUndo(ufKindNibbleDelete, 1, 0, 0, QString());
+    ed.InternalDeleteNibble(1, false);
+    ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x30}));
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34}));
+}
+
+TEST_F(UndoStore, ConvertAndCombinedCannotBeRedone)
+{
+    st.CreateUndo(ufKindConvert, 2, 3, 0, QString());
+    ed.data[2] = ed.data[3] = ed.data[4] = 0;
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[3], 0x33);
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_FALSE(st.Redo());
+}
+
+TEST_F(UndoStore, AllDataStepRestoresTheWholeData)
+{
+    const auto original = ed.data;
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+    ed.data = {9, 9, 9};
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, original);
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{9, 9, 9}));
+
+    st.Reset(true);
+    ed.data.clear();
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());  // of empty data
+    ed.data = {1, 2};
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(ed.data.empty());
+}
+
+TEST_F(UndoStore, CombinedStepUndoesItsStepsAtOnce)
+{
+    Type(0, 0xA0, QStringLiteral("first"));
+    Type(1, 0xA1);
+    Type(2, 0xA2);
+    Type(3, 0xA3);
+    st.CreateUndo(ufKindCombined, 0, 3, 0, QStringLiteral("Data moved"));
+    EXPECT_EQ(st.Description(), "Data moved");
+    EXPECT_EQ(st.Count(), 5);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_EQ(ed.data[2], 0x22);
+    EXPECT_EQ(ed.data[3], 0x33);
+    EXPECT_EQ(ed.data[0], 0xA0);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "first");
+    EXPECT_FALSE(st.CanRedo());
+}
+
+TEST_F(UndoStore, CombinedStepJoiningMoreThanThereAreUndoesWhatIsLeft)
+{
+    Type(0, 0xA0);
+    st.CreateUndo(ufKindCombined, 0, 4, 0, QString());
+    EXPECT_EQ(st.Description(), "Multiple modification");
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
+    EXPECT_EQ(st.Count(), 0);
+}
+
+TEST_F(UndoStore, DescriptionFollowsTheNewestStep)
+{
+    Type(0, 1, QStringLiteral("one"));
+    Append({5});
+    st.CreateUndo(ufKindCombined, 0, 1, 0, QStringLiteral("joined"));
+    Type(1, 2);
+    EXPECT_EQ(st.Description(), "Change byte(s)");
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(st.Description(), "joined");
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(st.Description(), "Change byte(s)");
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.Undo());  // the combined one, with its append
+    EXPECT_EQ(st.Description(), "one");
+    EXPECT_EQ(ed.DataSize(), 10);
+}
+
+// ---- state restore -------------------------------------------------------------
+
+TEST_F(UndoStore, UndoRestoresCaretFieldModesAndSelection)
+{
+    ed.caret = 6;
+    ed.inChar = true;
+    ed.selStart = 5;
+    ed.selEnd = 7;
+    ed.selPosition = 7;
+    ed.translation = tkDos8;
+    ed.bpu = 2;
+    Type(6, 0xEE);
+    ed.caret = 0;
+    ed.inChar = false;
+    ed.selStart = ed.selEnd = ed.selPosition = -1;
+    ed.translation = tkASCII;
+    ed.bpu = 8;
+    ed.insertMode = true;
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.caret, 6);
+    EXPECT_TRUE(ed.inChar);
+    EXPECT_EQ(ed.selStart, 5);
+    EXPECT_EQ(ed.selEnd, 7);
+    EXPECT_EQ(ed.selPosition, 7);
+    EXPECT_EQ(ed.translation, tkDos8);
+    EXPECT_EQ(ed.bpu, 2);
+    EXPECT_FALSE(ed.insertMode);
+    EXPECT_GT(ed.changedCalls, 0);
+}
+
+TEST_F(UndoStore, UnicodeModeComesBackBeforeTheTranslation)
+{
+    // Recorded in unicode mode; undone with a translation and unit the mode refuses.
+    ed.unicode = true;
+    ed.bigEndian = true;
+    ed.bpu = 2;
+    Type(0, 0x41);
+    ed.unicode = false;
+    ed.bigEndian = false;
+    ed.translation = tkMac;
+    ed.bpu = 4;
+    ASSERT_NO_THROW(EXPECT_TRUE(st.Undo()));
+    EXPECT_TRUE(ed.unicode);
+    EXPECT_TRUE(ed.bigEndian);
+    EXPECT_EQ(ed.translation, tkAsIs);
+    EXPECT_EQ(ed.bpu, 2);
+    ASSERT_NO_THROW(EXPECT_TRUE(st.Redo()));
+    EXPECT_FALSE(ed.unicode);
+    EXPECT_EQ(ed.translation, tkMac);
+    EXPECT_EQ(ed.bpu, 4);
+
+    // Recorded with a translation and unit 4; undone while unicode mode is on.
+    st.Reset(true);
+    ed.unicode = false;
+    ed.translation = tkBCD;
+    ed.bpu = 4;
+    Type(1, 0x42);
+    ed.SetUnicodeCharacters(true);
+    ed.log.clear();
+    ASSERT_NO_THROW(EXPECT_TRUE(st.Undo()));
+    EXPECT_FALSE(ed.unicode);
+    EXPECT_EQ(ed.translation, tkBCD);
+    EXPECT_EQ(ed.bpu, 4);
+    ASSERT_GE(ed.log.size(), 3u);
+    const auto off = std::find(ed.log.begin(), ed.log.end(), "Unicode off");
+    const auto tr = std::find(ed.log.begin(), ed.log.end(), "Translation 4");
+    ASSERT_NE(off, ed.log.end());
+    ASSERT_NE(tr, ed.log.end());
+    EXPECT_LT(off, tr);
+}
+
+TEST_F(UndoStore, UnicodeModeThatTheLayoutNoLongerAllowsStaysOffWithoutThrowing)
+{
+    ed.unicode = true;
+    ed.bpu = 2;
+    Type(0, 0x41);
+    ed.unicode = false;
+    ed.bpu = 1;
+    ed.evenLayout = false;  // bytes per row made odd since
+    ASSERT_NO_THROW(EXPECT_TRUE(st.Undo()));
+    EXPECT_EQ(ed.data[0], 0x00);
+    EXPECT_FALSE(ed.unicode);
+    EXPECT_EQ(ed.bpu, 2);
+    EXPECT_EQ(st.Count(), 0);
+}
+
+TEST_F(UndoStore, SelectionStepRestoresCaretAndSelection)
+{
+    ed.caret = 9;
+    st.CreateUndo(ufKindSelection, 2, 3, 0, QString());
+    auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 46u);
+    EXPECT_EQ(I32At(b, 8), 2);
+    EXPECT_EQ(I32At(b, 30), 2);
+    EXPECT_EQ(I32At(b, 34), 4);
+    EXPECT_EQ(I32At(b, 38), 2);
+    EXPECT_EQ(I32At(b, 42), 46);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.selStart, 2);
+    EXPECT_EQ(ed.selEnd, 4);
+    EXPECT_EQ(ed.selPosition, 2);
+    EXPECT_EQ(ed.data[2], 0x22);
+
+    st.CreateUndo(ufKindSelection, 7, 0, 0, QString());
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.caret, 7);
+    EXPECT_EQ(ed.selEnd, -1);
+    EXPECT_NE(std::find(ed.log.begin(), ed.log.end(), "SeekTo 7"), ed.log.end());
+}
+
+TEST_F(UndoStore, AddSelectionGrowsTheNewestRecordOnce)
+{
+    Type(3, 0x99);
+    st.AddSelection(1, 4);
+    auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 46u);
+    EXPECT_EQ(I32At(b, 0), 46);
+    EXPECT_EQ(I32At(b, 42), 46);
+    EXPECT_TRUE(std::uint32_t(I32At(b, 4)) & UndoBit(ufFlagHasSelection));
+    st.AddSelection(2, 0);  // replaces the block
+    b = st.Bytes();
+    ASSERT_EQ(b.size(), 46u);
+    EXPECT_EQ(I32At(b, 8), 2);
+    EXPECT_EQ(I32At(b, 30), 2);
+    EXPECT_EQ(I32At(b, 34), -1);
+    EXPECT_EQ(I32At(b, 38), 2);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.caret, 2);
+    EXPECT_EQ(ed.data[3], 0x33);
+
+    // Nothing to attach to: nothing happens.
+    st.Reset(true);
+    st.AddSelection(1, 1);
+    EXPECT_EQ(st.Size(), 0);
+}
+
+// ---- bookmarks ------------------------------------------------------------------
+
+TEST_F(UndoStore, BookmarksFollowRemovalAndItsUndo)
+{
+    ed.bookmarks[0] = {1, false};  // before the range
+    ed.bookmarks[1] = {3, false};  // inside the removed range 2..4
+    ed.bookmarks[2] = {6, true};   // after it
+    ed.bookmarks[3] = {10, false}; // the append position
+    Remove(2, 3);
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 1);
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 3);
+    EXPECT_EQ(ed.bookmarks[2].mPosition, 3);
+    EXPECT_TRUE(ed.bookmarks[2].mInCharField);
+    EXPECT_EQ(ed.bookmarks[3].mPosition, 7);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 1);
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 6);  // stays where the removal left it, shifted on
+    EXPECT_EQ(ed.bookmarks[2].mPosition, 6);
+    EXPECT_EQ(ed.bookmarks[3].mPosition, 10);
+}
+
+TEST_F(UndoStore, BookmarksFollowInsertAndReplace)
+{
+    ed.bookmarks[0] = {4, false};
+    ed.bookmarks[1] = {9, false};
+    Insert(4, {1, 2});
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 6);
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 11);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 4);
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 9);
+
+    ReplaceRange(2, 4, {7});  // 4 bytes at 2 become 1
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 4);  // inside the replaced range
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 6);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 9);
+
+    // A redo puts the bookmarks as they were before the undo.
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.bookmarks[1].mPosition, 6);
+}
+
+TEST_F(UndoStore, BookmarkShiftsUseTheSizeTheEditLeaves)
+{
+    using Call = std::array<int, 3>;
+    Remove(2, 3);               // 10 -> 7
+    Insert(1, {1, 2});          // 7 -> 9
+    ReplaceRange(0, 4, {7});    // 9 -> 6
+    st.CreateUndo(ufKindBytesChanged, 0, 1, 0, QString());
+    st.CreateUndo(ufKindAppendBuffer, 6, 4, 0, QString());
+    EXPECT_EQ(ed.adjustCalls, (std::vector<Call>{{5, -3, 7}, {1, 2, 9}, {4, -3, 6}}));
+    st.Reset(true);
+    ed.adjustCalls.clear();
+    ReplaceRange(2, 1, {4, 5, 6});  // 6 -> 8
+    ASSERT_TRUE(st.Undo());         // three bytes at 2 go back to one
+    EXPECT_EQ(ed.adjustCalls, (std::vector<Call>{{3, 2, 8}, {5, -2, 6}}));
+}
+
+// ---- brackets ---------------------------------------------------------------------
+
+TEST_F(UndoStore, InsideABracketNothingIsRecordedAndUndoIsRefusedWithoutSideEffects)
+{
+    Type(0, 0xA0);
+    EXPECT_EQ(st.BeginUpdate(), 1);
+    EXPECT_EQ(st.BeginUpdate(), 2);
+    EXPECT_FALSE(st.CanUndo());
+    Type(1, 0xA1);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Size(), 34);
+
+    const auto data = ed.data;
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(st.UpdateCount(), 2);  // a refused undo leaves the bracket open
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "Change byte(s)");
+    EXPECT_EQ(ed.data, data);
+
+    EXPECT_EQ(st.EndUpdate(), 1);
+    EXPECT_EQ(st.EndUpdate(), 0);
+    EXPECT_EQ(st.EndUpdate(), 0);
+    EXPECT_TRUE(st.CanUndo());
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
+    EXPECT_EQ(ed.data[1], 0xA1);  // the bracketed edit is not a step
+}
+
+TEST_F(UndoStore, NothingToUndoIsRefusedAndKeepsTheRedo)
+{
+    Type(0, 0xA0);
+    ASSERT_TRUE(st.Undo());
+    const auto data = ed.data;
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(ed.data, data);
+    EXPECT_TRUE(st.CanRedo());
+    EXPECT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data[0], 0xA0);
+}
+
+// ---- redo rules --------------------------------------------------------------------
+
+TEST_F(UndoStore, NewStepEndsTheRedo)
+{
+    Type(0, 0xA0);
+    Type(1, 0xA1);
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.CanRedo());
+    Type(2, 0xA2);
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_EQ(st.Count(), 2);
+}
+
+TEST_F(UndoStore, OnlyTheLastUndoneStepCanBeRedone)
+{
+    Type(0, 0xA0);
+    Type(1, 0xA1);
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data[0], 0xA0);
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(st.Count(), 1);
+}
+
+TEST_F(UndoStore, ResetWithoutRedoKeepsTheRedo)
+{
+    Type(0, 0xA0);
+    ASSERT_TRUE(st.Undo());
+    st.BeginUpdate();
+    st.Reset(false);
+    EXPECT_EQ(st.UpdateCount(), 0);
+    EXPECT_TRUE(st.CanRedo());
+    st.Reset(true);
+    EXPECT_FALSE(st.CanRedo());
+}
+
+// ---- records that no longer fit the data ---------------------------------------------
+
+TEST_F(UndoStore, UndoOfARecordBeyondTheDataResetsTheStoreAndLeavesTheData)
+{
+    Type(8, 0xA8);
+    ed.data.resize(5);  // the data shrank outside the store
+    const auto data = ed.data;
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(ed.data, data);
+    EXPECT_EQ(st.Count(), 0);
+    EXPECT_EQ(st.Size(), 0);
+
+    Insert(4, {1, 2, 3});
+    ed.data.resize(5);
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(ed.DataSize(), 5);
+    EXPECT_EQ(st.Count(), 0);
+}
+
+TEST_F(UndoStore, RedoAfterTheDataChangedSizeIsRefused)
+{
+    Insert(2, {1, 2, 3});
+    ASSERT_TRUE(st.Undo());
+    ed.data.push_back(0xFF);  // e.g. a new data set while a bracket was open
+    const auto data = ed.data;
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(ed.data, data);
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_EQ(st.Count(), 0);
+}
+
+TEST_F(UndoStore, RedoCutsTheMarksFromItsPosition)
+{
+    Remove(3, 2);
+    ASSERT_TRUE(st.Undo());
+    ed.marks.assign(10, true);  // marks on bytes the redo will shift
+    ASSERT_TRUE(st.Redo());
+    EXPECT_TRUE(ed.Marked(2));
+    EXPECT_FALSE(ed.Marked(3));
+    EXPECT_FALSE(ed.Marked(7));
+
+    st.Reset(true);
+    Insert(1, {5, 6});
+    ASSERT_TRUE(st.Undo());
+    ed.marks.assign(10, true);
+    ASSERT_TRUE(st.Redo());
+    EXPECT_TRUE(ed.Marked(0));
+    EXPECT_FALSE(ed.Marked(1));
+
+    st.Reset(true);
+    ReplaceRange(4, 2, {5, 6, 7});
+    ASSERT_TRUE(st.Undo());
+    ed.marks.assign(10, true);
+    ASSERT_TRUE(st.Redo());
+    EXPECT_TRUE(ed.Marked(3));
+    EXPECT_FALSE(ed.Marked(4));
+}
+
+TEST_F(UndoStore, ReplaceUndoKeepsTheMarkBeforeTheReplacedRange)
+{
+    ed.SetChanged(3, true);
+    ReplaceRange(4, 2, {1});
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(ed.Marked(3));
+    EXPECT_FALSE(ed.Marked(4));
+}
+
+// ---- snapshots -------------------------------------------------------------------------
+
+TEST_F(UndoStore, RestoringASnapshotLeavesNoStepBehind)
+{
+    Type(0, 0xA0, QStringLiteral("typed"));
+    const auto bytes = st.Bytes();
+    ed.bookmarks[0] = {8, false};
+    const auto snap = st.Snapshot();
+    Remove(2, 3);  // recorded, then the edit "fails"
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 5);
+    st.RestoreSnapshot(snap);
+    EXPECT_EQ(st.Bytes(), bytes);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "typed");
+    EXPECT_EQ(ed.bookmarks[0].mPosition, 8);
+    EXPECT_TRUE(ed.modified);
+
+    ed.modified = false;
+    const auto snap2 = st.Snapshot();
+    Type(1, 0xA1);
+    st.RestoreSnapshot(snap2);
+    EXPECT_FALSE(ed.modified);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
+}
+
+TEST_F(UndoStore, SnapshotBringsBackTheStepsTheLimitDropped)
+{
+    ed.maxUndo = 100;
+    for (int i = 0; i < 3; ++i)
+        Type(i, std::uint8_t(0xA0 + i));
+    const auto bytes = st.Bytes();
+    const auto snap = st.Snapshot();
+    Type(5, 0xA5);  // drops the first
+    EXPECT_EQ(I32At(st.Bytes(), 12), 1);
+    st.RestoreSnapshot(snap);
+    EXPECT_EQ(st.Bytes(), bytes);
+    EXPECT_EQ(st.Count(), 3);
+
+    // Many steps on, with the buffer compacted in between, the snapshot still
+    // drops only what came after it.
+    for (int i = 0; i < 200; ++i)
+        Type(i % 10, std::uint8_t(i));
+    const auto bytes2 = st.Bytes();
+    const auto snap2 = st.Snapshot();
+    Type(7, 0x01);
+    st.RestoreSnapshot(snap2);
+    EXPECT_EQ(st.Bytes(), bytes2);
+    EXPECT_EQ(st.Count(), 3);
+}
+
+TEST_F(UndoStore, SnapshotNeverBringsBackAResetStore)
+{
+    Type(0, 0xA0);
+    const auto snap = st.Snapshot();
+    st.Reset(true);
+    st.RestoreSnapshot(snap);
+    EXPECT_EQ(st.Count(), 0);
+    EXPECT_EQ(st.Size(), 0);
+    EXPECT_FALSE(st.CanUndo());
+}
+
+// ---- count --------------------------------------------------------------------------------
+
+TEST_F(UndoStore, CountCanOnlyShrinkOrReset)
+{
+    Type(0, 1);
+    Type(1, 2);
+    Type(2, 3);
+    ASSERT_TRUE(st.Undo());
+    st.SetCount(10);
+    EXPECT_EQ(st.Count(), 2);
+    st.SetCount(1);
+    EXPECT_EQ(st.Count(), 1);
+    st.SetCount(0);
+    EXPECT_EQ(st.Size(), 0);
+    EXPECT_FALSE(st.CanUndo());
+    EXPECT_TRUE(st.CanRedo());
+}
+
+TEST_F(UndoStore, RemoveLastUndoKeepsTheRecordForRedoWithoutTouchingData)
+{
+    Type(0, 1, QStringLiteral("a"));
+    Type(1, 2, QStringLiteral("b"));
+    st.RemoveLastUndo();
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "a");
+    EXPECT_EQ(ed.data[1], 2);
+}
+
+} // namespace
