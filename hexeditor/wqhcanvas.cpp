@@ -252,7 +252,8 @@ void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QStrin
     TCall c = MakeCall(opTextRect, Clip);
     c.X = X;
     c.Y = Y;
-    c.Text = Text;
+    // A real copy: the painter passes views of its own short-lived buffers.
+    c.Text = QString(Text.constData(), Text.size());
     c.Brush = BrushColor;
     c.Font = FontColor;
     c.Background = TextBackground;
