@@ -2,6 +2,7 @@
 #include "app/logview.h"
 #include "app/statusbar.h"
 #include "app/unit1.h"
+#include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhexeditorex.h"
 #include "link/usbasp.h"
 #include "platform/devicechange.h"
@@ -228,6 +229,20 @@ void TForm1::BuildComponents()
     Splitter1->setChildrenCollapsible(false);
     FlashEditor = new TWQHexEditorEx(Splitter1);
     FlashEditor->setObjectName(QStringLiteral("FlashEditor"));
+    {
+        // The form's settings on top of the control's own defaults.
+        QFont font(QStringLiteral("Courier New"));
+        font.setPixelSize(15);
+        FlashEditor->SetEditorFont(font);
+        FlashEditor->SetBytesPerRow(16);
+        FlashEditor->SetTranslation(tkAsIs);
+        FlashEditor->SetOffsetFormat(QStringLiteral("-!10:0x|"));
+        FlashEditor->SetColors(TWQHColors(nullptr));
+        FlashEditor->SetFocusFrame(true);
+        FlashEditor->SetDrawGridLines(false);
+        FlashEditor->SetShowRuler(true);
+        FlashEditor->SetShowPositionIfNotFocused(true);
+    }
     RichEdit1 = new TLogView(Splitter1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setFont(DesignFont(QStringLiteral("Tahoma"), 11));

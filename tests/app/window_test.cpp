@@ -1,12 +1,14 @@
 // Main window: components, settings file, status bar, log, About box, close.
 #include "app_fixture.h"
 
+#include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhexeditorex.h"
 #include "platform/inifile.h"
 #include "platform/streams.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QScreen>
 #include <QPainter>
@@ -330,15 +332,57 @@ TEST_F(WindowTest, HexViewShowsTheStream)
     const QByteArray bytes("ABC\x00\xFF", 5);
     stream.WriteBuffer(bytes.constData(), bytes.size());
     form->FlashEditor->LoadFromStream(stream);
-    EXPECT_EQ(form->FlashEditor->Data(), bytes);
     EXPECT_EQ(form->FlashEditor->DataSize(), 5);
-    EXPECT_EQ(form->FlashEditor->RowCount(), 1);
-    EXPECT_TRUE(form->FlashEditor->RowText(0).startsWith(QStringLiteral("0x00000000  41 42 43 00 FF ")));
-    EXPECT_TRUE(form->FlashEditor->RowText(0).endsWith(QStringLiteral("ABC..")));
+    EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), bytes);
+    QByteArray read(5, '\0');
+    form->FlashEditor->ReadBuffer(read.data(), 0, 5);
+    EXPECT_EQ(read, bytes);
+    // One data row below the ruler and the empty fixed row.
+    EXPECT_EQ(form->FlashEditor->RowCount(), 3);
+    EXPECT_EQ(form->FlashEditor->Col(), 2);
+    EXPECT_EQ(form->FlashEditor->Row(), 2);
+    // 300 bytes fill 19 rows of 16.
+    stream.Clear();
+    const QByteArray more(300, '\x5A');
+    stream.WriteBuffer(more.constData(), more.size());
+    form->FlashEditor->LoadFromStream(stream);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 300);
+    EXPECT_EQ(form->FlashEditor->RowCount(), 19 + 2);
+    EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), more);
     stream.Clear();
     form->FlashEditor->LoadFromStream(stream);
     EXPECT_EQ(form->FlashEditor->DataSize(), 0);
-    EXPECT_EQ(form->FlashEditor->RowText(0), QString());
+    EXPECT_EQ(form->FlashEditor->RowCount(), 3);
+    EXPECT_TRUE(form->FlashEditor->AsText().isEmpty());
+}
+
+TEST_F(WindowTest, HexViewCarriesTheFormSettings)
+{
+    Create();
+    TWQHexEditorEx* ed = form->FlashEditor;
+    EXPECT_EQ(ed->BytesPerRow(), 16);
+    EXPECT_EQ(ed->ColCount(), 51);
+    EXPECT_EQ(ed->Translation(), tkAsIs);
+    EXPECT_EQ(ed->OffsetFormat(), QStringLiteral("-!10:0x|"));
+    EXPECT_TRUE(ed->FocusFrame());
+    EXPECT_FALSE(ed->DrawGridLines());
+    EXPECT_TRUE(ed->ShowRuler());
+    EXPECT_TRUE(ed->ShowPositionIfNotFocused());
+    EXPECT_EQ(ed->font().pixelSize(), 15);
+    const QFontMetrics fm(ed->font());
+    EXPECT_EQ(fm.horizontalAdvance(QStringLiteral("iiii")), fm.horizontalAdvance(QStringLiteral("WWWW")));
+    EXPECT_EQ(ed->Colors().Background(), clWindow);
+    EXPECT_EQ(ed->Colors().OddColumn(), clBlue);
+    EXPECT_EQ(ed->Colors().EvenColumn(), clNavy);
+    // The first data lays the columns out, with the ruler row showing.
+    platform::TMemoryStream stream;
+    stream.WriteBuffer("\x01\x02", 2);
+    ed->LoadFromStream(stream);
+    EXPECT_GT(ed->CharWidth(), 0);
+    EXPECT_EQ(ed->ColWidths(2), ed->CharWidth());
+    EXPECT_EQ(ed->ColWidths(33), 2 * ed->CharWidth());
+    EXPECT_EQ(ed->RowHeights(0), ed->DefaultRowHeight() + 3);
+    EXPECT_EQ(ed->parentWidget(), form->Splitter1);
 }
 
 TEST_F(WindowTest, OwnerDrawnPanelTextSitsLeftOfTheCentreInRed)

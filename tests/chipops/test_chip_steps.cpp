@@ -267,7 +267,7 @@ TEST_F(StepTest, ReadViewShowsTheImageWhenTheLengthPassesTheLastBlock)
     form->BitBtn2Click();
     ASSERT_EQ(form->ImageLength, 196);
     EXPECT_EQ(DataLengths(sim::Call::BulkRead, 0x85), (std::vector<int>{65, 65, 65}));
-    EXPECT_EQ(form->FlashEditor->Data(),
+    EXPECT_EQ(form->FlashEditor->AsText().toLatin1(),
               QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), form->ImageLength));
 }
 

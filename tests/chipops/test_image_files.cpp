@@ -102,7 +102,7 @@ TEST_F(ImageFileTest, OpenRawFileShowsLogsAndFillsTheRestWithFF)
     EXPECT_EQ(form->ImageBuffer[100], 0xFF);
     EXPECT_EQ(form->ImageBuffer[4095], 0xFF);
     EXPECT_EQ(form->Edit1->text(), Path("image.bin"));
-    EXPECT_EQ(form->FlashEditor->Data(), Pattern(100));
+    EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), Pattern(100));
     ASSERT_EQ(LogCount(), 1);
     EXPECT_EQ(form->LogLines().front(),
               QStringLiteral("打开 ") + Path("image.bin") + QStringLiteral(" (") + platform::NowText() + u')');
@@ -205,7 +205,7 @@ TEST_F(ImageFileTest, FileThatCannotBeOpenedLeavesEverythingAsItWas)
         EXPECT_EQ(form->ImageLength, 300);
         EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), 4096), image);
         EXPECT_EQ(form->Edit1->text(), Path("first.bin"));
-        EXPECT_EQ(form->FlashEditor->Data(), Pattern(300));
+        EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), Pattern(300));
         EXPECT_EQ(form->LogLines(), log);
         EXPECT_EQ(fakes.ui.boxes.size() + fakes.ui.exceptions.size(), 1u)
             << Boxes().size() << " " << (fakes.ui.exceptions.empty() ? "" : fakes.ui.exceptions[0].toStdString());
