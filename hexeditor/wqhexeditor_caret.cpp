@@ -11,7 +11,6 @@
 #include "hexeditor/wqhstrings.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QEvent>
 #include <algorithm>
 #include <climits>
@@ -658,8 +657,8 @@ bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
 
 bool TCustomWQHexEditor::MouseOverSelection() const
 {
-    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
-    return CursorOverSelection(p.x(), p.y());
+    // The pointer's position as the last mouse event left it.
+    return CursorOverSelection(LastMouseX(), LastMouseY());
 }
 
 bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const

@@ -1,0 +1,505 @@
+// Mouse press, drag, release, the insert-mode point correction, refused cells
+// and the drag-and-drop mark, on a shown control.
+#include "caret_editor.h"
+#include "support/fakes.h"
+
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+using carettest::CaretPos;
+using carettest::CellPoint;
+using carettest::LoadBytes;
+using carettest::Pump;
+using carettest::ScopedKeys;
+using carettest::TTestEditor;
+
+namespace {
+
+class CaretMouse : public ::testing::Test {
+protected:
+    void Show(int dataSize, int width = 760, int height = 400)
+    {
+        ed.resize(width, height);
+        ed.show();
+        Pump();
+        LoadBytes(ed, dataSize);
+        Pump();
+    }
+
+    // The corrected cell of a point, as a press would use it.
+    TGridCoord Corrected(QPoint p)
+    {
+        int x = p.x(), y = p.y();
+        return ed.CheckMouseCoord(x, y);
+    }
+
+    void Press(QPoint p, TShiftState shift = ssLeft) { ed.MouseDown(mbLeft, shift, p.x(), p.y()); }
+    void Drag(QPoint p) { ed.MouseMove(ssLeft, p.x(), p.y()); }
+    void Release(QPoint p) { ed.MouseUp(mbLeft, 0, p.x(), p.y()); }
+
+    // The left button is down from the press to the release.
+    void LeftDown() { keys.held.insert(VK_LBUTTON); }
+    void LeftUp() { keys.held.erase(VK_LBUTTON); }
+
+    QPoint Hex(int pos, double fraction = 0.25)
+    {
+        const TGridCoord c = ed.GetCursorAtPos(pos, false);
+        return CellPoint(ed, c.X, c.Y, fraction);
+    }
+
+    testsupport::ScopedPlatformFakes fakes;
+    ScopedKeys keys;
+    TTestEditor ed;
+};
+
+// ---- point correction ----
+
+TEST_F(CaretMouse, OverwriteModeTakesTheCellUnderThePointer)
+{
+    Show(100);
+    EXPECT_EQ(Corrected(CellPoint(ed, 3, 2, 0.9)), GridCoord(3, 2));
+    EXPECT_EQ(Corrected(CellPoint(ed, 50, 2, 0.9)), GridCoord(50, 2));
+    EXPECT_EQ(Corrected(CellPoint(ed, 33, 4, 0.9)), GridCoord(33, 4));
+}
+
+TEST_F(CaretMouse, InsertModeRightHalfMeansAfterTheByte)
+{
+    Show(100);
+    ed.SetInsertMode(true);
+    // Second digit of byte 0 -> first digit of byte 1.
+    EXPECT_EQ(Corrected(CellPoint(ed, 3, 2, 0.9)), GridCoord(4, 2));
+    // Left half stays.
+    EXPECT_EQ(Corrected(CellPoint(ed, 3, 2, 0.1)), GridCoord(3, 2));
+    // A character's right half is the next character.
+    EXPECT_EQ(Corrected(CellPoint(ed, 36, 2, 0.9)), GridCoord(37, 2));
+}
+
+TEST_F(CaretMouse, InsertModeRightHalfAtTheRowEndWrapsToTheNextRow)
+{
+    Show(100);
+    ed.SetInsertMode(true);
+    QPoint p = CellPoint(ed, 33, 2, 0.95);
+    int x = p.x(), y = p.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(2, 3));
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(2, 3)) << "the corrected point lies in that cell";
+
+    p = CellPoint(ed, 50, 2, 0.95);
+    x = p.x(), y = p.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(35, 3));
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(35, 3));
+}
+
+TEST_F(CaretMouse, InsertModePressesPutTheCaretAfterTheByte)
+{
+    Show(100);
+    ed.SetInsertMode(true);
+    LeftDown();
+    Press(CellPoint(ed, 3, 2, 0.9));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(4, 2));
+    Press(CellPoint(ed, 33, 2, 0.95));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 3));
+    Press(CellPoint(ed, 50, 3, 0.95));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 4));
+}
+
+TEST_F(CaretMouse, PointsOutsideTheCellsAreNotCorrected)
+{
+    Show(20);
+    ed.SetInsertMode(true);
+    // Below the last row, and right of the client area.
+    for (QPoint p : {QPoint(CellPoint(ed, 10, 2).x(), ed.ClientHeight() - 3), QPoint(ed.ClientWidth() + 40, 10)}) {
+        int x = p.x(), y = p.y();
+        EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(-1, -1));
+        EXPECT_EQ(x, p.x()) << "not moved onto the gutter";
+        EXPECT_EQ(y, p.y());
+    }
+}
+
+TEST_F(CaretMouse, WrapPastTheLastRowIsNoCell)
+{
+    Show(20);  // rows 2 and 3; row 3 holds 4 bytes and the append position
+    ed.SetInsertMode(true);
+    ASSERT_EQ(ed.RowCount(), 4);
+    const QPoint p = CellPoint(ed, 50, 3, 0.95);
+    int x = p.x(), y = p.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(-1, -1));
+
+    // The press itself still lands beyond the data: the caret goes to the append position.
+    LeftDown();
+    Press(p);
+    EXPECT_EQ(CaretPos(ed), 20);
+    EXPECT_TRUE(ed.InCharField());
+}
+
+// ---- refused cells ----
+
+TEST_F(CaretMouse, GapColumnPressGoesToTheRowsLastDigit)
+{
+    Show(40);
+    LeftDown();
+    Press(CellPoint(ed, 34, 2, 0.5));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 2));
+    EXPECT_EQ(CaretPos(ed), 15);
+}
+
+TEST_F(CaretMouse, GapColumnWithoutTheButtonIsRefused)
+{
+    Show(40);
+    ed.MoveColRow(8, 3, true, true);
+    ed.MoveColRow(34, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(8, 3));
+}
+
+TEST_F(CaretMouse, PressBeyondTheDataGoesToTheLastByte)
+{
+    Show(40);  // row 4 holds bytes 32..39
+    LeftDown();
+    Press(CellPoint(ed, 2 + 2 * 14, 4));
+    EXPECT_EQ(CaretPos(ed), 39);
+    EXPECT_EQ(ed.Col(), 2 + 2 * 7);
+    EXPECT_FALSE(ed.InCharField());
+
+    Press(CellPoint(ed, 35 + 12, 4));
+    EXPECT_EQ(CaretPos(ed), 39);
+    EXPECT_EQ(ed.Col(), 35 + 7) << "in the field that was clicked";
+}
+
+TEST_F(CaretMouse, PressBeyondTheDataInInsertModeGoesToTheAppendPosition)
+{
+    Show(40);
+    ed.SetInsertMode(true);
+    LeftDown();
+    Press(CellPoint(ed, 2 + 2 * 14, 4));
+    EXPECT_EQ(CaretPos(ed), 40);
+    EXPECT_EQ(ed.Col(), 2 + 2 * 8);
+    // The second digit of the append position is no caret place either.
+    ed.MoveColRow(2 + 2 * 8 + 1, 4, true, true);
+    EXPECT_EQ(ed.Col(), 2 + 2 * 8);
+}
+
+TEST_F(CaretMouse, WithoutDataOnlyTheFirstCellsOfRowTwoTakeTheCaret)
+{
+    Show(0);
+    ASSERT_EQ(ed.DataSize(), 0);
+    ed.MoveColRow(4, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 2));
+    ed.MoveColRow(35, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 2));
+    ed.MoveColRow(36, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 2));
+    ed.MoveColRow(3, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 2));
+    ed.MoveColRow(2, 2, true, true);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 2));
+    EXPECT_FALSE(ed.SelectCell(3, 2));
+    EXPECT_TRUE(ed.SelectCell(35, 2));
+}
+
+// ---- drag selection ----
+
+TEST_F(CaretMouse, DragSelectsForwardAndBackward)
+{
+    Show(100);
+    LeftDown();
+    Press(Hex(9));
+    EXPECT_TRUE(ed.IsSelecting());
+    Drag(Hex(3));
+    EXPECT_EQ(ed.RawSelStart(), 3);
+    EXPECT_EQ(ed.RawSelEnd(), 9);
+    EXPECT_EQ(ed.SelStart(), 9) << "after a backward drag SelStart is the larger position";
+    EXPECT_EQ(ed.SelEnd(), 3);
+    EXPECT_EQ(ed.SelCount(), 7);
+
+    Drag(Hex(20));
+    EXPECT_EQ(ed.RawSelStart(), 9);
+    EXPECT_EQ(ed.RawSelEnd(), 20);
+    LeftUp();
+    Release(Hex(20));
+    EXPECT_EQ(ed.SelCount(), 12) << "the release keeps the selection";
+}
+
+TEST_F(CaretMouse, DragInUnitsOfFourSelectsWholeUnits)
+{
+    Show(20);
+    ed.SetBytesPerUnit(4);
+    LeftDown();
+    Press(Hex(5));
+    Drag(Hex(9));
+    EXPECT_EQ(ed.RawSelStart(), 4);
+    EXPECT_EQ(ed.RawSelEnd(), 11);
+}
+
+TEST_F(CaretMouse, DragInUnitsStopsAtTheLastByte)
+{
+    Show(10);
+    ed.SetBytesPerUnit(4);
+    LeftDown();
+    Press(Hex(5));
+    Drag(Hex(9));
+    EXPECT_EQ(ed.RawSelStart(), 4);
+    EXPECT_EQ(ed.RawSelEnd(), 9);
+}
+
+TEST_F(CaretMouse, InsertModeDragBackAndForthOverOneUnit)
+{
+    Show(100);
+    ed.SetInsertMode(true);
+    LeftDown();
+    Press(Hex(5, 0.1));
+    ASSERT_EQ(CaretPos(ed), 5);
+    Drag(Hex(4, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 4);
+    EXPECT_EQ(ed.RawSelEnd(), 4) << "the byte at the caret (5) is not taken";
+    Drag(Hex(5, 0.1));
+    EXPECT_EQ(ed.SelCount(), 0);
+    EXPECT_EQ(ed.SelPosition(), -1);
+    EXPECT_TRUE(ed.IsSelecting()) << "the drag goes on";
+    Drag(Hex(8, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 5);
+    EXPECT_EQ(ed.RawSelEnd(), 7);
+}
+
+TEST_F(CaretMouse, DoubleClickPressDoesNotStartADrag)
+{
+    Show(100);
+    LeftDown();
+    Press(Hex(5));
+    LeftUp();
+    Release(Hex(5));
+    // The second press of a double click comes with ssDouble.
+    LeftDown();
+    Press(Hex(5), ssLeft | ssDouble);
+    EXPECT_FALSE(ed.IsSelecting());
+    EXPECT_EQ(CaretPos(ed), 5);
+}
+
+TEST_F(CaretMouse, ManyDragStepsInOneTurnNotifyOnce)
+{
+    Show(100);
+    int events = 0;
+    ed.SetOnSelectionChanged([&](QObject*) { ++events; });
+    Pump();
+    events = 0;
+    LeftDown();
+    Press(Hex(2));
+    for (int p = 3; p < 30; ++p)
+        Drag(Hex(p));
+    Pump();
+    EXPECT_EQ(events, 1);
+}
+
+TEST_F(CaretMouse, ShiftHeldExtendsAKeyboardSelection)
+{
+    Show(100);
+    ed.SetSelStart(2);
+    keys.held.insert(VK_SHIFT);
+    ed.SetSelecting(true);
+    ed.MoveColRow(2 + 2 * 6, 2, true, true);
+    EXPECT_EQ(ed.RawSelStart(), 2);
+    EXPECT_EQ(ed.RawSelEnd(), 6);
+    keys.held.erase(VK_SHIFT);
+    ed.MoveColRow(2 + 2 * 8, 2, true, true);
+    EXPECT_EQ(ed.SelCount(), 0) << "a move without Shift or button ends it";
+    EXPECT_FALSE(ed.IsSelecting());
+}
+
+// ---- press on the selection ----
+
+TEST_F(CaretMouse, ClickOnTheSelectionClearsItAndPlacesTheCaret)
+{
+    Show(100);
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    EXPECT_TRUE(ed.ClickClearArmed());
+    EXPECT_EQ(ed.SelCount(), 7) << "the press alone keeps the selection";
+    LeftUp();
+    Release(Hex(5));
+    EXPECT_FALSE(ed.ClickClearArmed());
+    EXPECT_EQ(ed.SelCount(), 0);
+    EXPECT_EQ(CaretPos(ed), 5);
+}
+
+TEST_F(CaretMouse, MovingOffThePressedCellDisarmsTheClick)
+{
+    Show(100);
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    Drag(Hex(7));
+    EXPECT_FALSE(ed.ClickClearArmed());
+    LeftUp();
+    Release(Hex(7));
+    EXPECT_EQ(ed.SelCount(), 7);
+}
+
+TEST_F(CaretMouse, ReleaseOnNoCellMovesNothing)
+{
+    Show(40);
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    ASSERT_TRUE(ed.ClickClearArmed());
+    const TGridCoord before = GridCoord(ed.Col(), ed.Row());
+    LeftUp();
+    Release(QPoint(Hex(5).x(), ed.ClientHeight() - 2));
+    EXPECT_FALSE(ed.ClickClearArmed());
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), before);
+    EXPECT_EQ(ed.SelCount(), 7);
+}
+
+TEST_F(CaretMouse, PressOnTheGutterDoesNotMoveTheCaret)
+{
+    Show(100);
+    ed.SetSelStart(20);
+    LeftDown();
+    const TRect gutter = ed.CellRect(0, 3);
+    Press(QPoint(gutter.Left + 2, gutter.Top + 2));
+    EXPECT_EQ(CaretPos(ed), 20);
+    EXPECT_FALSE(ed.IsSelecting());
+}
+
+TEST_F(CaretMouse, PointerShapeFollowsWhatIsUnderIt)
+{
+    Show(100);
+    ed.NewSelection(2, 8);
+    const TRect gutter = ed.CellRect(0, 3);
+    ed.MouseMove(0, gutter.Left + 2, gutter.Top + 2);
+    EXPECT_EQ(ed.Cursor(), crArrow);
+    ed.MouseMove(0, Hex(5).x(), Hex(5).y());
+    EXPECT_EQ(ed.Cursor(), crArrow);
+    ed.MouseMove(0, Hex(20).x(), Hex(20).y());
+    EXPECT_EQ(ed.Cursor(), crIBeam);
+    ed.MouseMove(ssShift, Hex(5).x(), Hex(5).y());
+    EXPECT_EQ(ed.Cursor(), crIBeam) << "a held key makes it the text cursor";
+}
+
+TEST_F(CaretMouse, SelectionUnderThePointerFollowsTheLastMouseEvent)
+{
+    Show(100);
+    ed.NewSelection(2, 8);
+    ed.MouseMove(0, Hex(5).x(), Hex(5).y());
+    ed.SetLastMousePos(Hex(5).x(), Hex(5).y());
+    EXPECT_TRUE(ed.MouseOverSelection());
+    ed.SetLastMousePos(Hex(30).x(), Hex(30).y());
+    EXPECT_FALSE(ed.MouseOverSelection());
+    EXPECT_TRUE(ed.CursorOverSelection(Hex(8).x(), Hex(8).y()));
+    EXPECT_FALSE(ed.CursorOverSelection(Hex(9).x(), Hex(9).y()));
+    const TRect gutter = ed.CellRect(0, 2);
+    EXPECT_FALSE(ed.CursorOverSelection(gutter.Left + 1, gutter.Top + 1));
+    EXPECT_TRUE(ed.MouseOverFixed(gutter.Left + 1, gutter.Top + 1));
+    EXPECT_FALSE(ed.MouseOverFixed(Hex(9).x(), Hex(9).y()));
+}
+
+// ---- synthetic Qt events ----
+
+TEST_F(CaretMouse, QtMouseEventsDragASelection)
+{
+    Show(100);
+    LeftDown();
+    QWidget* vp = ed.viewport();
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent ev(type, QPointF(p), QPointF(vp->mapToGlobal(p)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(vp, &ev);
+    };
+    send(QEvent::MouseButtonPress, Hex(5), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, Hex(12), Qt::NoButton, Qt::LeftButton);
+    LeftUp();
+    send(QEvent::MouseButtonRelease, Hex(12), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(ed.RawSelStart(), 5);
+    EXPECT_EQ(ed.RawSelEnd(), 12);
+    EXPECT_EQ(CaretPos(ed), 12);
+    EXPECT_EQ(ed.GridState(), gsNormal);
+}
+
+// ---- auto-scroll ----
+
+TEST_F(CaretMouse, TimerScrollsWhileDraggingBelowTheCells)
+{
+    Show(1600, 760, 200);
+    ASSERT_GT(ed.RowCount(), ed.TopRow() + ed.VisibleRowCount() + 5);
+    LeftDown();
+    Press(Hex(2));
+    ASSERT_EQ(ed.GridState(), gsSelecting);
+    // The pointer leaves the window downwards: no cell under it.
+    const QPoint below(Hex(2).x(), ed.ClientHeight() + 30);
+    ed.SetLastMousePos(below.x(), below.y());
+    ed.MouseMove(ssLeft, below.x(), below.y());
+    const int row = ed.Row();
+    const int top = ed.TopRow();
+    for (int i = 0; i < ed.VisibleRowCount() + 3; ++i)
+        ed.WMTimer();
+    EXPECT_GT(ed.Row(), row);
+    EXPECT_GT(ed.TopRow(), top);
+    EXPECT_EQ(ed.RawSelStart(), 2);
+    EXPECT_EQ(ed.RawSelEnd(), CaretPos(ed)) << "the selection follows the scrolled caret";
+}
+
+TEST_F(CaretMouse, TimerTicksOutsideADragAreDropped)
+{
+    Show(1600, 760, 200);
+    ed.SetLastMousePos(10, ed.ClientHeight() + 30);
+    const int row = ed.Row();
+    ed.WMTimer();
+    EXPECT_EQ(ed.Row(), row);
+}
+
+// ---- drag-and-drop mark ----
+
+TEST_F(CaretMouse, DropOntoTheSelectionMarksItsFirstByte)
+{
+    Show(100);
+    ed.NewSelection(9, 5);
+    EXPECT_EQ(ed.ShowDragCell(Hex(7).x(), Hex(7).y()), 5);
+    EXPECT_TRUE(ed.DragShown());
+    EXPECT_EQ(ed.DropPosition(), 5);
+    EXPECT_EQ(ed.DropCell(), ed.GetCursorAtPos(5, false));
+
+    EXPECT_EQ(ed.ShowDragCell(Hex(20).x(), Hex(20).y()), 20);
+    EXPECT_EQ(ed.DropPosition(), 20);
+    ed.HideDragCell();
+    EXPECT_EQ(ed.DropPosition(), -1);
+}
+
+TEST_F(CaretMouse, DropMarkRoundsToUnitsAndUsesTheFieldUnderThePointer)
+{
+    Show(100);
+    ed.SetBytesPerUnit(4);
+    const QPoint chr = CellPoint(ed, 35 + 6, 3);
+    EXPECT_EQ(ed.ShowDragCell(chr.x(), chr.y()), 20);
+    EXPECT_EQ(ed.DropCell(), ed.GetCursorAtPos(20, true));
+}
+
+TEST_F(CaretMouse, DropMarkBelowTheLastRowIsOnTheLastRow)
+{
+    Show(40);  // rows 2..4
+    const QPoint p(Hex(2).x(), ed.ClientHeight() - 3);
+    ASSERT_EQ(ed.MouseCoord(p.x(), p.y()), GridCoord(-1, -1));
+    EXPECT_EQ(ed.ShowDragCell(p.x(), p.y()), 34);
+    EXPECT_EQ(ed.DropCell(), GridCoord(6, 4));
+}
+
+TEST_F(CaretMouse, DropMarkPastTheDataIsTheEnd)
+{
+    Show(40);
+    EXPECT_EQ(ed.ShowDragCell(Hex(46).x(), Hex(46).y()), 40);
+}
+
+TEST_F(CaretMouse, DropMarkRightOfTheLastColumnIsTheRowEnd)
+{
+    Show(100, 1400, 400);
+    const TRect last = ed.CellRect(ed.ColCount() - 1, 3);
+    ASSERT_LT(last.Right + 10, ed.ClientWidth());
+    EXPECT_EQ(ed.ShowDragCell(last.Right + 10, (last.Top + last.Bottom) / 2), 31);
+}
+
+TEST_F(CaretMouse, ReleaseHidesTheDropMark)
+{
+    Show(100);
+    ed.ShowDragCell(Hex(7).x(), Hex(7).y());
+    Release(Hex(7));
+    EXPECT_FALSE(ed.DragShown());
+    EXPECT_EQ(ed.DropPosition(), -1);
+}
+
+} // namespace
