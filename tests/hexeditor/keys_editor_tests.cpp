@@ -907,3 +907,36 @@ TEST_F(KeysEditor, BuiltInAndCustomGlyphStrips)
 }
 
 } // namespace
+
+namespace {
+
+// A control too small for one full row: the page keys then move by one row
+// at most and never the wrong way.
+TEST(KeysHidden, PageKeysOnAControlWithoutVisibleRows)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    SetKeyStateSource([](int) { return false; });
+    TCustomWQHexEditor ed;
+    ed.resize(600, 4);
+    ed.show();
+    platform::TMemoryStream s;
+    const QByteArray data = Counting(16 * 10);
+    s.Write(data.constData(), data.size());
+    ed.LoadFromStream(s);
+    ASSERT_EQ(ed.VisibleRowCount(), 0);
+    ed.MoveColRow(4, 6, true, true);
+    ASSERT_EQ(ed.Row(), 6);
+    std::uint16_t key = VK_PRIOR;
+    ed.KeyDown(key, 0);
+    EXPECT_LE(ed.Row(), 6);
+    EXPECT_GE(ed.Row(), 2);
+    key = VK_NEXT;
+    const int before = ed.Row();
+    ed.KeyDown(key, 0);
+    EXPECT_GE(ed.Row(), before);
+    EXPECT_LT(ed.Row(), ed.RowCount());
+    EXPECT_EQ(ed.Col(), 4);
+    SetKeyStateSource({});
+}
+
+} // namespace
