@@ -47,7 +47,7 @@ bool SameFile(const QString& a, const QString& b)
     const QFileInfo fb(b);
     const QString ca = fa.canonicalFilePath();
     const QString cb = fb.canonicalFilePath();
-    if (!ca.isEmpty() || !cb.isEmpty())
+    if (!ca.isEmpty() && !cb.isEmpty())
         return ca == cb;
     return QFileInfo(fa.absoluteFilePath()).absoluteFilePath() == QFileInfo(fb.absoluteFilePath()).absoluteFilePath();
 }
@@ -189,6 +189,26 @@ struct WQHStore {
             }
             e.Invalidate();
         });
+    }
+
+    // Puts removed bytes back at pos without the virtual write, which may be
+    // the very thing that failed.
+    static void PutBack(TCustomWQHexEditor& e, const QByteArray& bytes, int pos) noexcept
+    {
+        const int size = Size(e);
+        const int n = static_cast<int>(bytes.size());
+        try {
+            e.FDataStorage->Resize(static_cast<std::int64_t>(size) + n, false);
+        } catch (...) {
+            return;
+        }
+        std::uint8_t* mem = Mem(e);
+        std::memmove(mem + pos + n, mem + pos, static_cast<size_t>(size - pos));
+        std::memcpy(mem + pos, bytes.constData(), static_cast<size_t>(n));
+        try {
+            e.CalcSizes();
+        } catch (...) {
+        }
     }
 
     static void ReplaceWithBytes(TCustomWQHexEditor& e, const QByteArray& bytes)
@@ -750,7 +770,7 @@ void TCustomWQHexEditor::ReplaceSelection(const void* aBuffer, int aSize, const 
         try {
             InternalInsertBuffer(aBuffer, aSize, start);
         } catch (...) {
-            InternalInsertBuffer(cut.constData(), selected, start);
+            WQHStore::PutBack(*this, cut, start);
             throw;
         }
     });
