@@ -97,6 +97,19 @@ TEST_F(EditorRender, NothingIsLeftUnpainted)
     EXPECT_EQ(CountColour(img, TRect{0, 0, img.width(), img.height()}, 0xFF00FF), 0);
 }
 
+TEST_F(EditorRender, TheScreenShowsWhatPaintToDraws)
+{
+    ed.SetChanged(2, true);
+    ed.clearFocus();
+    QApplication::processEvents();
+    ASSERT_FALSE(ed.CaretExists());
+    const QImage screen = ed.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = Render();
+    ASSERT_EQ(screen.size(), drawn.size());
+    EXPECT_EQ(screen, drawn);
+    EXPECT_EQ(Px(screen, Cell(HexCol(2), 2).Left, Cell(HexCol(2), 2).Bottom - 1), Rgb(ed.Colors().ChangedBackground()));
+}
+
 TEST_F(EditorRender, SelectionIsInvertedUpToTheLastSelectedBytesTrailingSpace)
 {
     ed.SetBytesPerColumn(1);  // every second digit carries a trailing space
