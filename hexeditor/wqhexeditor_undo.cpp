@@ -1,12 +1,11 @@
 // Undo and redo on the control's side: the adapter through which the undo
 // store reads and restores the control, and the control's undo operations.
 #include "hexeditor/wqhexeditor.h"
+#include "hexeditor/wqhmemorystream.h"
 #include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhundo.h"
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 class TWQHEditorUndoLink final : public TWQHUndoEditor {
 public:
@@ -15,11 +14,11 @@ public:
     int CaretPosition() const override { return std::max(0, e.GetPositionAtCursor(e.Col(), e.Row())); }
     bool CaretOnLaterDigit() const override
     {
-        if (e.InCharField())
+        if (CaretInCharField())
             return false;
         return e.Col() != e.GetCursorAtPos(CaretPosition(), false).X;
     }
-    bool CaretInCharField() const override { return e.InCharField(); }
+    bool CaretInCharField() const override { return e.GetIsCharFieldCol(e.Col()); }
     bool InsertMode() const override { return e.InsertMode(); }
     TWQHTranslationKind Translation() const override { return e.FTranslation; }
     bool UnicodeChars() const override { return e.FUnicodeCharacters; }
@@ -47,9 +46,7 @@ public:
     void WriteBuffer(const void* Buffer, int Pos, int Count) override { e.WriteBuffer(Buffer, Pos, Count); }
     void WriteRaw(const void* Buffer, int Pos, int Count) override
     {
-        if (Count <= 0)
-            return;
-        std::memcpy(e.GetFastPointer(Pos, Count), Buffer, static_cast<size_t>(Count));
+        e.FDataStorage->WriteBufferAt(Buffer, Pos, Count);
     }
     void SetChanged(int Pos, bool Value) override { e.SetChanged(Pos, Value); }
     void CutChangedMarks(int Pos) override { e.CutChangedMarks(Pos); }
@@ -62,16 +59,7 @@ public:
     void InternalInsertNibble(int Pos, bool HighNibble) override { e.InternalInsertNibble(Pos, HighNibble); }
     void InternalDeleteNibble(int Pos, bool HighNibble) override { e.InternalDeleteNibble(Pos, HighNibble); }
     void SetDataAt(int Pos, std::uint8_t Value) override { e.SetDataAt(Pos, Value); }
-    void SetDataSizeRaw(int Size) override
-    {
-        const int old = e.GetDataSize();
-        if (Size < old) {
-            e.InternalDelete(Size, old, -1, 0);
-        } else if (Size > old) {
-            const std::vector<std::uint8_t> zeros(static_cast<size_t>(Size - old), 0);
-            e.InternalAppendBuffer(zeros.data(), Size - old);
-        }
-    }
+    void SetDataSizeRaw(int Size) override { e.FDataStorage->Resize(Size, true); }
     void CalcSizes() override { e.CalcSizes(); }
     void SetCol(int Col) override { e.SetCol(Col); }
     void PlaceCaret(int Pos, bool InCharField, bool LaterDigit) override

@@ -35,6 +35,14 @@ std::int32_t GetI32(const std::uint8_t* p)
     return static_cast<std::int32_t>(GetU32(p));
 }
 
+std::uint64_t Fnv1a(const std::uint8_t* p, size_t n)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < n; ++i)
+        h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
 bool Has(TWQHUndoFlags f, TWQHUndoFlag b)
 {
     return (f & UndoBit(b)) != 0;
@@ -129,6 +137,10 @@ struct TWQHUndoStorage::Impl {
         TWQHBookmarks Bookmarks{};
         int SelStart = -1, SelEnd = -1, SelPosition = -1;
         int SizeAfterUndo = 0;  // the data size the undo left; redo refuses any other
+        // What the undo left where the redo acts: the bytes it overwrites or
+        // removes, or a hash of the whole data for the kinds that replace it.
+        std::vector<std::uint8_t> Expect;
+        std::uint64_t ExpectHash = 0;
     };
     std::unique_ptr<TRedo> redo;
     std::vector<std::uint8_t> lastUndo;  // the record the last undo took off
@@ -292,6 +304,9 @@ struct TWQHUndoStorage::Impl {
     bool redoStep();
     bool checkFits(const TRecord& r) const;
     void makeRedo(const TRecord& r, int sizeAfterUndo);
+    void noteUndoneData();
+    bool redoMatchesData(bool wholeData) const;
+    std::uint64_t dataHash() const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu);
     void restoreState(const TRecord& r);
 };
@@ -494,7 +509,8 @@ bool TWQHUndoStorage::CanUndo() const
 
 bool TWQHUndoStorage::CanRedo() const
 {
-    return d->redo != nullptr;
+    // Cheap checks only (no hash of the whole data): this is asked for menus.
+    return d->redo != nullptr && d->redoMatchesData(false);
 }
 
 bool TWQHUndoStorage::Undo()
@@ -913,9 +929,76 @@ bool TWQHUndoStorage::Impl::undo()
     default:
         break;
     }
+    noteUndoneData();
     ed.Repaint();
     ed.Changed();
     return true;
+}
+
+std::uint64_t TWQHUndoStorage::Impl::dataHash() const
+{
+    const int size = ed.DataSize();
+    std::vector<std::uint8_t> all(size_t(std::max(size, 0)));
+    if (size > 0)
+        ed.ReadBytes(all.data(), 0, size);
+    return Fnv1a(all.data(), all.size());
+}
+
+void TWQHUndoStorage::Impl::noteUndoneData()
+{
+    if (!redo)
+        return;
+    TRedo& b = *redo;
+    auto take = [&](std::int64_t p, std::int64_t n) {
+        b.Expect.assign(size_t(std::max<std::int64_t>(n, 0)), 0);
+        if (n > 0 && p + n <= ed.DataSize())
+            ed.ReadBytes(b.Expect.data(), int(p), int(n));
+    };
+    switch (b.Kind) {
+    case ufKindBytesChanged:
+    case ufKindByteRemoved:
+        take(b.Pos, b.Count);
+        break;
+    case ufKindReplace:
+        take(b.Pos, b.ReplCount);
+        break;
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+    case ufKindAllData:
+        b.ExpectHash = dataHash();
+        break;
+    default:
+        break;
+    }
+}
+
+// The data must still be what the undo left, or the redo would act on
+// something else (the data was replaced or changed without a step).
+bool TWQHUndoStorage::Impl::redoMatchesData(bool wholeData) const
+{
+    const TRedo& b = *redo;
+    if (ed.DataSize() != b.SizeAfterUndo)
+        return false;
+    auto same = [&](std::int64_t p) {
+        if (p < 0 || p + std::int64_t(b.Expect.size()) > ed.DataSize())
+            return false;
+        std::vector<std::uint8_t> now(b.Expect.size());
+        if (!now.empty())
+            ed.ReadBytes(now.data(), int(p), int(now.size()));
+        return now == b.Expect;
+    };
+    switch (b.Kind) {
+    case ufKindBytesChanged:
+    case ufKindByteRemoved:
+    case ufKindReplace:
+        return same(b.Pos);
+    case ufKindNibbleInsert:
+    case ufKindNibbleDelete:
+    case ufKindAllData:
+        return !wholeData || dataHash() == b.ExpectHash;
+    default:
+        return true;
+    }
 }
 
 bool TWQHUndoStorage::Impl::redoStep()
@@ -924,7 +1007,7 @@ bool TWQHUndoStorage::Impl::redoStep()
         return false;
     const TRedo& b = *redo;
     const std::int64_t size = ed.DataSize();
-    bool fits = size == b.SizeAfterUndo;
+    bool fits = redoMatchesData(true);
     switch (b.Kind) {
     case ufKindBytesChanged:
         fits = fits && b.Pos + b.Count <= size && std::int64_t(b.Data.size()) == b.Count;

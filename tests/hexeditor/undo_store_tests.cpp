@@ -797,6 +797,33 @@ TEST_F(UndoStore, RedoAfterTheDataChangedSizeIsRefused)
     EXPECT_EQ(st.Count(), 0);
 }
 
+TEST_F(UndoStore, RedoOverDataChangedInPlaceIsRefused)
+{
+    Remove(2, 3);
+    ASSERT_TRUE(st.Undo());
+    ed.data[3] = 0xFE;  // same size, other bytes where the removal would act
+    const auto data = ed.data;
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(ed.data, data);
+
+    st.Reset(true);
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+    ed.data = {1, 2, 3};
+    ASSERT_TRUE(st.Undo());
+    ed.data[9] = 0x00;  // outside any range: only the whole-data check sees it
+    const auto data2 = ed.data;
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(ed.data, data2);
+    EXPECT_EQ(st.Count(), 0);
+
+    // Unchanged data still redoes.
+    Type(0, 0xAB);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(st.CanRedo());
+    EXPECT_TRUE(st.Redo());
+}
+
 TEST_F(UndoStore, RedoCutsTheMarksFromItsPosition)
 {
     Remove(3, 2);
