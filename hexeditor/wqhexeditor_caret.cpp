@@ -443,7 +443,12 @@ bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
 
 void TCustomWQHexEditor::CreateCaretGlyph()
 {
+    // A new shape (font, mode or kind change) stays where the old one was.
+    const int x = FCaretX;
+    const int y = FCaretY;
     DestroyCaret();
+    FCaretX = x;
+    FCaretY = y;
     const int w = FCharWidth;
     const int h = FCharHeight - 2;
     TWQHCaretKind kind = FCaretKind;
@@ -461,6 +466,7 @@ void TCustomWQHexEditor::CreateCaretGlyph()
         break;
     }
     FCaretExists = true;
+    Invalidate();
 }
 
 void TCustomWQHexEditor::DestroyCaret()

@@ -108,6 +108,18 @@ TEST_F(CaretFocus, CaretExistsOnlyWithTheFocusAndSitsOnTheCaretCell)
     EXPECT_TRUE(Inverted(ed).empty());
 }
 
+TEST_F(CaretFocus, ANewShapeStaysOnTheCaretCell)
+{
+    ed.MoveColRow(2 + 2 * 3, 3, true, true);
+    const TRect cell = ed.CellRect(ed.Col(), ed.Row());
+    ASSERT_EQ(ed.CaretShape().Right, ed.CharWidth()) << "overwrite mode: the whole cell";
+    ed.SetInsertMode(true);
+    EXPECT_EQ(ed.CaretShape().Right, 2) << "insert mode: a bar";
+    EXPECT_EQ(ed.CaretX(), cell.Left);
+    EXPECT_EQ(ed.CaretY(), cell.Top);
+    EXPECT_EQ(Inverted(ed).size(), 1u);
+}
+
 TEST_F(CaretFocus, FocusLossEndsASelectionInProgress)
 {
     ed.SetSelecting(true);
