@@ -351,7 +351,13 @@ void TCustomWQHexEditor::LoadFromStream(platform::TStream& Strm)
         RaiseBounds();
 
     std::exception_ptr error;
-    FreeStorage(false);
+    // A block that fits the new data closely is used again: a reload of the
+    // same image then costs no fresh pages.
+    const std::int64_t capacity = FDataStorage->Capacity();
+    if (size > 0 && capacity >= size && capacity - size <= size / 4 + (1 << 20))
+        FDataStorage->Truncate();
+    else
+        FreeStorage(false);
     CalcSizes();
     WaitCursor();
     try {

@@ -80,6 +80,12 @@ void TWQHMemoryStream::Clear()
     FPosition = 0;
 }
 
+void TWQHMemoryStream::Truncate()
+{
+    FSize = 0;
+    FPosition = 0;
+}
+
 std::int64_t TWQHMemoryStream::Read(void* Buffer, std::int64_t Count)
 {
     const std::int64_t n = std::clamp<std::int64_t>(FSize - FPosition, 0, std::max<std::int64_t>(Count, 0));

@@ -44,6 +44,8 @@ public:
     void Reserve(std::int64_t NewSize);
     // Size 0; the block is released.
     void Clear();
+    // Size 0; the block is kept for data of about the same size to come.
+    void Truncate();
     std::int64_t Capacity() const { return FCapacity; }
     std::uint8_t* Memory() { return FMemory; }
     const std::uint8_t* Memory() const { return FMemory; }

@@ -254,6 +254,22 @@ TEST_F(StoreEditor, FailedLoadIsEmptyBeforeTheRowsAndCaretAreLaidOut)
     EXPECT_EQ(ed.SelCount(), 0);
 }
 
+TEST_F(StoreEditor, ReloadOfTheSameSizeReusesTheBlockAndASmallOneDoesNot)
+{
+    const Bytes big = Pattern(4 << 20);
+    Load(big);
+    const std::uint8_t* block = ed.GetFastPointer(0, 1);
+    Bytes other = big;
+    other[0] ^= 0xFF;
+    other.back() ^= 0xFF;
+    Load(other);
+    EXPECT_EQ(ed.GetFastPointer(0, 1), block);
+    EXPECT_EQ(Data(), other);
+    Load(Bytes{1, 2, 3});
+    EXPECT_LT(ed.DataStorage().Capacity(), 1 << 20);
+    EXPECT_EQ(Data(), (Bytes{1, 2, 3}));
+}
+
 TEST_F(StoreEditor, ShortStreamRaisesTheReadErrorAndLeavesNoData)
 {
     Load(Pattern(10));
