@@ -6,6 +6,9 @@
 #include "hexeditor/wqhwaitcursor.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -90,6 +93,78 @@ struct WQHTranslate {
         return -1;
     }
 
+    // Leftmost match by filtering 16 window starts at a time on two anchor
+    // elements (the first and the last that are no wildcard), each compared
+    // against the few raw bytes that fold to it; candidates are then checked
+    // in full. Returns -2 when the pattern does not suit it.
+    static qsizetype AnchorScan(const std::uint8_t* Data, qsizetype Len, const std::vector<int>& el,
+                                const std::uint8_t* Fold)
+    {
+#if defined(__SSE2__)
+        const qsizetype m = static_cast<qsizetype>(el.size());
+        qsizetype a1 = -1, a2 = -1;
+        for (qsizetype j = 0; j < m; ++j)
+            if (el[j] != kWildcard) {
+                if (a1 < 0)
+                    a1 = j;
+                a2 = j;
+            }
+        if (a1 < 0)
+            return -2;
+        constexpr int kMaxSet = 4;
+        auto rawSet = [&](int folded, __m128i* set, int& n) {
+            n = 0;
+            for (int b = 0; b < 256; ++b)
+                if (Fold[b] == folded) {
+                    if (n == kMaxSet)
+                        return false;
+                    set[n++] = _mm_set1_epi8(static_cast<char>(b));
+                }
+            return n > 0;
+        };
+        __m128i set1[kMaxSet], set2[kMaxSet];
+        int n1 = 0, n2 = 0;
+        if (!rawSet(el[a1], set1, n1) || !rawSet(el[a2], set2, n2))
+            return -2;
+        auto matches = [](__m128i v, const __m128i* set, int n) {
+            __m128i r = _mm_cmpeq_epi8(v, set[0]);
+            for (int k = 1; k < n; ++k)
+                r = _mm_or_si128(r, _mm_cmpeq_epi8(v, set[k]));
+            return r;
+        };
+        auto verify = [&](qsizetype pos) {
+            for (qsizetype j = 0; j < m; ++j)
+                if (el[j] != kWildcard && Fold[Data[pos + j]] != el[j])
+                    return false;
+            return true;
+        };
+        const qsizetype last = Len - m;
+        qsizetype pos = 0;
+        for (; pos + 15 <= last; pos += 16) {
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + pos + a1));
+            const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + pos + a2));
+            unsigned mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(matches(v1, set1, n1), matches(v2, set2, n2))));
+            while (mask != 0) {
+                const qsizetype k = __builtin_ctz(mask);
+                if (verify(pos + k))
+                    return pos + k;
+                mask &= mask - 1;
+            }
+        }
+        for (; pos <= last; ++pos)
+            if (verify(pos))
+                return pos;
+        return -1;
+#else
+        (void)Data;
+        (void)Len;
+        (void)el;
+        (void)Fold;
+        return -2;
+#endif
+    }
+
     static int Search(TCustomWQHexEditor& e, const QChar* aBuffer, int aCount, int aStart, int aEnd,
                       bool IgnoreCase, bool UseWildcard, QChar Wildcard)
     {
@@ -122,7 +197,9 @@ struct WQHTranslate {
             const void* hit = memmem(data, static_cast<std::size_t>(len), needle.data(), needle.size());
             return hit ? aStart + static_cast<int>(static_cast<const std::uint8_t*>(hit) - data) : -1;
         }
-        const qsizetype pos = Horspool(data, len, el, fold);
+        qsizetype pos = AnchorScan(data, len, el, fold);
+        if (pos == -2)
+            pos = Horspool(data, len, el, fold);
         return pos < 0 ? -1 : aStart + static_cast<int>(pos);
     }
 
