@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -794,6 +796,29 @@ TEST_F(StoreEditor, NibbleEditWithoutATemporaryFileLeavesNothingBehind)
     EXPECT_EQ(ed.Bookmarks(), marks);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(ed.Cursor(), cursor);  // the wait cursor was taken back
+}
+
+TEST_F(StoreEditor, NibbleEditWhoseTemporaryFileCannotBeWrittenLeavesNothingBehind)
+{
+    const Bytes data = Pattern(5000);
+    Load(data);
+    // Files may not grow past 1000 bytes for a moment: the shifted copy fails half way.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error = ErrorOf([&] { ed.InsertNibble(10, true, QString()); });
+    error += ErrorOf([&] { ed.DeleteNibble(10, false, QString()); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(error.contains(QStringLiteral("write error"))) << error.toStdString();
+    EXPECT_EQ(Data(), data);
+    EXPECT_EQ(UndoSteps(), 0);
+    EXPECT_FALSE(ed.Modified());
+    EXPECT_TRUE(TempLeftovers().isEmpty());
+    EXPECT_EQ(changes, 0);
 }
 
 TEST_F(StoreEditor, FixedSizeRefusesNibbleEditsBeforeAnyChange)
