@@ -305,6 +305,55 @@ TEST(UndoControl, UndoWhileALoadReportsProgressIsRefused)
     EXPECT_EQ(DataOf(ed), Bytes(100, 0xAA));
 }
 
+TEST(UndoControl, SixteenBitModeComesBackWhateverTheModesAreNow)
+{
+    Editor ed;
+    Load(ed, Bytes{0x41, 0x00, 0x42, 0x00});
+    ed.SetUnicodeCharacters(true);
+    ed.Seek(2, 0);
+    ed.SetInCharField(true);
+    ed.WMChar(u'Z');
+    ASSERT_EQ(ed.GetDataAt(2), 'Z');
+    ASSERT_EQ(ed.UndoStorage().Count(), 1);
+
+    // Undone after leaving the mode and picking a translation it refuses.
+    ed.SetUnicodeCharacters(false);
+    ed.SetTranslation(tkMac);
+    ed.SetBytesPerUnit(4);
+    ASSERT_NO_THROW(EXPECT_TRUE(ed.Undo()));
+    EXPECT_EQ(DataOf(ed), (Bytes{0x41, 0x00, 0x42, 0x00}));
+    EXPECT_TRUE(ed.UnicodeChars());
+    EXPECT_EQ(ed.Translation(), tkAsIs);
+    EXPECT_EQ(ed.BytesPerUnit(), 2);
+    ASSERT_NO_THROW(EXPECT_TRUE(ed.Redo()));
+    EXPECT_EQ(ed.GetDataAt(2), 'Z');
+    EXPECT_FALSE(ed.UnicodeChars());
+    EXPECT_EQ(ed.Translation(), tkMac);
+    EXPECT_EQ(ed.BytesPerUnit(), 4);
+
+    // Undone when the row no longer allows the mode: the data still comes back.
+    ed.SetBytesPerRow(15);
+    ASSERT_NO_THROW(EXPECT_TRUE(ed.Undo()));
+    EXPECT_EQ(DataOf(ed), (Bytes{0x41, 0x00, 0x42, 0x00}));
+    EXPECT_FALSE(ed.UnicodeChars());
+}
+
+TEST(UndoControl, StepRecordedInTheCharacterFieldPutsTheCaretBackThere)
+{
+    Editor ed;
+    Load(ed, Bytes(40, 0x20));
+    ed.Seek(21, 0);
+    ed.SetInCharField(true);
+    ed.WMChar(u'Q');
+    ASSERT_EQ(ed.GetDataAt(21), 'Q');
+    ed.Seek(0, 0);
+    ed.SetInCharField(false);
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(ed.GetDataAt(21), 0x20);
+    EXPECT_TRUE(ed.InCharField());
+    EXPECT_EQ(ed.GetCursorPos(), 21);
+}
+
 // ---- random edit sequences ----------------------------------------------------------
 
 struct State {
