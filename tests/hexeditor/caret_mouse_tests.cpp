@@ -359,6 +359,27 @@ TEST_F(CaretMouse, PressOnTheGutterDoesNotMoveTheCaret)
     EXPECT_FALSE(ed.IsSelecting());
 }
 
+TEST_F(CaretMouse, OnMouseDownFiresOncePerPressWhereverItLands)
+{
+    Show(100);
+    std::vector<TGridCoord> presses;
+    ed.SetOnMouseDown([&](QObject*, TMouseButton, TShiftState, int X, int Y) { presses.push_back(GridCoord(X, Y)); });
+    LeftDown();
+    Press(Hex(20));
+    ASSERT_EQ(presses.size(), 1u) << "a press the grid handles";
+    EXPECT_EQ(presses[0], GridCoord(Hex(20).x(), Hex(20).y()));
+    LeftUp();
+    Release(Hex(20));
+
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    EXPECT_EQ(presses.size(), 2u) << "a press on the selection";
+    const TRect gutter = ed.CellRect(0, 3);
+    Press(QPoint(gutter.Left + 2, gutter.Top + 2));
+    EXPECT_EQ(presses.size(), 3u) << "a press on the gutter";
+}
+
 TEST_F(CaretMouse, PointerShapeFollowsWhatIsUnderIt)
 {
     Show(100);

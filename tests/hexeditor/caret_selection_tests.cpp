@@ -307,14 +307,4 @@ TEST_F(CaretSelection, NoNotificationWhileLoading)
     ed.SetLoading(false);
 }
 
-TEST_F(CaretSelection, PostedCaretUpdateActsOnlyOnItsOwnCode)
-{
-    // Without the focus there is no caret to move; the message is harmless.
-    ed.SetStaleCaret(123, 45);
-    ed.PostControlMessage(WQH_MSG_INTUPDATECARET, 7);
-    Pump();
-    EXPECT_EQ(ed.CaretX(), 123);
-    EXPECT_EQ(ed.CaretY(), 45);
-}
-
 } // namespace
