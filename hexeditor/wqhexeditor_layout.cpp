@@ -237,7 +237,9 @@ void TCustomWQHexEditor::Loaded()
 void TCustomWQHexEditor::CreateWnd()
 {
     TWQHGrid::CreateWnd();
-    if (FFileName == QStringLiteral("---"))
+    // Data loaded before the first show is kept: only a control that has
+    // never had any gets the empty set.
+    if (FFileName == QStringLiteral("---") && DataSize() == 0)
         CreateEmptyFile(QString::fromUtf8(wqhstr::Untitled));
 }
 
