@@ -471,6 +471,8 @@ void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
     CheckNotBusy();
     if (Filename == FFileName || SameFile(Filename, FFileName))
         PrepareOverwriteDiskFile();
+    if (Filename.isEmpty())
+        throw platform::EFCreateError(platform::FileCreateErrorText(Filename, ENOENT));
     // The data goes to a fresh file that replaces the target only when all
     // of it is written: a failed or cancelled save keeps the old file.
     platform::TReplaceFile replace(Filename);

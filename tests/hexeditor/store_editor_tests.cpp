@@ -399,6 +399,8 @@ TEST_F(StoreEditor, ReadOnlyGuardOnlyForTheOwnFileComparedByCanonicalPath)
     ASSERT_EQ(::symlink(QFile::encodeName(own).constData(), QFile::encodeName(link).constData()), 0);
     EXPECT_EQ(ErrorOf([&] { ed.SaveToFile(link, false); }), expected);
     EXPECT_EQ(ed.prepareCalls, 3);
+    EXPECT_THROW(ed.SaveToFile(QString(), false), platform::EFCreateError);
+    EXPECT_THROW(ed.SaveToFile(Path("no-such-folder/x.bin"), false), platform::EFCreateError);
     EXPECT_EQ(ReadFile(own), QByteArray("old"));
     EXPECT_TRUE(TempLeftovers().isEmpty());
 }
