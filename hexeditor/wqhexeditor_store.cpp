@@ -372,8 +372,12 @@ void TCustomWQHexEditor::LoadFromStream(platform::TStream& Strm)
         FDataStorage->Clear();
     }
     try {
+        // Inside an undo bracket the steps stay for the bracket's owner, but
+        // no redo may ever apply to a new data set.
         if (FUndoStorage->UpdateCount() < 1)
             FUndoStorage->Reset(true);
+        else
+            FUndoStorage->ResetRedo();
         ClearChangedMarks();
         CalcSizes();
         FModified = false;

@@ -235,6 +235,18 @@ TEST(UndoControl, NewDataSetDropsTheRedo)
     EXPECT_FALSE(ed.CanRedo());
     EXPECT_FALSE(ed.Redo());
     EXPECT_EQ(DataOf(ed), (Bytes{5, 6, 7, 8}));
+
+    // An insert's redo cannot tell the new data from the old one by its bytes.
+    const std::uint8_t one = 9;
+    ed.InsertBuffer(&one, 1, 0, QString(), false);
+    ASSERT_TRUE(ed.Undo());
+    ASSERT_TRUE(ed.CanRedo());
+    ed.UndoBeginUpdate();
+    Load(ed, Bytes{1, 2, 3, 4});
+    ed.UndoEndUpdate();
+    EXPECT_FALSE(ed.CanRedo());
+    EXPECT_FALSE(ed.Redo());
+    EXPECT_EQ(DataOf(ed), (Bytes{1, 2, 3, 4}));
 }
 
 TEST(UndoControl, RedoOfAStepThatNoLongerFitsChangesNothing)
