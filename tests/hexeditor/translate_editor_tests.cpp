@@ -473,11 +473,15 @@ TEST_F(TranslateEditor, ReplaceEqualShrinkAndEqualCountsCut)
     Load(QByteArray("0123456789"));
     EXPECT_EQ(ed->Replace("AB", 2, 2, 2, QString(), true), 2);
     EXPECT_EQ(Data(), QByteArray("01AB456789"));
+    EXPECT_EQ(ed->GetCursorPos(), 2);  // the caret went to the replaced bytes
     EXPECT_EQ(ed->Replace("X", 2, 4, 1, QString(), true), 1);
     EXPECT_EQ(Data(), QByteArray("01X6789"));
+    ed->SetSelStart(6);
+    EXPECT_EQ(ed->Replace("Y", 0, 1, 1, QString(), false), 1);
+    EXPECT_EQ(ed->GetCursorPos(), 6);  // left where it was
     // Equal counts past the end: both become what remains.
     EXPECT_EQ(ed->Replace("QRSTU", 5, 5, 5, QString(), false), 2);
-    EXPECT_EQ(Data(), QByteArray("01X67QR"));
+    EXPECT_EQ(Data(), QByteArray("Y1X67QR"));
 }
 
 TEST_F(TranslateEditor, ReplaceChecksBeforeRecordingAnUndoStep)
