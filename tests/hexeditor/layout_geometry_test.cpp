@@ -157,10 +157,12 @@ TEST(LayoutGeometry, FitTakesTheLargestEvenRowThatFits)
     for (int avail = 0; avail < 3000; avail += 37) {
         const int n = WQHFitBytesPerRow(g, avail);
         EXPECT_EQ(n % 2, 0);
-        if (n > 2)
+        if (n > 2) {
             EXPECT_LE(WQHRowWidthEstimate(g, n), avail);
-        if (n < 256)
+        }
+        if (n < 256) {
             EXPECT_GT(WQHRowWidthEstimate(g, n + 2), avail);
+        }
     }
 }
 

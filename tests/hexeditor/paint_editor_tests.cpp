@@ -637,8 +637,9 @@ TEST_F(EditorPaint, WithNoDataOnlyTheBackgroundAndTheFirstCellsFrameAreDrawn)
     ASSERT_TRUE(Unfocus());
     const auto calls = Paint();
     for (const Call& k : calls) {
-        if (k.Op == Rec::opTextRect)
+        if (k.Op == Rec::opTextRect) {
             EXPECT_EQ(k.Rect.Left, Cell(0, 2).Left) << "only the gutter has text";
+        }
     }
     const auto frames = Only(calls, Rec::opFrameRect);
     ASSERT_EQ(frames.size(), 1u);
