@@ -420,7 +420,7 @@ void TCustomWQHexEditor::LoadFromFile(const QString& Filename)
     const int fd = Filename.isEmpty() ? -1 : ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         RaiseCannotOpen(Filename, QString::fromLocal8Bit(std::strerror(Filename.isEmpty() ? ENOENT : errno)));
-    TWQHFdStream file(fd);
+    platform::TFileStream file(fd, Filename);
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         RaiseCannotOpen(Filename, QString::fromLocal8Bit(std::strerror(errno)));
@@ -483,7 +483,7 @@ void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
     const int fd = ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         throw platform::EFCreateError(platform::FileCreateErrorText(Filename, errno));
-    TWQHFdStream out(fd);
+    platform::TFileStream out(fd, replace.TempName());
     FStreamFileName = Filename;
     try {
         SaveToStream(out);

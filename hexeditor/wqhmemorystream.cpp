@@ -276,82 +276,18 @@ QString GetTempName()
     return name;
 }
 
-TWQHFdStream::~TWQHFdStream() { Close(); }
+namespace {
 
-bool TWQHFdStream::Close()
-{
-    if (FFd < 0)
-        return true;
-    const int rc = ::close(FFd);
-    FFd = -1;
-    return rc == 0;
-}
-
-std::int64_t TWQHFdStream::Read(void* Buffer, std::int64_t Count)
-{
-    if (FFd < 0 || Count <= 0)
-        return 0;
-    std::int64_t done = 0;
-    char* p = static_cast<char*>(Buffer);
-    while (done < Count) {
-        const ssize_t n = ::read(FFd, p + done, static_cast<size_t>(Count - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw platform::EReadError(
-                QStringLiteral("Stream read error. %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
-std::int64_t TWQHFdStream::Write(const void* Buffer, std::int64_t Count)
-{
-    if (FFd < 0 || Count <= 0)
-        return 0;
-    std::int64_t done = 0;
-    const char* p = static_cast<const char*>(Buffer);
-    while (done < Count) {
-        const ssize_t n = ::write(FFd, p + done, static_cast<size_t>(Count - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
-std::int64_t TWQHFdStream::Seek(std::int64_t Offset, platform::SeekOrigin Origin)
-{
-    if (FFd < 0)
-        return -1;
-    const int whence = Origin == platform::SeekOrigin::Begin     ? SEEK_SET
-                       : Origin == platform::SeekOrigin::Current ? SEEK_CUR
-                                                                 : SEEK_END;
-    return ::lseek(FFd, Offset, whence);
-}
-
-void TWQHFdStream::SetSize(std::int64_t NewSize)
-{
-    if (FFd < 0 || ::ftruncate(FFd, NewSize) != 0)
-        throw platform::EWriteError(QStringLiteral("Stream write error"));
-}
-
-TWQHTempFile::TWQHTempFile() : TWQHFdStream(-1)
+// Creates a fresh ".WQHT" file: never through an existing name or a link.
+std::pair<int, QString> CreateExclusiveTemp()
 {
     int error = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString name = GetTempName();
         const int fd = ::open(QFile::encodeName(name).constData(),
                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            FFd = fd;
-            FName = name;
-            return;
-        }
+        if (fd >= 0)
+            return {fd, name};
         error = errno;
         // Someone took the name between the look and the create: try another.
         if (error != EEXIST)
@@ -360,9 +296,18 @@ TWQHTempFile::TWQHTempFile() : TWQHFdStream(-1)
     throw platform::EFCreateError(platform::FileCreateErrorText(GetTempName(), error));
 }
 
+} // namespace
+
+TWQHTempFile::TWQHTempFile() : TWQHTempFile(CreateExclusiveTemp()) {}
+
+TWQHTempFile::TWQHTempFile(const std::pair<int, QString>& Created)
+    : platform::TFileStream(Created.first, Created.second)
+{
+}
+
 TWQHTempFile::~TWQHTempFile()
 {
     Close();
-    if (!FName.isEmpty())
-        ::unlink(QFile::encodeName(FName).constData());
+    if (!FileName().isEmpty())
+        ::unlink(QFile::encodeName(FileName()).constData());
 }

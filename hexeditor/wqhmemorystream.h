@@ -6,6 +6,7 @@
 #include "platform/streams.h"
 
 #include <QString>
+#include <utility>
 #include <cstdint>
 #include <vector>
 
@@ -93,36 +94,15 @@ private:
 // 8 upper-case hex digits + ".WQHT", built again while that name exists.
 QString GetTempName();
 
-// A stream over an open file descriptor, closed with the object.
-class TWQHFdStream : public platform::TStream {
-public:
-    explicit TWQHFdStream(int Fd) : FFd(Fd) {}
-    ~TWQHFdStream() override;
-    TWQHFdStream(const TWQHFdStream&) = delete;
-    TWQHFdStream& operator=(const TWQHFdStream&) = delete;
-
-    std::int64_t Read(void* Buffer, std::int64_t Count) override;
-    std::int64_t Write(const void* Buffer, std::int64_t Count) override;
-    std::int64_t Seek(std::int64_t Offset, platform::SeekOrigin Origin) override;
-    void SetSize(std::int64_t NewSize) override;
-    // False when the system reported an error on close.
-    bool Close();
-    int Handle() const { return FFd; }
-
-protected:
-    int FFd = -1;
-};
-
 // A ".WQHT" file created exclusively (never through an existing name or a
 // link, mode 0600) under a GetTempName name; a collision takes a new name.
 // The file is removed when the object goes, whatever happened.
-class TWQHTempFile : public TWQHFdStream {
+class TWQHTempFile : public platform::TFileStream {
 public:
     // Raises EFCreateError when no file can be created.
     TWQHTempFile();
     ~TWQHTempFile() override;
-    const QString& FileName() const { return FName; }
 
 private:
-    QString FName;
+    explicit TWQHTempFile(const std::pair<int, QString>& Created);
 };

@@ -36,6 +36,8 @@ public:
     // Raises EFOpenError ("Cannot open file "%s". %s") or, for Create,
     // EFCreateError ("Cannot create file "%s". %s").
     TFileStream(const QString& fileName, FileMode mode);
+    // Takes over a descriptor the caller opened with its own flags (-1: none).
+    TFileStream(int fd, const QString& fileName) : fd_(fd), fileName_(fileName) {}
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -47,6 +49,7 @@ public:
     // Flushes and closes; false when the system reported an error on close.
     bool Close();
     const QString& FileName() const { return fileName_; }
+    int Handle() const { return fd_; }
 
 private:
     int fd_ = -1;
