@@ -4,6 +4,8 @@
 #include "hexeditor/wqhexeditor.h"
 #include "platform/streams.h"
 
+#include "bench_ratio.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -102,25 +104,6 @@ void BM_FindWildcard(benchmark::State& s)
             s.SkipWithError("FindWithWildcard found another position");
     }
 }
-
-// "BM_Find/1/min_time:0.500/real_time" -> "BM_Find/1"
-std::string Key(const std::string& name)
-{
-    const auto slash = name.find('/');
-    return slash == std::string::npos ? name : name.substr(0, name.find('/', slash + 1));
-}
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[Key(run.benchmark_name())] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 } // namespace
 

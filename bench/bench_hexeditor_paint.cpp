@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include "bench_ratio.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -54,21 +56,6 @@ void PaintScreens(benchmark::State& state, int size, bool atEnd)
 
 void BM_PaintStartOf1KiB(benchmark::State& s) { PaintScreens(s, 1024, false); }
 void BM_PaintEndOf64MiB(benchmark::State& s) { PaintScreens(s, 64 * 1024 * 1024, true); }
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // The median of the repetitions: the machine may be busy with other work.
-        for (const auto& run : runs)
-            if (!run.error_occurred && run.iterations > 0 && run.run_type == Run::RT_Aggregate &&
-                run.aggregate_name == "median")
-                seconds[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
-                    run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 } // namespace
 

@@ -4,6 +4,8 @@
 #include "hexeditor/wqhexeditor.h"
 #include "platform/streams.h"
 
+#include "bench_ratio.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -103,19 +105,6 @@ void BM_DeleteAndUndoAtZero(benchmark::State& s)
     if (d.editor->DataSize() != kImageSize)
         s.SkipWithError("delete and undo did not restore the size");
 }
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 } // namespace
 

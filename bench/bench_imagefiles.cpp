@@ -4,6 +4,8 @@
 #include "imagefiles/srecord.h"
 #include "platform/streams.h"
 
+#include "bench_ratio.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
@@ -158,20 +160,6 @@ void BM_ObjcopyReadIntelHex(benchmark::State& s) { Objcopy(s, "ihex", "binary", 
 void BM_ObjcopyReadSRecord(benchmark::State& s) { Objcopy(s, "srec", "binary", Shared().srec, "oc2.bin"); }
 void BM_ObjcopyWriteIntelHex(benchmark::State& s) { Objcopy(s, "binary", "ihex", Shared().bin, "oc.hex"); }
 void BM_ObjcopyWriteSRecord(benchmark::State& s) { Objcopy(s, "binary", "srec", Shared().bin, "oc.srec"); }
-
-// Keeps the real time of every run for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 } // namespace
 
