@@ -25,9 +25,6 @@ namespace {
 
 constexpr int kCopyChunk = 61440;
 constexpr int kNibbleBlock = 512;
-constexpr const char* kBusy = "The data cannot be changed while it is being loaded or saved";
-constexpr const char* kCharTooLarge = "Character code %d cannot be stored as one byte";
-constexpr const char* kNotRegularFile = "Not a regular file";
 
 [[noreturn]] void RaiseBounds() { throw EWQHexEditor(QString::fromLatin1(wqhstr::DataBounds)); }
 
@@ -60,7 +57,7 @@ QByteArray CharsToBytes(const QString& text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         if (c > 255)
-            throw EWQHexEditor(QString::asprintf(kCharTooLarge, int(c)));
+            throw EWQHexEditor(QString::asprintf(wqhstr::CharTooLarge, int(c)));
         bytes[i] = static_cast<char>(c);
     }
     return bytes;
@@ -232,7 +229,7 @@ int TCustomWQHexEditor::GetDataSize() const { return FDataStorage ? FDataStorage
 void TCustomWQHexEditor::CheckNotBusy() const
 {
     if (FProgressBusy > 0)
-        throw EWQHexEditor(QString::fromLatin1(kBusy));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::BusyLoadingOrSaving));
 }
 
 void TCustomWQHexEditor::SetDataSize(int Value)
@@ -427,7 +424,7 @@ void TCustomWQHexEditor::LoadFromFile(const QString& Filename)
     if (S_ISDIR(st.st_mode))
         RaiseCannotOpen(Filename, QString::fromLocal8Bit(std::strerror(EISDIR)));
     if (!S_ISREG(st.st_mode))
-        RaiseCannotOpen(Filename, QString::fromLatin1(kNotRegularFile));
+        RaiseCannotOpen(Filename, QString::fromLatin1(wqhstr::NotRegularFile));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);

@@ -288,7 +288,7 @@ void TCustomWQHexEditor::SetTranslation(TWQHTranslationKind Value)
     if (Value == FTranslation)
         return;
     if (Value > tkCustom)
-        throw EWQHexEditor(QStringLiteral("Invalid translation kind %1").arg(int(Value)));
+        throw EWQHexEditor(QString::asprintf(wqhstr::InvalidTranslationKind, int(Value)));
     if (FUnicodeCharacters && Value != tkAsIs)
         throw EWQHexEditor(QString::fromLatin1(wqhstr::TranslationsUnicode));
     FTranslation = Value;

@@ -1,6 +1,7 @@
 // Key translation from Qt to virtual keys, the key-state seam, and the raw
 // form of the bookmarks.
 #include "hexeditor/wqhkeys.h"
+#include "hexeditor/wqhstrings.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -159,7 +160,6 @@ TWQHKeyInput TranslateKeyEvent(const QKeyEvent& Event)
 // ---- raw bookmarks -------------------------------------------------------------
 
 namespace {
-const char* const InvalidBookmarkFormat = "Invalid bookmark format";
 }
 
 QByteArray BookmarksToRaw(const TWQHBookmarks& Bookmarks)
@@ -178,7 +178,7 @@ QByteArray BookmarksToRaw(const TWQHBookmarks& Bookmarks)
 TWQHBookmarks BookmarksFromRaw(const void* Data, int Size)
 {
     if (Data == nullptr || Size != WQH_BOOKMARKS_RAW_SIZE)
-        throw EWQHexEditor(QString::fromLatin1(InvalidBookmarkFormat));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::InvalidBookmarkFormat));
     const auto* bytes = static_cast<const std::uint8_t*>(Data);
     TWQHBookmarks result;
     for (int i = 0; i < 10; ++i) {

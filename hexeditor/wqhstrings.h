@@ -13,6 +13,10 @@ inline constexpr const char* InvalidBufferFromFile = "Invalid buffer from file a
 inline constexpr const char* CannotUpdateUndo = "Cannot update undo storage";
 inline constexpr const char* Untitled = "Untitled";
 inline constexpr const char* NoUndo = "No undo";
+inline constexpr const char* BusyLoadingOrSaving = "The data cannot be changed while it is being loaded or saved";
+inline constexpr const char* CharTooLarge = "Character code %d cannot be stored as one byte";
+inline constexpr const char* NotRegularFile = "Not a regular file";
+inline constexpr const char* InvalidTranslationKind = "Invalid translation kind %d";
 
 inline constexpr const char* InvalidBytesPerUnit = "Invalid bytes per unit value %d, allowed: 1,2,4,8";
 inline constexpr const char* InvalidRulerBytesPerUnit = "Invalid ruler bytes per unit value %d, allowed: -1,1,2,4,8";
@@ -36,6 +40,7 @@ inline constexpr const char* InvalidSelectionEnd = "Invalid selection end";
 
 inline constexpr const char* InvalidBookmarkIndex = "Invalid bookmark index";
 inline constexpr const char* InvalidBookmarkBitmap = "Invalid bookmark bitmap (must be 10 x 200 px)";
+inline constexpr const char* InvalidBookmarkFormat = "Invalid bookmark format";
 
 // Undo step descriptions, by kind (TWQHUndoFlag 0..10).
 inline constexpr const char* UndoDescriptions[11] = {
