@@ -414,7 +414,9 @@ bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
 
     if (!WQHCaret::IsDataCell(*this, ACol, ARow))
         return false;
-    const bool leftDown = IsKeyDown(VK_LBUTTON);
+    // The release of a drag moves the caret once more after the button is
+    // already up; the drag still counts as a held button then.
+    const bool leftDown = IsKeyDown(VK_LBUTTON) || GridState() == gsSelecting;
     if (result && !IsKeyDown(VK_SHIFT) && !leftDown)
         ResetSelection(true);
     if (!result)

@@ -1,0 +1,75 @@
+// Faults seen while using the control as the main window's hex view: each
+// case replays what the user did there.
+#include "caret_editor.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+using carettest::CaretPos;
+using carettest::CellPoint;
+using carettest::LoadBytes;
+using carettest::Pump;
+using carettest::ScopedKeys;
+using carettest::TTestEditor;
+
+namespace {
+
+class WindowUse : public ::testing::Test {
+protected:
+    void Show(int dataSize, int width, int height)
+    {
+        ed.resize(width, height);
+        ed.show();
+        Pump();
+        LoadBytes(ed, dataSize);
+        Pump();
+    }
+
+    QPoint Hex(int pos, double fraction = 0.25)
+    {
+        const TGridCoord c = ed.GetCursorAtPos(pos, false);
+        return CellPoint(ed, c.X, c.Y, fraction);
+    }
+
+    testsupport::ScopedPlatformFakes fakes;
+    ScopedKeys keys;
+    TTestEditor ed;
+};
+
+// A drag below the window scrolls the rows in; the button comes up over the
+// row that is only partly shown at the bottom. The release must not throw
+// the selection away just because the button is already up.
+TEST_F(WindowUse, ReleaseOnThePartlyShownRowKeepsTheDragSelection)
+{
+    // A height that leaves part of a row below the last full one.
+    Show(4096, 760, 203);
+    const int rowH = ed.RowHeights(2);
+    const int lastFull = ed.TopRow() + ed.VisibleRowCount() - 1;
+    const TRect partial = ed.CellRect(2, lastFull + 1);
+    ASSERT_GT(ed.ClientHeight(), partial.Top) << "a row is partly shown";
+    ASSERT_LT(ed.ClientHeight(), partial.Top + rowH);
+
+    keys.held.insert(VK_LBUTTON);
+    ed.MouseDown(mbLeft, ssLeft, Hex(3).x(), Hex(3).y());
+    ASSERT_EQ(ed.GridState(), gsSelecting);
+    const int x = Hex(3).x();
+    const int y = partial.Top + 2;
+    ed.SetLastMousePos(x, y);
+    ed.MouseMove(ssLeft, x, y);
+    for (int i = 0; i < 5; ++i)
+        ed.WMTimer();
+    ASSERT_GT(ed.TopRow(), 2) << "the ticks scrolled";
+    const int end = CaretPos(ed);
+    ASSERT_GT(end, 3);
+    ASSERT_EQ(ed.RawSelStart(), 3);
+
+    keys.held.erase(VK_LBUTTON);
+    ed.MouseUp(mbLeft, 0, x, y);
+    EXPECT_EQ(ed.GridState(), gsNormal);
+    ASSERT_NE(ed.SelPosition(), -1) << "the selection survived the release";
+    EXPECT_EQ(ed.RawSelStart(), 3);
+    EXPECT_EQ(ed.RawSelEnd(), CaretPos(ed));
+    EXPECT_GE(CaretPos(ed), end) << "the release cell ends the selection";
+}
+
+} // namespace
