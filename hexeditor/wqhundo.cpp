@@ -540,6 +540,11 @@ void TWQHUndoStorage::Reset(bool AResetRedo)
     d->reset(AResetRedo);
 }
 
+void TWQHUndoStorage::EmptySteps()
+{
+    d->emptyStream();
+}
+
 void TWQHUndoStorage::RemoveLastUndo()
 {
     d->removeLast();

@@ -137,6 +137,8 @@ public:
     int BeginUpdate();
     int EndUpdate();
     void Reset(bool AResetRedo);
+    // Drops every step; an open bracket stays open and the redo stays.
+    void EmptySteps();
     void RemoveLastUndo();
     void ResetRedo();
     void AddSelection(int AStart, int ACount);
