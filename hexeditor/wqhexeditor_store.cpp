@@ -1056,8 +1056,11 @@ void TCustomWQHexEditor::SetInsertMode(bool Value)
     const int size = GetDataSize();
     if (size == 0)
         return;
+    // Read before CalcSizes: when the append position has a row of its own,
+    // dropping that row pulls the caret back into the row above.
+    const bool onAppend = GetPositionAtCursor(Col(), Row()) >= size;
     CalcSizes();
-    if (!Value && GetPositionAtCursor(Col(), Row()) >= size)
+    if (!Value && onAppend)
         SetSelStart(size - 1);
     ClearChangedMarks();
     Invalidate();

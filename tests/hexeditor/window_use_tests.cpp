@@ -3,6 +3,7 @@
 #include "caret_editor.h"
 #include "support/fakes.h"
 
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 
 using carettest::CaretPos;
@@ -29,6 +30,14 @@ protected:
     {
         const TGridCoord c = ed.GetCursorAtPos(pos, false);
         return CellPoint(ed, c.X, c.Y, fraction);
+    }
+
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(&ed, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(&ed, &release);
     }
 
     testsupport::ScopedPlatformFakes fakes;
@@ -70,6 +79,34 @@ TEST_F(WindowUse, ReleaseOnThePartlyShownRowKeepsTheDragSelection)
     EXPECT_EQ(ed.RawSelStart(), 3);
     EXPECT_EQ(ed.RawSelEnd(), CaretPos(ed));
     EXPECT_GE(CaretPos(ed), end) << "the release cell ends the selection";
+}
+
+// A chip image fills whole rows, so the append position has a row of its
+// own; leaving insert mode takes that row away and must still put the caret
+// on the last byte, not on the first byte of the last row.
+TEST_F(WindowUse, LeavingInsertModeAtTheEndOfWholeRowsGoesToTheLastByte)
+{
+    Show(64, 760, 300);
+    Key(Qt::Key_Insert);
+    ASSERT_TRUE(ed.InsertMode());
+    Key(Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(CaretPos(ed), 64);
+    ASSERT_EQ(ed.Row(), 6) << "the append position's own row";
+
+    Key(Qt::Key_Insert);
+    ASSERT_FALSE(ed.InsertMode());
+    EXPECT_EQ(ed.RowCount(), 6);
+    EXPECT_EQ(CaretPos(ed), 63);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), ed.GetCursorAtPos(63, false));
+
+    // The same from the character field.
+    Key(Qt::Key_Insert);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(CaretPos(ed), 64);
+    ASSERT_TRUE(ed.InCharField());
+    Key(Qt::Key_Insert);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), ed.GetCursorAtPos(63, true));
 }
 
 } // namespace
