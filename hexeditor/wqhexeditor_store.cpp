@@ -395,7 +395,7 @@ void TCustomWQHexEditor::LoadFromStream(platform::TStream& Strm)
     if (error) {
         const bool hadData = GetDataSize() > 0;
         FDataStorage->Clear();
-        FUndoStorage->Reset(true);
+        FreeStorage(true);
         FHasFile = false;
         ClearChangedMarks();
         if (hadData) {
@@ -524,7 +524,7 @@ void TCustomWQHexEditor::CreateEmptyFile(const QString& TempName)
 void TCustomWQHexEditor::FreeStorage(bool FreeUndo)
 {
     if (FreeUndo) {
-        FUndoStorage->Reset(true);
+        FUndoStorage->EmptySteps();
         return;
     }
     CheckNotBusy();
@@ -959,8 +959,6 @@ void TCustomWQHexEditor::SetAsText(const QString& Value)
 {
     CheckNotBusy();
     CharsToBytes(Value);  // refuses codes above 255 before anything changes
-    if (GetDataSize() == 0 && Value.isEmpty())
-        return;
     QByteArray bytes(Value.size(), Qt::Uninitialized);
     TranslateBufferFromAnsi(FTranslation, Value.constData(), reinterpret_cast<std::uint8_t*>(bytes.data()),
                             static_cast<int>(Value.size()));
@@ -981,8 +979,6 @@ void TCustomWQHexEditor::SetAsHex(const QString& Value)
     ConvertHexToBin(Value.constData(), reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<int>(Value.size()),
                     SwapNibbles(), n);
     bytes.truncate(n);
-    if (GetDataSize() == 0 && bytes.isEmpty())
-        return;
     WQHStore::SelectAllData(*this);
     WQHStore::ReplaceWithBytes(*this, bytes);
 }

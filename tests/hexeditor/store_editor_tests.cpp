@@ -205,6 +205,41 @@ TEST_F(StoreEditor, LoadReportsPerChunkWhateverTheStreamPosition)
     EXPECT_FALSE(ed.Modified());
 }
 
+TEST_F(StoreEditor, EachReportComesBeforeTheChunkItAnnouncesIsRead)
+{
+    // A source that counts what was taken from it.
+    class CountingStream : public platform::TMemoryStream {
+    public:
+        std::int64_t taken = 0;
+        std::int64_t Read(void* buffer, std::int64_t count) override
+        {
+            const std::int64_t n = platform::TMemoryStream::Read(buffer, count);
+            taken += n;
+            return n;
+        }
+    };
+    std::vector<std::int64_t> takenAtReport;
+    CountingStream* source = nullptr;
+    ed.SetOnProgress([&](QObject*, TWQHProgressKind, const QString&, std::uint8_t, bool&) {
+        takenAtReport.push_back(source->taken);
+    });
+    const Bytes b = Pattern(61441);
+    CountingStream one;
+    one.Write(b.data(), 61440);
+    source = &one;
+    ed.LoadFromStream(one);
+    EXPECT_EQ(takenAtReport, (std::vector<std::int64_t>{0}));
+    EXPECT_EQ(one.taken, 61440);
+
+    takenAtReport.clear();
+    CountingStream two;
+    two.Write(b.data(), 61441);
+    source = &two;
+    ed.LoadFromStream(two);
+    EXPECT_EQ(takenAtReport, (std::vector<std::int64_t>{0, 61440}));
+    EXPECT_EQ(Data(), b);
+}
+
 TEST_F(StoreEditor, CancelInTheFirstReportEmptiesEverythingAndChangesOnce)
 {
     Load(Pattern(100));
@@ -226,6 +261,30 @@ TEST_F(StoreEditor, CancelInTheFirstReportEmptiesEverythingAndChangesOnce)
     ed.SetOnProgress(nullptr);
     ed.AppendBuffer(&b, 1, QString(), false);
     EXPECT_EQ(Data(), (Bytes{1}));
+}
+
+TEST_F(StoreEditor, FailedLoadInsideAnUndoBracketLeavesTheBracketOpen)
+{
+    Load(Pattern(100));
+    uint8_t b = 1;
+    ed.InsertBuffer(&b, 1, 0, QString(), false);
+    ASSERT_EQ(UndoSteps(), 1);
+    ASSERT_EQ(ed.UndoBeginUpdate(), 1);
+    ed.SetOnProgress([](QObject*, TWQHProgressKind, const QString&, std::uint8_t, bool& cancel) { cancel = true; });
+    platform::TMemoryStream s;
+    const Bytes big = Pattern(200000);
+    s.Write(big.data(), static_cast<std::int64_t>(big.size()));
+    EXPECT_THROW(ed.LoadFromStream(s), EWQHexEditor);
+    EXPECT_EQ(ed.DataSize(), 0);
+    EXPECT_EQ(UndoSteps(), 0);
+    // The bracket's owner still closes its own bracket: edits until then are no steps.
+    EXPECT_EQ(ed.UndoStorage().UpdateCount(), 1);
+    ed.SetOnProgress(nullptr);
+    ed.AppendBuffer(&b, 1, QString(), false);
+    EXPECT_EQ(UndoSteps(), 0);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    ed.AppendBuffer(&b, 1, QString(), false);
+    EXPECT_EQ(UndoSteps(), 1);
 }
 
 TEST_F(StoreEditor, FailedLoadIsEmptyBeforeTheRowsAndCaretAreLaidOut)
@@ -896,6 +955,32 @@ TEST_F(StoreEditor, EmptyTextRemovesAllDataInOneStep)
     ed.SetAsHex(QStringLiteral("zz"));
     EXPECT_EQ(ed.DataSize(), 0);
     EXPECT_EQ(UndoSteps(), 1);
+}
+
+TEST_F(StoreEditor, EmptyTextWithoutDataInsertsNothingAsAnUndoableStep)
+{
+    Load(Bytes{});
+    ed.SetAsText(QString());
+    EXPECT_EQ(ed.DataSize(), 0);
+    EXPECT_EQ(UndoSteps(), 1);
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Insert buffer"));
+    EXPECT_EQ(changes, 1);
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(ed.DataSize(), 0);
+
+    Load(Bytes{});
+    ed.SetAsHex(QStringLiteral("zz"));
+    EXPECT_EQ(ed.DataSize(), 0);
+    EXPECT_EQ(UndoSteps(), 1);
+    EXPECT_EQ(changes, 1);
+
+    // A fixed size refuses even an insert of nothing.
+    Load(Bytes{});
+    ed.SetNoSizeChange(true);
+    EXPECT_EQ(ErrorOf([&] { ed.SetAsText(QString()); }), QString::fromLatin1(wqhstr::CannotUpdateUndo));
+    EXPECT_EQ(ErrorOf([&] { ed.SetAsHex(QString()); }), QString::fromLatin1(wqhstr::CannotUpdateUndo));
+    EXPECT_EQ(UndoSteps(), 0);
+    EXPECT_EQ(changes, 0);
 }
 
 TEST_F(StoreEditor, CharactersAboveByteRangeAreRefusedWithoutChange)
