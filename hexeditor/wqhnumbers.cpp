@@ -430,7 +430,8 @@ QString FormatOffset(const TWQHOffsetFormat& Format, std::uint32_t Position, boo
     const std::uint32_t unit = Format._BytesPerUnit ? Format._BytesPerUnit : 256u;
     const std::uint8_t width = static_cast<std::uint8_t>(Format.MinWidth & 0xFF);
     QString digits;
-    if (!(width == 0 && Position == 0)) {
+    // The no-digit case asks for the whole width to be 0, not its low byte.
+    if (!(Format.MinWidth == 0 && Position == 0)) {
         digits = IntToRadixLen(static_cast<int>(Position / unit), Format.Radix, width);
         if (LowerCase)
             digits = digits.toLower();

@@ -135,12 +135,17 @@ TEST(OffsetText, ExamplesOfEachForm)
     EXPECT_EQ(Text("10:|", 0xFFFFFFFFu), "FFFFFFFF");
 }
 
-TEST(OffsetText, OnlyTheLowByteOfTheWidthCounts)
+TEST(OffsetText, OnlyTheLowByteOfTheWidthPadsAndOnlyWidthZeroDropsTheZero)
 {
     TWQHOffsetFormat f = Parse("10:|");
     f.MinWidth = 0x104;  // low byte 4
     EXPECT_EQ(FormatOffset(f, 0xA, false), "000A");
-    f.MinWidth = 0x100;  // low byte 0: position 0 shows no digits
+    // Only a width of exactly 0 leaves position 0 without digits; 0x100
+    // pads to nothing but still writes the one digit.
+    f.MinWidth = 0x100;
+    EXPECT_EQ(FormatOffset(f, 0, false), "0");
+    EXPECT_EQ(FormatOffset(f, 0x1F, false), "1F");
+    f.MinWidth = 0;
     EXPECT_EQ(FormatOffset(f, 0, false), "");
 }
 
