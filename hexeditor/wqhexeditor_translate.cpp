@@ -18,29 +18,27 @@ struct WQHTranslate {
     static constexpr int kWildcard = -2;
     static constexpr int kNever = -1;
 
-    // Both find tables for a kind: identity, and the case fold. A byte is
-    // folded only when it is the byte of its own character and the lower-case
-    // character comes back to one byte; otherwise it stays itself.
+    // Both find tables for a kind: identity, and the case fold: the byte of
+    // the lower case of the character a byte shows, so that every byte shown
+    // as a letter in either case meets the one prepared lower-case element.
+    // A byte with no character, or whose lower case has no byte, stays itself.
     static void BuildFindTables(TWQHTranslationKind Kind, TWQHFindTable& Exact, TWQHFindTable& Folded)
     {
         for (int i = 0; i < 256; ++i) {
             Exact[i] = char16_t(i);
             Folded[i] = char16_t(i);
             const char16_t c = WQHByteToChar(Kind, std::uint8_t(i));
-            if (c == WQH_NO_CHAR || WQHCharToByte(Kind, c) != i)
+            if (c == WQH_NO_CHAR)
                 continue;
-            const char16_t lower = QChar(c).toLower().unicode();
-            const int b = WQHCharToByte(Kind, lower);
-            if (b < 0 || WQHByteToChar(Kind, std::uint8_t(b)) != lower)
-                continue;
-            Folded[i] = char16_t(b);
+            const int b = WQHCharToByte(Kind, QChar(c).toLower().unicode());
+            if (b >= 0)
+                Folded[i] = char16_t(b);
         }
     }
 
-    // The search text as compared: folded bytes, kWildcard, or kNever for an
-    // element that is no byte value at all.
-    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, const TWQHFindTable& Table,
-                                           bool UseWildcard, QChar Wildcard)
+    // The search text as compared: its own values (only the data goes
+    // through the table), kWildcard, or kNever for an element above 255.
+    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, bool UseWildcard, QChar Wildcard)
     {
         std::vector<int> el(static_cast<std::size_t>(aCount));
         for (int j = 0; j < aCount; ++j) {
@@ -50,7 +48,7 @@ struct WQHTranslate {
             else if (c > 255)
                 el[j] = kNever;
             else
-                el[j] = Table[c];
+                el[j] = c;
         }
         return el;
     }
@@ -181,7 +179,7 @@ struct WQHTranslate {
         std::uint8_t fold[256];
         for (int i = 0; i < 256; ++i)
             fold[i] = static_cast<std::uint8_t>(table[i]);
-        const std::vector<int> el = CompilePattern(aBuffer, aCount, table, UseWildcard, Wildcard);
+        const std::vector<int> el = CompilePattern(aBuffer, aCount, UseWildcard, Wildcard);
 
         TWQHWaitCursor cursor(e);
         if (e.FFindProgress && e.FOnProgress)
@@ -218,8 +216,9 @@ struct WQHTranslate {
             ++steps;
             if (step == 0 || steps % step == 0) {
                 bool cancel = false;
+                // Rounded half to even, like the load and save reports.
                 const auto percent = static_cast<std::uint8_t>(
-                    std::lround(size > 0 ? std::min(100.0, double(i) / size * 100.0) : 0.0));
+                    std::nearbyint(size > 0 ? std::min(100.0, double(i) / size * 100.0) : 0.0));
                 e.FOnProgress(&e, pkFind, e.Filename(), percent, cancel);
                 if (cancel)
                     return -1;
@@ -357,12 +356,16 @@ QString TCustomWQHexEditor::PrepareFindReplaceData(QString StrData, bool IgnoreC
 
     QString result;
     if (!IsText) {
-        // Byte values already: fold them as the data will be folded, under this kind.
+        if (!IgnoreCase)
+            return StrData;
+        if (FTranslation == tkAsIs)
+            return StrData.toLower();
+        // Byte values already: fold them as the data will be folded under this
+        // kind (lower-casing them as Latin-1 letters would miss, or hit other bytes).
         result = StrData;
-        if (IgnoreCase)
-            for (QChar& c : result)
-                if (c.unicode() <= 255)
-                    c = QChar(FFindTableI[c.unicode()]);
+        for (QChar& c : result)
+            if (c.unicode() <= 255)
+                c = QChar(FFindTableI[c.unicode()]);
         return result;
     }
     if (IgnoreCase)
@@ -376,6 +379,8 @@ QString TCustomWQHexEditor::PrepareFindReplaceData(QString StrData, bool IgnoreC
         }
         return result;
     }
+    if (FTranslation == tkAsIs)
+        return StrData;
     // A character this kind cannot store becomes an element that never matches.
     result.reserve(StrData.size());
     for (const QChar c : StrData) {

@@ -198,6 +198,25 @@ TEST_F(TranslateEditor, PrepareTextAsIsAndSixteenBit)
               (std::vector<int>{0x01, 0x41}));
 }
 
+TEST_F(TranslateEditor, PrepareTextAsIsKeepsCharactersAboveTheByteRange)
+{
+    // As is there is nothing to translate: the text comes back as it is
+    // (lower-cased when asked), so such a character can still be the wildcard.
+    EXPECT_EQ(Codes(ed->PrepareFindReplaceData(QString::fromUtf16(u"a\u2022"), false, true)),
+              (std::vector<int>{0x61, 0x2022}));
+    EXPECT_EQ(Codes(ed->PrepareFindReplaceData(QString::fromUtf16(u"A\u0100"), true, true)),
+              (std::vector<int>{0x61, 0x0101}));
+    // Byte values are lower-cased the same way.
+    EXPECT_EQ(Codes(ed->PrepareFindReplaceData(Pattern({0x41, 0xC9, 0x100}), true, false)),
+              (std::vector<int>{0x61, 0xE9, 0x101}));
+    EXPECT_EQ(Codes(ed->PrepareFindReplaceData(Pattern({0x41, 0x100}), false, false)),
+              (std::vector<int>{0x41, 0x100}));
+    Load(Bytes({0x20, 0x61, 0x7F}));
+    const QString p = ed->PrepareFindReplaceData(QString::fromUtf16(u"a\u2022"), false, true);
+    EXPECT_EQ(FindW(p, QChar(0x2022)), 1);
+    EXPECT_EQ(Find(p), -1);
+}
+
 TEST_F(TranslateEditor, PrepareTextUnderACodePage)
 {
     ed->SetTranslation(tkBCD);
@@ -221,21 +240,32 @@ TEST_F(TranslateEditor, EmptyTextLeavesTheTablesAlone)
     EXPECT_EQ(ed->FindTable(true)[u'A'], u'A');  // 'A' is no EBCDIC letter
 }
 
-TEST_F(TranslateEditor, FoldOnlyWhereTheRoundTripHolds)
+TEST_F(TranslateEditor, CaseFoldIsTheByteOfTheLowerCaseOfWhatIsShown)
 {
     const TWQHCharConv saved = WQHCustomCharConv;
-    // Byte 0x01 also shows as 'A', but 'A' is stored as 0x41: 0x01 stays itself.
+    // Byte 0x01 also shows as 'A': it folds to the byte of 'a' like 0x41 does.
     WQHCustomCharConv[cctToAnsi][0x01] = u'A';
-    // 'b' has no byte here: 'B' cannot fold.
+    // 'b' has no byte here: 'B' folds to itself.
     WQHCustomCharConv[cctFromAnsi][u'b'] = WQH_NO_CHAR;
+    // 'c' is stored as 0x05, whatever 0x05 shows.
+    WQHCustomCharConv[cctFromAnsi][u'c'] = 0x05;
+    // Bytes 0x80..0x8F all show as '.'.
+    for (int i = 0x80; i < 0x90; ++i)
+        WQHCustomCharConv[cctToAnsi][i] = u'.';
     ed->SetTranslation(tkCustom);
-    ed->PrepareFindReplaceData("a", true, true);
+    const QString dot = ed->PrepareFindReplaceData(".", true, true);
     const TWQHFindTable t = ed->FindTable(true);
+    Load(Bytes({0x20, 0x8A, 0x2E}));
+    const int found = Find(dot, 0, INT_MAX, true);
+    const int foundExact = Find(dot, 0, INT_MAX, false);
     WQHCustomCharConv = saved;
-    EXPECT_EQ(t[0x01], 0x01);
+    EXPECT_EQ(t[0x01], 0x61);
     EXPECT_EQ(t[0x41], 0x61);
     EXPECT_EQ(t[0x42], 0x42);
-    EXPECT_EQ(t[0x43], 0x63);
+    EXPECT_EQ(t[0x43], 0x05);
+    EXPECT_EQ(t[0x8A], 0x2E);
+    EXPECT_EQ(found, 1);  // the byte shown as '.', not only the byte of '.'
+    EXPECT_EQ(foundExact, 2);
 }
 
 // ---- find -------------------------------------------------------------------
@@ -281,11 +311,15 @@ TEST_F(TranslateEditor, IgnoreCaseFindsBothCasesThroughOneTable)
     EXPECT_EQ(Find(a, 0, INT_MAX, true), 0);
     EXPECT_EQ(Find(a, 1, INT_MAX, true), 2);
     EXPECT_EQ(Find(a, 1, INT_MAX, false), 2);
-    // An upper-case pattern that was never prepared is folded too.
-    EXPECT_EQ(Find(Pattern({0x41}), 1, INT_MAX, true), 2);
-    EXPECT_EQ(Find(Pattern({0xE9, 0xC9}), 0, INT_MAX, true), 4);
-    EXPECT_EQ(Find(Pattern({0xE9, 0xC9}), 0, INT_MAX, false), -1);
-    EXPECT_EQ(Find(Pattern({0xC9, 0xC9}), 0, INT_MAX, true), 4);
+    // The search text is compared as it is: only the data goes through the
+    // table, so an upper-case text that was never prepared finds nothing.
+    EXPECT_EQ(Find(Pattern({0x41}), 0, INT_MAX, true), -1);
+    EXPECT_EQ(Find(Pattern({0x41}), 0, INT_MAX, false), 0);
+    EXPECT_EQ(Find(Pattern({0xE9, 0xE9}), 0, INT_MAX, true), 4);
+    EXPECT_EQ(Find(Pattern({0xE9, 0xC9}), 0, INT_MAX, true), -1);
+    EXPECT_EQ(Find(Pattern({0xC9, 0xE9}), 0, INT_MAX, false), 4);
+    EXPECT_EQ(FindW(Pattern({0xC9, u'*'}), u'*', 0, INT_MAX, true), -1);
+    EXPECT_EQ(FindW(Pattern({u'*', 0xE9}), u'*', 0, INT_MAX, true), 3);
 
     // Code page 437: Ç (0x80) and ç (0x87).
     Load(Bytes({0x20, 0x87, 0x80}));
@@ -294,7 +328,8 @@ TEST_F(TranslateEditor, IgnoreCaseFindsBothCasesThroughOneTable)
     EXPECT_EQ(Codes(c), (std::vector<int>{0x87}));
     EXPECT_EQ(Find(c, 0, INT_MAX, true), 1);
     EXPECT_EQ(Find(c, 2, INT_MAX, true), 2);
-    EXPECT_EQ(FindW(Pattern({0x80, u'?'}), u'?', 0, INT_MAX, true), 1);
+    EXPECT_EQ(FindW(Pattern({0x87, u'?'}), u'?', 0, INT_MAX, true), 1);
+    EXPECT_EQ(FindW(Pattern({0x80, u'?'}), u'?', 0, INT_MAX, true), -1);
 }
 
 TEST_F(TranslateEditor, UnencodableElementNeverMatches)
@@ -343,7 +378,7 @@ int Reference(const QByteArray& data, const std::vector<int>& el, int start, int
     for (int i = start; i + m - 1 <= end; ++i) {
         int j = 0;
         while (j < m && (el[j] == -2 || (el[j] >= 0 && el[j] <= 255 &&
-                                          t[el[j]] == t[std::uint8_t(data[i + j])])))
+                                          el[j] == t[std::uint8_t(data[i + j])])))
             ++j;
         if (j == m)
             return i;
@@ -427,6 +462,12 @@ TEST_F(TranslateEditor, ProgressReportsAndCancelStopsALargeSearch)
     EXPECT_EQ(Find(QStringLiteral("ab"), 1), 3);
     EXPECT_EQ(percents.size(), 4u);  // i=1 restart, i=2 restart, i=3 match, i=4 match end
     EXPECT_EQ(percents.front(), 20);
+
+    // Halves round to the even percent, as the loads and saves do.
+    Load(QByteArray(40, 'x'));
+    percents.clear();
+    EXPECT_EQ(Find(QStringLiteral("y"), 1, 3), -1);
+    EXPECT_EQ(percents, (std::vector<int>{2, 5, 8, 10}));  // 2.5, 5, 7.5, then i=4 past the end
 }
 
 TEST_F(TranslateEditor, WaitCursorIsRestoredWhenTheProgressHandlerRaises)
