@@ -18,29 +18,30 @@ struct WQHTranslate {
     static constexpr int kWildcard = -2;
     static constexpr int kNever = -1;
 
-    // Both find tables for a kind: identity, and the case fold: the byte of
-    // the lower case of the character a byte shows, so that every byte shown
-    // as a letter in either case meets the one prepared lower-case element.
-    // A byte with no character, or whose lower case has no byte, stays itself.
+    // Both find tables for a kind: identity, and the case fold. A byte is
+    // folded only when it is the byte of its own character and the lower-case
+    // character comes back to one byte; otherwise it stays itself.
     static void BuildFindTables(TWQHTranslationKind Kind, TWQHFindTable& Exact, TWQHFindTable& Folded)
     {
         for (int i = 0; i < 256; ++i) {
             Exact[i] = char16_t(i);
             Folded[i] = char16_t(i);
             const char16_t c = WQHByteToChar(Kind, std::uint8_t(i));
-            if (c == WQH_NO_CHAR)
+            if (c == WQH_NO_CHAR || WQHCharToByte(Kind, c) != i)
                 continue;
-            const int b = WQHCharToByte(Kind, QChar(c).toLower().unicode());
-            if (b >= 0)
-                Folded[i] = char16_t(b);
+            const char16_t lower = QChar(c).toLower().unicode();
+            const int b = WQHCharToByte(Kind, lower);
+            if (b < 0 || WQHByteToChar(Kind, std::uint8_t(b)) != lower)
+                continue;
+            Folded[i] = char16_t(b);
         }
     }
 
-    // The search text as compared: its own values (only the data goes
-    // through the table), kWildcard, or kNever for an element above 255.
-    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, bool UseWildcard, QChar Wildcard)
-    {
-        std::vector<int> el(static_cast<std::size_t>(aCount));
+    // The search text as compared: folded through the same table as the data
+    // bytes, kWildcard, or kNever for an element that is no byte value at all.
+    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, const TWQHFindTable& Table,
+                                           bool UseWildcard, QChar Wildcard)
+    {        std::vector<int> el(static_cast<std::size_t>(aCount));
         for (int j = 0; j < aCount; ++j) {
             const char16_t c = aBuffer[j].unicode();
             if (UseWildcard && c == Wildcard.unicode())
@@ -48,7 +49,7 @@ struct WQHTranslate {
             else if (c > 255)
                 el[j] = kNever;
             else
-                el[j] = c;
+                el[j] = Table[c];
         }
         return el;
     }
@@ -179,7 +180,7 @@ struct WQHTranslate {
         std::uint8_t fold[256];
         for (int i = 0; i < 256; ++i)
             fold[i] = static_cast<std::uint8_t>(table[i]);
-        const std::vector<int> el = CompilePattern(aBuffer, aCount, UseWildcard, Wildcard);
+        const std::vector<int> el = CompilePattern(aBuffer, aCount, table, UseWildcard, Wildcard);
 
         TWQHWaitCursor cursor(e);
         if (e.FFindProgress && e.FOnProgress)
