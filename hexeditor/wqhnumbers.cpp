@@ -258,29 +258,23 @@ bool TryModuloU64(std::uint64_t A, std::uint64_t B, std::uint64_t& R)
     return true;
 }
 
-std::uint64_t AddU64(std::uint64_t A, std::uint64_t B)
+namespace {
+
+// The raising form of a Try function.
+std::uint64_t OrOverflow(bool (*Try)(std::uint64_t, std::uint64_t, std::uint64_t&), std::uint64_t A,
+                         std::uint64_t B)
 {
     std::uint64_t r;
-    if (!TryAddU64(A, B, r))
+    if (!Try(A, B, r))
         throw EIntOverflow(QString::fromLatin1(wqhstr::IntegerOverflow));
     return r;
 }
 
-std::uint64_t SubtractU64(std::uint64_t A, std::uint64_t B)
-{
-    std::uint64_t r;
-    if (!TrySubtractU64(A, B, r))
-        throw EIntOverflow(QString::fromLatin1(wqhstr::IntegerOverflow));
-    return r;
-}
+} // namespace
 
-std::uint64_t MultiplyU64(std::uint64_t A, std::uint64_t B)
-{
-    std::uint64_t r;
-    if (!TryMultiplyU64(A, B, r))
-        throw EIntOverflow(QString::fromLatin1(wqhstr::IntegerOverflow));
-    return r;
-}
+std::uint64_t AddU64(std::uint64_t A, std::uint64_t B) { return OrOverflow(TryAddU64, A, B); }
+std::uint64_t SubtractU64(std::uint64_t A, std::uint64_t B) { return OrOverflow(TrySubtractU64, A, B); }
+std::uint64_t MultiplyU64(std::uint64_t A, std::uint64_t B) { return OrOverflow(TryMultiplyU64, A, B); }
 
 std::uint64_t DivideU64(std::uint64_t A, std::uint64_t B)
 {
