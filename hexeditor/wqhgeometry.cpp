@@ -39,7 +39,8 @@ int DigitColWidth(const TWQHGeometry& G, int C)
     int w = cw;
     if (G.BytesPerColDigits > 0 && C % G.BytesPerColDigits == 1)
         w += cw;
-    if (G.BlockSize > 1 && C % (2 * G.BlockSize) == 1)
+    // 64-bit: a block may be as long as any int, twice that must not wrap.
+    if (G.BlockSize > 1 && C % (2 * static_cast<long long>(G.BlockSize)) == 1)
         w += cw;
     return w;
 }

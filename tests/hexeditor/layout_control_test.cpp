@@ -131,6 +131,10 @@ TEST(LayoutControl, ColumnWidthsFollowGroupsBlocksAndUnits)
     EXPECT_EQ(ed.ColWidths(17), 3 * cw);
     ed.SetSeparateBlocksInCharField(true);
     EXPECT_EQ(ed.ColWidths(35 + 7), 2 * cw + 1);
+    ed.SetBytesPerBlock(0x7FFFFFFF);  // longer than any row: no block ends in it
+    EXPECT_EQ(ed.ColWidths(7), cw);
+    EXPECT_EQ(ed.ColWidths(17), 2 * cw);
+    EXPECT_EQ(ed.ColWidths(35 + 7), cw + 1);
     ed.SetBytesPerBlock(-1);
     EXPECT_EQ(ed.ColWidths(17), 2 * cw);
     ed.SetBytesPerUnit(4);

@@ -130,6 +130,23 @@ TEST(LayoutGeometry, BlocksAddASpaceAfterEachBlockInBothFields)
     EXPECT_EQ(WQHColWidth(g, 35), cw + 1 + cw);
 }
 
+TEST(LayoutGeometry, BlocksLongerThanAnyRowAddNoSpace)
+{
+    // Any block size is accepted; one that no row reaches never ends inside it.
+    const TWQHGeometry plain = Geo(256, 8);
+    // The estimate counts digit index 1 as a block end whatever the block size.
+    TWQHGeometry longBlock = plain;
+    longBlock.BlockSize = 512;
+    ASSERT_EQ(WQHRowWidthEstimate(longBlock, 256), WQHRowWidthEstimate(plain, 256) + 8);
+    for (const int block : {257, 0x40000000, 0x7FFFFFFF}) {
+        TWQHGeometry g = plain;
+        g.BlockSize = block;
+        for (int c = 2; c < WQHColCount(g); ++c)
+            EXPECT_EQ(WQHColWidth(g, c), WQHColWidth(plain, c)) << block << " column " << c;
+        EXPECT_EQ(WQHRowWidthEstimate(g, 256), WQHRowWidthEstimate(longBlock, 256)) << block;
+    }
+}
+
 TEST(LayoutGeometry, RowWidthEstimateCountsDigitsFromZero)
 {
     const int cw = 10;
