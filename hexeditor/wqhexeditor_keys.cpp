@@ -108,8 +108,10 @@ void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
     const bool ctrl = (Shift & ssCtrl) != 0;
     const bool shift = (Shift & ssShift) != 0;
     const bool inChar = WQHKeys::CaretInCharField(*this);
-    // A hidden control has no visible rows; a page is then one row.
-    const int page = std::max(1, VisibleRowCount());
+    // A page is the visible rows less one, but at least one row: a control
+    // too small for a full row still pages, and never the wrong way.
+    const int visible = VisibleRowCount();
+    const int step = std::max(1, visible - 1);
 
     switch (Key) {
     case VK_LEFT:
@@ -142,17 +144,17 @@ void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
         if (ctrl) {
             MoveColRow(Col(), TopRow(), true, true);
         } else {
-            const int target = std::max(2, Row() - page + 1);
-            SetTopRow(std::max(2, TopRow() - page + 1));
+            const int target = std::max(2, Row() - step);
+            SetTopRow(std::max(2, TopRow() - step));
             MoveColRow(Col(), target, true, true);
         }
         break;
     case VK_NEXT:
         if (ctrl) {
-            MoveColRow(Col(), std::min(RowCount() - 1, TopRow() + page - 1), true, true);
+            MoveColRow(Col(), std::min(RowCount() - 1, TopRow() + std::max(0, visible - 1)), true, true);
         } else {
-            const int target = std::min(RowCount() - 1, Row() + page - 1);
-            SetTopRow(std::min(std::max(2, RowCount() - page), TopRow() + page - 1));
+            const int target = std::min(RowCount() - 1, Row() + step);
+            SetTopRow(std::min(std::max(2, RowCount() - std::max(1, visible)), TopRow() + step));
             if (target > 0)
                 MoveColRow(Col(), target, true, true);
         }

@@ -206,13 +206,18 @@ TEST_F(KeysEditor, UpDownHomeEndAndPages)
     Key(VK_DOWN);
     ExpectCaret(HexCol(15), 41);
 
+    int top = ed->TopRow();
     Key(VK_PRIOR);
     EXPECT_EQ(ed->Row(), std::max(2, 41 - page + 1));
+    EXPECT_EQ(ed->TopRow(), std::max(2, top - page + 1));
     Key(VK_PRIOR, ssCtrl);
     EXPECT_EQ(ed->Row(), ed->TopRow());
     Key(VK_HOME, ssCtrl);
+    top = ed->TopRow();
+    ASSERT_EQ(top, 2);
     Key(VK_NEXT);
     EXPECT_EQ(ed->Row(), std::min(rows - 1, 2 + page - 1));
+    EXPECT_EQ(ed->TopRow(), std::min(std::max(2, rows - page), top + page - 1));
     Key(VK_NEXT, ssCtrl);
     EXPECT_EQ(ed->Row(), std::min(rows - 1, ed->TopRow() + page - 1));
 
@@ -910,8 +915,8 @@ TEST_F(KeysEditor, BuiltInAndCustomGlyphStrips)
 
 namespace {
 
-// A control too small for one full row: the page keys then move by one row
-// at most and never the wrong way.
+// A control too small for one full row: the page keys then move by one row,
+// never the wrong way.
 TEST(KeysHidden, PageKeysOnAControlWithoutVisibleRows)
 {
     testsupport::ScopedPlatformFakes fakes;
@@ -926,16 +931,40 @@ TEST(KeysHidden, PageKeysOnAControlWithoutVisibleRows)
     ASSERT_EQ(ed.VisibleRowCount(), 0);
     ed.MoveColRow(4, 6, true, true);
     ASSERT_EQ(ed.Row(), 6);
+    ed.SetTopRow(6);
     std::uint16_t key = VK_PRIOR;
     ed.KeyDown(key, 0);
-    EXPECT_LE(ed.Row(), 6);
-    EXPECT_GE(ed.Row(), 2);
+    EXPECT_EQ(ed.Row(), 5);
+    EXPECT_EQ(ed.TopRow(), 5);
     key = VK_NEXT;
-    const int before = ed.Row();
     ed.KeyDown(key, 0);
-    EXPECT_GE(ed.Row(), before);
-    EXPECT_LT(ed.Row(), ed.RowCount());
+    EXPECT_EQ(ed.Row(), 6);
+    EXPECT_EQ(ed.TopRow(), 6);
+    key = VK_NEXT;
+    ed.KeyDown(key, 0);
+    EXPECT_EQ(ed.Row(), 7);
+    // Ctrl+PgDn: no row is fully shown, the top row is the last one in view.
+    key = VK_NEXT;
+    ed.KeyDown(key, ssCtrl);
+    EXPECT_EQ(ed.Row(), ed.TopRow());
     EXPECT_EQ(ed.Col(), 4);
+
+    // One full row: a page is still that row.
+    auto resizeTo = [&](int height) {
+        ed.resize(600, height);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
+    resizeTo(300);
+    resizeTo(ed.height() - ed.ClientHeight() + ed.RowHeight() + 2);
+    ASSERT_EQ(ed.VisibleRowCount(), 1);
+    const int row = ed.Row();
+    key = VK_NEXT;
+    ed.KeyDown(key, 0);
+    EXPECT_EQ(ed.Row(), row + 1);
+    key = VK_PRIOR;
+    ed.KeyDown(key, 0);
+    EXPECT_EQ(ed.Row(), row);
     SetKeyStateSource({});
 }
 
