@@ -822,7 +822,8 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
                 WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
                 MoveColRow(c.X, c.Y, true, true);
             } else {
-                const std::int64_t top = Source->GetPositionAtCursor(2, Source->TopRow());
+                const std::int64_t top =
+                    Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
                 const int p = ClampInt(top + SyncOffset, 0, size - 1);
                 const TGridCoord c = GetCursorAtPos(p, srcChars);
                 WQHCaret::SetLeftColClamped(*this, Source->LeftCol());

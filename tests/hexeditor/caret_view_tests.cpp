@@ -361,6 +361,24 @@ TEST_F(CaretSync, HiddenCaretSyncsTheTopLeftPosition)
     EXPECT_EQ(big.TopRow(), big.GetRow(640));
 }
 
+TEST_F(CaretSync, HiddenCaretSyncsFromTheTopLeftCellOfAScrolledSource)
+{
+    TTestEditor big;
+    ShowWith(big, 1600);
+    TTestEditor narrow;
+    ShowWith(narrow, 1600, 300, 300);
+    narrow.SetSelStart(0);
+    narrow.SetTopRow(40);
+    narrow.SetLeftCol(10);  // byte 4 of each row is the first column shown
+    ASSERT_EQ(narrow.LeftCol(), 10);
+    ASSERT_EQ(narrow.TopRow(), 40);
+    ASSERT_EQ(big.Col(), 2);
+    big.SyncView(&narrow, 32);
+    // Row 40 starts at 608: the top-left cell is byte 612, plus 32 is 644.
+    EXPECT_EQ(big.Col(), big.GetCursorAtPos(644, false).X);
+    EXPECT_EQ(big.Col(), 10);
+}
+
 TEST_F(CaretSync, SyncingBackFromAHandlerStops)
 {
     TTestEditor c;
