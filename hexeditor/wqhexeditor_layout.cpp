@@ -3,6 +3,7 @@
 
 #include "hexeditor/wqhcanvas.h"
 #include "hexeditor/wqhcolors.h"
+#include "hexeditor/wqhformprops.h"
 #include "hexeditor/wqhgeometry.h"
 #include "hexeditor/wqhmemorystream.h"
 #include "hexeditor/wqhstrings.h"
@@ -570,6 +571,38 @@ void TCustomWQHexEditor::SetTopLeftPosition(int aPosition, bool aInCharField)
     const TGridCoord cell = GetCursorAtPos(aPosition, aInCharField);
     SetTopRow(cell.Y);
     SetLeftCol(cell.X);
+}
+
+// ---- component stream -------------------------------------------------------
+
+void WQHWriteExtraProperties(const TCustomWQHexEditor& Editor, TWQHStreamProperties& Props)
+{
+    const QChar mask = Editor.MaskChar();
+    if (mask != QLatin1Char('.'))
+        Props.emplace_back(QStringLiteral("MaskChar_AsInteger"), QVariant(int(mask.unicode())));
+}
+
+bool WQHReadExtraProperty(TCustomWQHexEditor& Editor, const QString& Name, const QVariant& Value)
+{
+    // Bad data never fails a load: it gives the default mask.
+    QChar mask = QLatin1Char('.');
+    if (Name == QLatin1String("MaskChar")) {
+        if (Value.typeId() == QMetaType::QString && Value.toString().size() == 1)
+            mask = Value.toString().at(0);
+    } else if (Name == QLatin1String("MaskChar_AsInteger")) {
+        const int type = Value.typeId();
+        const bool integer = type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong ||
+                             type == QMetaType::ULongLong || type == QMetaType::Short ||
+                             type == QMetaType::UShort;
+        bool ok = false;
+        const qlonglong code = integer ? Value.toLongLong(&ok) : 0;
+        if (ok && code >= 0 && code <= 0xFFFF)
+            mask = QChar(char16_t(code));
+    } else {
+        return false;
+    }
+    Editor.SetMaskChar(mask);
+    return true;
 }
 
 // ---- cursor stack, resize ---------------------------------------------------

@@ -3,6 +3,7 @@
 // bytes-per-row change, the width fit, the ruler, colours and the cursor stack.
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhexeditor.h"
+#include "hexeditor/wqhformprops.h"
 #include "hexeditor/wqhgeometry.h"
 #include "hexeditor/wqhwaitcursor.h"
 #include "platform/streams.h"
@@ -471,4 +472,53 @@ TEST(LayoutControl, DisplaySwitchesStoreTheirValues)
     EXPECT_EQ(ed.ColWidths(0), gutter + 40);
     ed.SetGutterWidth(-1);
     EXPECT_EQ(ed.ColWidths(0), gutter);
+}
+
+TEST(LayoutControl, MaskCharInAComponentStream)
+{
+    Editor ed;
+    TWQHStreamProperties props;
+    WQHWriteExtraProperties(ed, props);
+    EXPECT_TRUE(props.empty()) << "the default mask is not written";
+
+    ed.SetMaskChar(QLatin1Char('*'));
+    WQHWriteExtraProperties(ed, props);
+    ASSERT_EQ(props.size(), 1u);
+    EXPECT_EQ(props[0].first, QStringLiteral("MaskChar_AsInteger"));
+    EXPECT_EQ(props[0].second.typeId(), QMetaType::Int);
+    EXPECT_EQ(props[0].second.toInt(), 42);
+
+    // Read back into a fresh control.
+    Editor other;
+    ASSERT_EQ(other.MaskChar(), QChar(u'.'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, props[0].first, props[0].second));
+    EXPECT_EQ(other.MaskChar(), QChar(u'*'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar_AsInteger"), QVariant(0)));
+    EXPECT_EQ(other.MaskChar(), QChar(u'\0'));
+
+    // Older streams hold a one-character string; anything else gives ".".
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar"), QVariant(QStringLiteral("#"))));
+    EXPECT_EQ(other.MaskChar(), QChar(u'#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar"), QVariant(QStringLiteral("ab"))));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar"), QVariant(QString())));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar"), QVariant(7)));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    // A value of the wrong kind or out of range fails the read: ".".
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar_AsInteger"), QVariant(QStringLiteral("42"))));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar_AsInteger"), QVariant(0x10000)));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_TRUE(WQHReadExtraProperty(other, QStringLiteral("MaskChar_AsInteger"), QVariant(-1)));
+    EXPECT_EQ(other.MaskChar(), QChar(u'.'));
+    // Other names are not the control's own and change nothing.
+    other.SetMaskChar(QLatin1Char('#'));
+    EXPECT_FALSE(WQHReadExtraProperty(other, QStringLiteral("BytesPerRow"), QVariant(8)));
+    EXPECT_EQ(other.MaskChar(), QChar(u'#'));
 }
