@@ -61,16 +61,11 @@ struct WQHCaret {
         return ACol >= 2 && ARow >= 2 && ACol < e.ColCount() && ARow < e.RowCount();
     }
 
-    // The field follows the cell the caret goes to, focused or not, so that
-    // key handling and painting always see the caret's own field.
+    // Only a focused control places its caret, and with it the field that the
+    // painter shades as active; an unfocused one keeps the last placed field
+    // until the focus comes back.
     static void PlaceCaret(TCustomWQHexEditor& e, int ACol, int ARow)
     {
-        const bool inChars = e.GetIsCharFieldCol(ACol);
-        e.FPosInCharField = inChars;
-        if (inChars != e.FLastPosInCharField) {
-            e.FLastPosInCharField = inChars;
-            e.Invalidate();
-        }
         const TRect r = e.CellRect(ACol, ARow);
         if (RectVisible(r))
             e.IntSetCaretPos(r.Left, r.Top, ACol);
@@ -250,10 +245,8 @@ int TCustomWQHexEditor::SelCount() const
 void TCustomWQHexEditor::SetSelCount(int Value)
 {
     if (Value <= 0 || GetDataSize() < 1) {
-        const bool had = FSelPosition != -1;
+        // As SelEnd := -1: cleared without a notification.
         ResetSelection(true);
-        if (had)
-            SelectionChanged();
         return;
     }
     const int from = SelStart();
@@ -289,13 +282,10 @@ void TCustomWQHexEditor::SetSelEnd(int Value)
 {
     if (Value < -1 || Value >= GetDataSize())
         throw EWQHexEditor(QString::fromUtf8(wqhstr::InvalidSelectionEnd));
-    const bool had = FSelPosition != -1;
     ResetSelection(true);
     if (Value >= 0) {
         const TGridCoord c = GetCursorAtPos(Value, GetIsCharFieldCol(Col()));
         Select(Col(), Row(), c.X, c.Y);
-    } else if (had) {
-        SelectionChanged();
     }
 }
 

@@ -266,6 +266,29 @@ TEST_F(CaretSelection, CaretMovesNotifyToo)
     EXPECT_EQ(events, 1);
 }
 
+TEST_F(CaretSelection, SelEndSelectingNotifiesButClearingDoesNot)
+{
+    ed.SetSelStart(3);
+    Pump();
+    events = 0;
+    ed.SetSelEnd(8);
+    Pump();
+    EXPECT_EQ(events, 1);
+
+    ed.SetSelEnd(-1);
+    Pump();
+    ExpectNoSelection();
+    EXPECT_EQ(events, 1) << "clearing through SelEnd is silent";
+
+    ed.SetSelCount(4);
+    Pump();
+    EXPECT_EQ(events, 2);
+    ed.SetSelCount(0);
+    Pump();
+    ExpectNoSelection();
+    EXPECT_EQ(events, 2) << "clearing through SelCount is silent";
+}
+
 TEST_F(CaretSelection, FailingHandlerIsReportedAndTheNextChangeNotifiesAgain)
 {
     Pump();

@@ -149,6 +149,33 @@ TEST_F(CaretFocus, CaretFieldFollowsTheCaretCell)
     EXPECT_FALSE(ed.LastPosInCharField());
 }
 
+TEST_F(CaretFocus, WithoutTheFocusTheActiveFieldStaysWhereTheCaretWasLastPlaced)
+{
+    ed.MoveColRow(35 + 4, 2, true, true);
+    ASSERT_TRUE(ed.LastPosInCharField());
+    ed.clearFocus();
+    Pump();
+    ASSERT_FALSE(ed.hasFocus());
+    ed.MoveColRow(2 + 2 * 4, 2, true, true);
+    EXPECT_TRUE(ed.LastPosInCharField()) << "no caret is placed without the focus";
+    EXPECT_EQ(ed.CaretX(), -50);
+    EXPECT_TRUE(GiveFocus(ed));
+    EXPECT_FALSE(ed.LastPosInCharField()) << "the focus places the caret in its field";
+}
+
+TEST(CaretUnfocused, ANeverFocusedControlKeepsTheCharacterFieldActive)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    TTestEditor ed;  // never shown, so never focused
+    ed.CreateEmptyFile(QString());
+    LoadBytes(ed, 100);
+    ASSERT_FALSE(ed.hasFocus());
+    ed.MoveColRow(2 + 2 * 5, 3, true, true);
+    ASSERT_FALSE(ed.InCharField());
+    EXPECT_TRUE(ed.LastPosInCharField()) << "the field starts as the character field";
+    EXPECT_FALSE(ed.CaretExists());
+}
+
 TEST_F(CaretFocus, PostedCaretUpdateReplacesAStalePosition)
 {
     ed.MoveColRow(2 + 2 * 3, 3, true, true);
