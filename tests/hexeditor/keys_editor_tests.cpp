@@ -267,6 +267,28 @@ TEST_F(KeysEditor, ShiftStartsASelectionThatTheArrowsExtend)
     EXPECT_FALSE(ed->Selecting());
 }
 
+TEST_F(KeysEditor, ShiftSelectionStepsByWholeUnits)
+{
+    Load(Counting(16));
+    ed->SetBytesPerUnit(2);
+    Caret(HexCol(2) + 1, 2);  // second digit of the unit at 2
+    down = {VK_SHIFT};
+    Key(VK_SHIFT, ssShift);
+    Key(VK_RIGHT, ssShift);
+    ExpectCaret(HexCol(4), 2);
+    EXPECT_EQ(ed->SelCount(), 4);
+    Key(VK_RIGHT, ssShift);
+    ExpectCaret(HexCol(6), 2);
+    Key(VK_LEFT, ssShift);
+    Key(VK_LEFT, ssShift);
+    Key(VK_LEFT, ssShift);
+    ExpectCaret(HexCol(0), 2);
+    Key(VK_LEFT, ssShift);
+    ExpectCaret(HexCol(0), 2);
+    EXPECT_EQ(ed->SelCount(), 4) << "units 0 and 2";
+    down.clear();
+}
+
 TEST_F(KeysEditor, TabAndCtrlTSwitchTheField)
 {
     Load(Counting(8));
