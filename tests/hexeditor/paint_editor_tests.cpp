@@ -307,6 +307,39 @@ TEST_F(EditorPaint, ChangedBytesShowChangedColoursInBothFields)
     EXPECT_COLOR(TextAt(calls, CharCol(2), 2)->Font, clWindowText);
 }
 
+TEST_F(EditorPaint, AnOverwriteEditShowsChangedColoursAndAnInsertedByteDoesNot)
+{
+    Load(Counting(32));
+    const TWQHColors& k = ed.Colors();
+    Caret(HexCol(3), 2);
+    ed.WMChar(u'A');
+    ASSERT_EQ(ed.GetDataAt(3), 0xA3);
+    auto calls = Paint();
+    for (int c : {HexCol(3), HexCol(3, true), CharCol(3)}) {
+        const Call* t = TextAt(calls, c, 2);
+        ASSERT_NE(t, nullptr) << c;
+        EXPECT_COLOR(t->Font, k.ChangedText()) << c;
+        EXPECT_COLOR(t->Background, k.ChangedBackground()) << c;
+    }
+    EXPECT_EQ(TextAt(calls, HexCol(3), 2)->Text, QStringLiteral("A"));
+    EXPECT_COLOR(TextAt(calls, HexCol(4), 2)->Font, clBlue);  // the third column group
+
+    ed.SetInsertMode(true);
+    ASSERT_TRUE(ed.InsertMode());
+    Caret(HexCol(5), 2);
+    ed.WMChar(u'B');
+    ASSERT_EQ(ed.DataSize(), 33);
+    ASSERT_EQ(ed.GetDataAt(5), 0xB0);
+    calls = Paint();
+    for (int c : {HexCol(5), HexCol(5, true), CharCol(5)}) {
+        const Call* t = TextAt(calls, c, 2);
+        ASSERT_NE(t, nullptr) << c;
+        EXPECT_NE(ColorToRGB(t->Font), ColorToRGB(k.ChangedText())) << c;
+        EXPECT_NE(ColorToRGB(t->Background), ColorToRGB(k.ChangedBackground())) << c;
+    }
+    EXPECT_EQ(TextAt(calls, HexCol(5), 2)->Text, QStringLiteral("B"));
+}
+
 // ---- selection ---------------------------------------------------------------
 
 TEST_F(EditorPaint, SelectedBytesAreInvertedButTheLastBytesTrailingSpaceIsNot)
