@@ -630,6 +630,3 @@ void TCustomWQHexEditor::Resize()
     if (FOnResize)
         FOnResize(this);
 }
-
-// The control class is declared in wqhexeditor.h, which has no source of its own name.
-#include "moc_wqhexeditor.cpp"
