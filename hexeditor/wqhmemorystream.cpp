@@ -161,12 +161,7 @@ QString TWQHMemoryStream::GetAsHex(int APosition, int ACount, bool SwapNibbles) 
 {
     if (ACount <= 0)
         return QString();
-    const std::uint8_t* p = GetAddress(APosition, ACount);
-    // Two digits per byte plus the terminating zero.
-    QString text(static_cast<qsizetype>(ACount) * 2 + 1, Qt::Uninitialized);
-    ConvertBinToHex(p, text.data(), ACount, SwapNibbles);
-    text.truncate(static_cast<qsizetype>(ACount) * 2);
-    return text;
+    return BinToHexString(GetAddress(APosition, ACount), ACount, SwapNibbles);
 }
 
 void TWQHMemoryStream::TranslateFromAnsi(TWQHTranslationKind ToTranslation, int APosition, int ACount)
