@@ -101,58 +101,6 @@ Notation NotationOf(const QString& Text)
     return {};
 }
 
-// The class library's 64-bit text-to-integer conversion: leading spaces, a
-// sign, decimal or "$"/"x"/"0x" hexadecimal; decimal must fit, hex may use
-// all 64 bits.
-std::int64_t StrToInt64(const QString& Text)
-{
-    auto fail = [&]() -> std::int64_t {
-        throw platform::EConvertError(QString::asprintf(wqhstr::NotValidInteger, Text.toUtf8().constData()));
-    };
-    const auto n = Text.size();
-    qsizetype i = 0;
-    while (i < n && Text[i] == u' ')
-        ++i;
-    bool negative = false;
-    if (i < n && (Text[i] == u'+' || Text[i] == u'-')) {
-        negative = Text[i] == u'-';
-        ++i;
-    }
-    bool hex = false;
-    if (i < n && (Text[i] == u'$' || Text[i] == u'x' || Text[i] == u'X')) {
-        hex = true;
-        ++i;
-    } else if (i + 1 < n && Text[i] == u'0' && (Text[i + 1] == u'x' || Text[i + 1] == u'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= n)
-        return fail();
-    std::uint64_t value = 0;
-    if (hex) {
-        for (; i < n; ++i) {
-            const int d = HexNibble(Text[i].unicode());
-            if (d < 0)
-                return fail();
-            if (value > (std::numeric_limits<std::uint64_t>::max() >> 4))
-                return fail();
-            value = value * 16 + unsigned(d);
-        }
-        return static_cast<std::int64_t>(negative ? 0 - value : value);
-    }
-    const std::uint64_t limit = negative ? (std::uint64_t(1) << 63) : (std::uint64_t(1) << 63) - 1;
-    for (; i < n; ++i) {
-        const char16_t c = Text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return fail();
-        const unsigned d = c - u'0';
-        if (value > (limit - d) / 10)
-            return fail();
-        value = value * 10 + d;
-    }
-    return static_cast<std::int64_t>(negative ? 0 - value : value);
-}
-
 // The longest run of hex digits at From; returns its end.
 qsizetype HexRunEnd(const QString& T, qsizetype From)
 {
@@ -219,7 +167,7 @@ std::int64_t CheckRadixToInt64(const QString& Text)
 {
     const Notation n = NotationOf(Text);
     if (n.Radix == 0)
-        return StrToInt64(Text);
+        return platform::StrToInt64(Text);
     return RadixToInt64(n.Digits, n.Radix);
 }
 

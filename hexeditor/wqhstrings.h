@@ -30,7 +30,6 @@ inline constexpr const char* InvalidRadixChar = "Invalid character %s, cannot co
 inline constexpr const char* InvalidRadix = "Invalid radix %d, allowed: 2..16";
 inline constexpr const char* IntegerOverflow = "Integer overflow";
 inline constexpr const char* DivisionByZero = "Division by zero";
-inline constexpr const char* NotValidInteger = "'%s' is not a valid integer value";
 
 inline constexpr const char* TranslationsUnicode = "Translations cannot be used in unicode mode";
 inline constexpr const char* UnicodeOddSize = "Cannot use unicode mode with odd-sized files";

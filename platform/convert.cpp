@@ -18,7 +18,9 @@ int hexDigit(char16_t c)
     return -1;
 }
 
-std::optional<int> parse(const QString& text)
+// Bits is 32 or 64: decimal must fit the signed type of that width,
+// hexadecimal may use all of its bits (the sign applies to the bit pattern).
+std::optional<std::int64_t> parse(const QString& text, int bits)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -40,46 +42,60 @@ std::optional<int> parse(const QString& text)
     if (i >= n)
         return std::nullopt; // empty, a bare sign or a bare prefix
 
+    const std::uint64_t mask = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
     std::uint64_t value = 0;
     if (hex) {
         for (; i < n; ++i) {
             const int d = hexDigit(text[i].unicode());
-            if (d < 0)
+            if (d < 0 || value > (mask >> 4))
                 return std::nullopt;
             value = value * 16 + static_cast<unsigned>(d);
-            if (value > 0xFFFFFFFFull)
-                return std::nullopt;
         }
-        // All 32 bits are usable; the sign applies to the bit pattern.
-        std::uint32_t bits = static_cast<std::uint32_t>(value);
-        if (negative)
-            bits = 0u - bits;
-        return static_cast<int>(static_cast<std::int32_t>(bits));
+        std::uint64_t pattern = negative ? (0 - value) & mask : value;
+        if (bits == 32)
+            return static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(pattern)));
+        return static_cast<std::int64_t>(pattern);
     }
 
-    const std::uint64_t limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+    const std::uint64_t limit = negative ? (std::uint64_t(1) << (bits - 1)) : (std::uint64_t(1) << (bits - 1)) - 1;
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();
         if (c < u'0' || c > u'9')
             return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - u'0');
-        if (value > limit)
+        const unsigned d = static_cast<unsigned>(c - u'0');
+        if (value > (limit - d) / 10)
             return std::nullopt;
+        value = value * 10 + d;
     }
-    const std::int64_t signedValue = negative ? -static_cast<std::int64_t>(value)
-                                              : static_cast<std::int64_t>(value);
-    return static_cast<int>(signedValue);
+    return static_cast<std::int64_t>(negative ? 0 - value : value);
+}
+
+[[noreturn]] void raiseNotInteger(const QString& text)
+{
+    throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
 } // namespace
 
-std::optional<int> TryStrToInt(const QString& text) { return parse(text); }
+std::optional<int> TryStrToInt(const QString& text)
+{
+    if (const auto value = parse(text, 32))
+        return static_cast<int>(*value);
+    return std::nullopt;
+}
 
 int StrToInt(const QString& text)
 {
-    if (const auto value = parse(text))
+    if (const auto value = parse(text, 32))
+        return static_cast<int>(*value);
+    raiseNotInteger(text);
+}
+
+std::int64_t StrToInt64(const QString& text)
+{
+    if (const auto value = parse(text, 64))
         return *value;
-    throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    raiseNotInteger(text);
 }
 
 } // namespace platform

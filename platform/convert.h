@@ -1,6 +1,7 @@
 #pragma once
 // The class library's text-to-integer conversion.
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 namespace platform {
@@ -11,5 +12,7 @@ namespace platform {
 // all 32 bits. Raises EConvertError "'<text>' is not a valid integer value".
 int StrToInt(const QString& text);
 std::optional<int> TryStrToInt(const QString& text);
+// The same for 64 bits.
+std::int64_t StrToInt64(const QString& text);
 
 } // namespace platform

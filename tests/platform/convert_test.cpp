@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace {
 
 struct Good {
@@ -79,3 +81,31 @@ TEST(StrToInt, ErrorMessageQuotesTheWholeField)
 }
 
 } // namespace
+
+TEST(StrToInt64, WholeSixtyFourBitRange)
+{
+    EXPECT_EQ(platform::StrToInt64("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(platform::StrToInt64("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(platform::StrToInt64("  +42"), 42);
+    // Hexadecimal may use every bit; the sign applies to the pattern.
+    EXPECT_EQ(platform::StrToInt64("$FFFFFFFFFFFFFFFF"), -1);
+    EXPECT_EQ(platform::StrToInt64("-0x1"), -1);
+    EXPECT_EQ(platform::StrToInt64("x100000000"), std::int64_t(1) << 32);
+    // What 32 bits refuse, 64 bits take.
+    EXPECT_THROW(platform::StrToInt("4294967296"), platform::EConvertError);
+    EXPECT_EQ(platform::StrToInt64("4294967296"), std::int64_t(1) << 32);
+}
+
+TEST(StrToInt64, RefusesOverflowAndJunk)
+{
+    for (const char* bad : {"9223372036854775808", "-9223372036854775809", "$10000000000000000", "", "-", "0x",
+                            "12a", " 1 "}) {
+        EXPECT_THROW(platform::StrToInt64(QString::fromLatin1(bad)), platform::EConvertError) << bad;
+    }
+    try {
+        platform::StrToInt64("1e3");
+        FAIL() << "no error";
+    } catch (const platform::EConvertError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("'1e3' is not a valid integer value"));
+    }
+}
