@@ -50,9 +50,14 @@ protected:
 // the selection away just because the button is already up.
 TEST_F(WindowUse, ReleaseOnThePartlyShownRowKeepsTheDragSelection)
 {
-    // A height that leaves part of a row below the last full one.
-    Show(4096, 760, 203);
+    // A height that shows eight full data rows and half of the next one,
+    // whatever the font makes a row.
+    Show(4096, 760, 300);
     const int rowH = ed.RowHeights(2);
+    ASSERT_GE(rowH, 2);
+    const int frame = ed.height() - ed.ClientHeight();
+    ed.resize(760, ed.CellRect(2, 2).Top + 8 * rowH + rowH / 2 + frame);
+    Pump();
     const int lastFull = ed.TopRow() + ed.VisibleRowCount() - 1;
     const TRect partial = ed.CellRect(2, lastFull + 1);
     ASSERT_GT(ed.ClientHeight(), partial.Top) << "a row is partly shown";
@@ -62,7 +67,8 @@ TEST_F(WindowUse, ReleaseOnThePartlyShownRowKeepsTheDragSelection)
     ed.MouseDown(mbLeft, ssLeft, Hex(3).x(), Hex(3).y());
     ASSERT_EQ(ed.GridState(), gsSelecting);
     const int x = Hex(3).x();
-    const int y = partial.Top + 2;
+    // Inside the shown part of the partial row.
+    const int y = partial.Top + (ed.ClientHeight() - partial.Top - 1) / 2;
     ed.SetLastMousePos(x, y);
     ed.MouseMove(ssLeft, x, y);
     for (int i = 0; i < 5; ++i)
