@@ -2,6 +2,7 @@
 #include "tests/chipops/chipops_fixture.h"
 
 #include <QLineEdit>
+#include <string>
 
 using namespace chipops_test;
 using platform::MsgResult;
@@ -91,7 +92,19 @@ INSTANTIATE_TEST_SUITE_P(
         MatrixCase{true, 0, sim::ChipType::Nor, true, true, true, true, true},
         MatrixCase{true, 0, sim::ChipType::PageErase, false, true, true, false, true},
         MatrixCase{true, 2, sim::ChipType::Status3, true, false, false, false, false},
-        MatrixCase{true, 0, sim::ChipType::Eeprom24, false, false, false, false, false}));
+        MatrixCase{true, 0, sim::ChipType::Eeprom24, false, false, false, false, false}),
+    [](const ::testing::TestParamInfo<MatrixCase>& info) {
+        const MatrixCase& c = info.param;
+        const char* chip = "Other";
+        switch (c.simType) {
+        case sim::ChipType::Nor: chip = "Nor"; break;
+        case sim::ChipType::PageErase: chip = "PageErase"; break;
+        case sim::ChipType::Status3: chip = "Status3"; break;
+        case sim::ChipType::Eeprom24: chip = "Eeprom24"; break;
+        case sim::ChipType::None: chip = "NoChip"; break;
+        }
+        return std::string(c.checkId ? "IdCheck" : "NoIdCheck") + "_Type" + std::to_string(c.type) + "_" + chip;
+    });
 
 // --- read --------------------------------------------------------------------
 

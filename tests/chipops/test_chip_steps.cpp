@@ -3,6 +3,9 @@
 // command (time, beep, log line) and the auto-program step combinations.
 #include "tests/chipops/chipops_fixture.h"
 
+#include <string>
+#include <utility>
+
 using namespace chipops_test;
 
 namespace {
@@ -237,7 +240,14 @@ TEST_P(AutoSteps, RunsTheTickedStepsInOrder)
     EXPECT_EQ(form->ImageLength, write ? 1024 : 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCombination, AutoSteps, ::testing::Range(0, 8));
+INSTANTIATE_TEST_SUITE_P(EveryCombination, AutoSteps, ::testing::Range(0, 8),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             std::string name;
+                             for (const auto& [bit, step] : {std::pair{1, "Erase"}, {2, "Write"}, {4, "Verify"}})
+                                 if (info.param & bit)
+                                     name += name.empty() ? step : std::string("_") + step;
+                             return name.empty() ? std::string("NoStep") : name;
+                         });
 
 TEST_F(StepTest, DeclinedAutoProgramWriteLeavesTheElapsedTime)
 {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using carettest::TTestEditor;
 
 namespace {
@@ -52,7 +54,11 @@ TEST_P(CaretMapping, PositionsRoundTripThroughBothFields)
 INSTANTIATE_TEST_SUITE_P(Layouts, CaretMapping,
                          ::testing::Values(Layout{1, false}, Layout{3, false}, Layout{16, false},
                                            Layout{31, false}, Layout{256, false}, Layout{2, true},
-                                           Layout{8, true}, Layout{16, true}, Layout{64, true}));
+                                           Layout{8, true}, Layout{16, true}, Layout{64, true}),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                             return std::to_string(info.param.bytesPerRow) + "Bytes" +
+                                    (info.param.unicode ? "_Unicode" : "_Ansi");
+                         });
 
 TEST(CaretMappingEdges, NegativePositionIsTheFirstCell)
 {

@@ -1,0 +1,32 @@
+# Fails when a ctest name carries anything but gtest's own readable name:
+# printed parameter bytes (which change from build to build) or the bare
+# index a value-parameterised case gets without a name generator.
+# Run as: cmake -DCTEST=<ctest> -DBUILD_DIR=<build tree> -P check_test_names.cmake
+execute_process(COMMAND ${CTEST} --test-dir ${BUILD_DIR} -N
+                OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ctest -N failed (${rc})")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(count 0)
+set(bad "")
+foreach(line IN LISTS lines)
+  if(NOT line MATCHES "^ *Test +#[0-9]+: (.*)$")
+    continue()
+  endif()
+  set(name "${CMAKE_MATCH_1}")
+  math(EXPR count "${count} + 1")
+  if(NOT name MATCHES "^[A-Za-z0-9_/.]+$")
+    list(APPEND bad "${name}  (characters beyond letters, digits, _ / .)")
+  elseif(name MATCHES "^[^.]+\\.[^.]+/[0-9]+$")
+    list(APPEND bad "${name}  (a value-parameterised case without a name generator)")
+  endif()
+endforeach()
+if(count EQUAL 0)
+  message(FATAL_ERROR "ctest -N listed no tests")
+endif()
+if(bad)
+  list(JOIN bad "\n  " text)
+  message(FATAL_ERROR "Unreadable test names:\n  ${text}")
+endif()
+message(STATUS "${count} test names are readable")
