@@ -12,7 +12,7 @@ int BlockSize(std::int16_t pageSize)
 
 bool ChipSizeValid(std::int32_t size, std::int32_t maxImage)
 {
-    return size > 0 && size <= maxImage;
+    return size >= 0 && size <= maxImage;
 }
 
 std::int32_t TrimmedImageLength(const unsigned char* data, std::int32_t size)

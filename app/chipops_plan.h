@@ -10,7 +10,7 @@ constexpr int MinBlockSize = 64;
 // Every data transfer moves one block: the page size when it is 64 or more.
 int BlockSize(std::int16_t pageSize);
 
-// A size the image buffer can hold: 1 .. maxImage.
+// A size the image buffer can hold: 0 .. maxImage (0 moves no bytes).
 bool ChipSizeValid(std::int32_t size, std::int32_t maxImage);
 
 // Length of a read image: trailing 0xFF bytes of data[0 .. size) dropped, then

@@ -89,20 +89,13 @@ private:
 
 } // namespace
 
-// A chip whose size the image buffer cannot hold is refused before anything
-// is sent. With nothing selected the chip check itself reports, except when
-// the ID check may still pick the chip.
-static bool SelectionUsable(TForm1& form, bool afterCheck)
+// Read, write and verify move the chip's bytes through the image buffer, so a
+// size it cannot hold is refused; erase moves nothing through it and takes any
+// chip.
+static bool SizeFitsImage(TForm1& form)
 {
     const ChipInfo* chip = form.SelectedChip();
-    if (chip == nullptr) {
-        if (afterCheck) {
-            form.ShowError(NoChipText);
-            return false;
-        }
-        return true;
-    }
-    if (!chipops::ChipSizeValid(chip->Size, TForm1::MaxImageSize)) {
+    if (chip != nullptr && !chipops::ChipSizeValid(chip->Size, TForm1::MaxImageSize)) {
         form.ShowError(BadSizeText);
         return false;
     }
@@ -113,9 +106,14 @@ static bool SelectionUsable(TForm1& form, bool afterCheck)
 static bool CheckAccepted(TForm1& form, std::initializer_list<int> codes)
 {
     const int result = form.ChipCheck();
-    return Accepted(result, codes) && SelectionUsable(form, true);
+    if (!Accepted(result, codes))
+        return false;
+    if (form.SelectedChip() == nullptr) {
+        form.ShowError(NoChipText);
+        return false;
+    }
+    return true;
 }
-
 static void ReportCommFailure(TForm1& form, WorkerProgress& progress)
 {
     progress.Hide();
@@ -124,13 +122,19 @@ static void ReportCommFailure(TForm1& form, WorkerProgress& progress)
 }
 
 // The selected chip for a worker; reported and marked failed when unusable.
-static const ChipInfo* WorkerChip(TForm1& form)
+static const ChipInfo* WorkerChip(TForm1& form, bool throughImage)
 {
-    if (!SelectionUsable(form, true)) {
+    const ChipInfo* chip = form.SelectedChip();
+    if (chip == nullptr) {
+        form.ShowError(NoChipText);
         form.WorkerFailed = true;
         return nullptr;
     }
-    return form.SelectedChip();
+    if (throughImage && !SizeFitsImage(form)) {
+        form.WorkerFailed = true;
+        return nullptr;
+    }
+    return chip;
 }
 
 void ShowImageInView(TForm1& form)
@@ -155,7 +159,7 @@ static void FinishCommand(TForm1& form, const QString& logText)
 void TForm1::ReadChip()
 {
     WorkerFailed = false;
-    const ChipInfo* chip = WorkerChip(*this);
+    const ChipInfo* chip = WorkerChip(*this, true);
     if (chip == nullptr)
         return;
     const std::int32_t size = chip->Size;
@@ -183,7 +187,9 @@ void TForm1::ReadChip()
         progress.Step(offset);
     }
     // The last block may reach past the chip; what fits in the buffer is kept.
-    std::memcpy(ImageBuffer, data, static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
+    // A chip of size 0 leaves the scratch without memory and nothing to copy.
+    if (span > 0)
+        std::memcpy(ImageBuffer, data, static_cast<std::size_t>(std::min<std::int64_t>(span, MaxImageSize)));
     ImageLength = chipops::TrimmedImageLength(ImageBuffer, size);
     // The stream already starts with the image: cut it to the length and show it.
     // Rounding to even can take the length one byte past the blocks read; that
@@ -198,7 +204,7 @@ void TForm1::ReadChip()
 int TForm1::WriteChip()
 {
     WorkerFailed = false;
-    const ChipInfo* chip = WorkerChip(*this);
+    const ChipInfo* chip = WorkerChip(*this, true);
     if (chip == nullptr)
         return -1;
     SetStatusPanel(1, QStringLiteral("编程 Flash ..."));
@@ -242,7 +248,7 @@ int TForm1::WriteChip()
 void TForm1::EraseChip()
 {
     WorkerFailed = false;
-    const ChipInfo* chip = WorkerChip(*this);
+    const ChipInfo* chip = WorkerChip(*this, false);
     if (chip == nullptr)
         return;
     SetStatusPanel(1, QStringLiteral("擦除 Flash ..."));
@@ -288,7 +294,7 @@ void TForm1::EraseChip()
 int TForm1::VerifyChip()
 {
     WorkerFailed = false;
-    const ChipInfo* chip = WorkerChip(*this);
+    const ChipInfo* chip = WorkerChip(*this, true);
     if (chip == nullptr)
         return -1;
     SetStatusPanel(1, QStringLiteral("校验 Flash ..."));
@@ -320,19 +326,27 @@ int TForm1::VerifyChip()
     return 1;
 }
 
-// The frame every chip command runs in: one command at a time, a usable
-// selection (and an image for the commands that send one), the chip check with
-// the results this command accepts, the start time, and the connection ended
-// however the command leaves.
+// The frame every chip command runs in: one command at a time, an image for
+// the commands that send one, the chip check with the results this command
+// accepts, the start time, and the connection ended however the command
+// leaves. A command that moves data through the image buffer has its chip's
+// size checked: before anything is sent without the ID check, and after the
+// check with it, since detection may select another chip.
 template <class Work>
-static void RunChipCommand(TForm1& form, bool needsImage, std::initializer_list<int> accepted, Work work)
+static void RunChipCommand(TForm1& form, bool needsImage, bool throughImage, std::initializer_list<int> accepted,
+                           Work work)
 {
     platform::Guarded([&] {
         CommandScope scope(form);
-        if (!scope.entered() || (needsImage && form.ImageLength <= 0) || !SelectionUsable(form, false))
+        if (!scope.entered() || (needsImage && form.ImageLength <= 0))
+            return;
+        const bool sizeFirst = !form.CheckBox4->isChecked();
+        if (throughImage && sizeFirst && !SizeFitsImage(form))
             return;
         ConnectionEnd end(form);
         if (!CheckAccepted(form, accepted))
+            return;
+        if (throughImage && !sizeFirst && !SizeFitsImage(form))
             return;
         form.StartTime = platform::clock().monotonicMs();
         work();
@@ -341,7 +355,7 @@ static void RunChipCommand(TForm1& form, bool needsImage, std::initializer_list<
 
 void TForm1::BitBtn2Click()
 {
-    RunChipCommand(*this, false, {1, 4, 6}, [this] {
+    RunChipCommand(*this, false, true, {1, 4, 6}, [this] {
         ReadChip();
         if (!WorkerFailed)
             FinishCommand(*this, QStringLiteral("读出操作完成！"));
@@ -350,7 +364,7 @@ void TForm1::BitBtn2Click()
 
 void TForm1::BitBtn3Click()
 {
-    RunChipCommand(*this, true, {3, 4, 6}, [this] {
+    RunChipCommand(*this, true, true, {3, 4, 6}, [this] {
         if (WriteChip() == 1)
             FinishCommand(*this, QStringLiteral("写入操作完成！"));
     });
@@ -358,7 +372,7 @@ void TForm1::BitBtn3Click()
 
 void TForm1::BitBtn8Click()
 {
-    RunChipCommand(*this, false, {3, 4, 6}, [this] {
+    RunChipCommand(*this, false, false, {3, 4, 6}, [this] {
         EraseChip();
         if (!WorkerFailed)
             FinishCommand(*this, QStringLiteral("擦除操作完成！"));
@@ -367,7 +381,7 @@ void TForm1::BitBtn8Click()
 
 void TForm1::BitBtn9Click()
 {
-    RunChipCommand(*this, true, {4, 6}, [this] {
+    RunChipCommand(*this, true, true, {4, 6}, [this] {
         const int verified = VerifyChip();
         if (verified < 0)
             return;
@@ -380,7 +394,11 @@ void TForm1::BitBtn9Click()
 
 void TForm1::BitBtn7Click()
 {
-    RunChipCommand(*this, true, {3, 4, 6}, [this] {
+    // Its write and verify steps go through the image; an erase alone does
+    // not. The size is checked before the erase, so a chip that cannot be
+    // written is not left erased.
+    const bool throughImage = CheckBox2->isChecked() || CheckBox3->isChecked();
+    RunChipCommand(*this, true, throughImage, {3, 4, 6}, [this] {
         if (CheckBox1->isChecked()) {
             EraseChip();
             if (WorkerFailed)

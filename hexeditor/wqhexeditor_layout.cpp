@@ -239,9 +239,12 @@ void TCustomWQHexEditor::CreateWnd()
 {
     TWQHGrid::CreateWnd();
     // Data loaded before the first show is kept: only a control that has
-    // never had any gets the empty set.
+    // never had any gets the empty set. Kept data was laid out with the font
+    // of its load, and font changes before now were not measured: measure now.
     if (FFileName == QStringLiteral("---") && DataSize() == 0)
         CreateEmptyFile(QString::fromUtf8(wqhstr::Untitled));
+    else
+        AdjustMetrics();
 }
 
 QString TCustomWQHexEditor::Version() const

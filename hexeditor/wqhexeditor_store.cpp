@@ -458,12 +458,16 @@ void TCustomWQHexEditor::SaveRangeToStream(platform::TStream& Strm, int APositio
 {
     CheckNotBusy();
     const int size = GetDataSize();
-    if (ACount == -1) {
-        if (APosition < 0 || APosition > size)
-            RaiseBounds();
+    if (APosition < 0 || ACount < -1)
+        RaiseBounds();
+    // A range past the end is a short read of the data, found before
+    // anything is written to Strm.
+    if (APosition > size)
+        throw platform::EReadError(QStringLiteral("Stream read error"));
+    if (ACount == -1)
         ACount = size - APosition;
-    }
-    WQHCheckBounds(APosition, ACount, size);
+    if (static_cast<std::int64_t>(APosition) + ACount > size)
+        throw platform::EReadError(QStringLiteral("Stream read error"));
     WQHStore::CopyToStream(*this, Strm, APosition, ACount);
 }
 

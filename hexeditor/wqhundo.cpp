@@ -305,7 +305,7 @@ struct TWQHUndoStorage::Impl {
     bool checkFits(const TRecord& r) const;
     void makeRedo(const TRecord& r, int sizeAfterUndo);
     void noteUndoneData();
-    bool redoMatchesData(bool wholeData) const;
+    bool redoMatchesData() const;
     std::uint64_t dataHash() const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu);
     void restoreState(const TRecord& r);
@@ -509,8 +509,9 @@ bool TWQHUndoStorage::CanUndo() const
 
 bool TWQHUndoStorage::CanRedo() const
 {
-    // Cheap checks only (no hash of the whole data): this is asked for menus.
-    return d->redo != nullptr && d->redoMatchesData(false);
+    // Whether the block still fits the data is Redo's question: a redo that
+    // does not fit is refused there.
+    return d->redo != nullptr;
 }
 
 bool TWQHUndoStorage::Undo()
@@ -979,7 +980,7 @@ void TWQHUndoStorage::Impl::noteUndoneData()
 
 // The data must still be what the undo left, or the redo would act on
 // something else (the data was replaced or changed without a step).
-bool TWQHUndoStorage::Impl::redoMatchesData(bool wholeData) const
+bool TWQHUndoStorage::Impl::redoMatchesData() const
 {
     const TRedo& b = *redo;
     if (ed.DataSize() != b.SizeAfterUndo)
@@ -1000,7 +1001,7 @@ bool TWQHUndoStorage::Impl::redoMatchesData(bool wholeData) const
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
     case ufKindAllData:
-        return !wholeData || dataHash() == b.ExpectHash;
+        return dataHash() == b.ExpectHash;
     default:
         return true;
     }
@@ -1012,7 +1013,7 @@ bool TWQHUndoStorage::Impl::redoStep()
         return false;
     const TRedo& b = *redo;
     const std::int64_t size = ed.DataSize();
-    bool fits = redoMatchesData(true);
+    bool fits = redoMatchesData();
     switch (b.Kind) {
     case ufKindBytesChanged:
         fits = fits && b.Pos + b.Count <= size && std::int64_t(b.Data.size()) == b.Count;
@@ -1040,7 +1041,8 @@ bool TWQHUndoStorage::Impl::redoStep()
         fits = false;
     }
     if (!fits) {
-        reset(true);
+        // Only the redo goes: the undo steps still describe the data.
+        resetRedo();
         return false;
     }
 

@@ -1,4 +1,5 @@
 // The five chip commands against the simulated programmer.
+#include "app/form1_image_view.h"
 #include "tests/chipops/chipops_fixture.h"
 
 #include <QLineEdit>
@@ -498,24 +499,116 @@ TEST_F(ChipOpsTest, AutoProgramVerifyFailureShowsBothBoxes)
 
 // --- chips the buffer cannot hold, no chip -------------------------------
 
-TEST_F(ChipOpsTest, ChipSizesOutsideTheBufferAreRefusedBeforeAnyTransfer)
+TEST_F(ChipOpsTest, ChipSizesOutsideTheBufferStopOnlyTheCommandsThatMoveData)
 {
-    for (const int size : {0, -1, TForm1::MaxImageSize + 1}) {
+    const QString bad = QStringLiteral("芯片容量无效！");
+    for (const int size : {-1, TForm1::MaxImageSize + 1}) {
+        SCOPED_TRACE(size);
         form->ComboBox1->clear();
-        Setup(Chip(size, 256, 0));
+        sim::ChipOptions chip;
+        chip.erasePolls = 0;
+        Setup(Chip(size, 256, 0), chip);
         FillImage(100);
         sim::clearLog();
         fakes.ui.boxes.clear();
+        const int logs = LogCount();
         form->BitBtn2Click();
         form->BitBtn3Click();
-        form->BitBtn8Click();
         form->BitBtn9Click();
-        form->BitBtn7Click();
-        EXPECT_TRUE(sim::log().empty()) << size;
-        EXPECT_EQ(Boxes(), std::vector<QString>(5, QStringLiteral("芯片容量无效！"))) << size;
+        form->BitBtn7Click(); // write and verify steps ticked
+        EXPECT_TRUE(sim::log().empty()) << "refused before anything is sent";
+        EXPECT_EQ(Boxes(), std::vector<QString>(4, bad));
         EXPECT_EQ(form->ImageLength, 100);
+        EXPECT_EQ(LogCount(), logs);
+
+        // Erase moves nothing through the image: it runs for any chip.
+        form->BitBtn8Click();
+        EXPECT_EQ(CommandCodes(), (std::vector<int>{7, 2, 10, 8}));
+        EXPECT_EQ(form->LogLines().front(), EraseDone + Stamp);
+        // So does an auto-program that only erases.
+        sim::clearLog();
+        form->CheckBox2->setChecked(false);
+        form->CheckBox3->setChecked(false);
+        form->BitBtn7Click();
+        EXPECT_EQ(CommandCodes(), (std::vector<int>{7, 2, 10, 8}));
+        EXPECT_EQ(Boxes().size(), 4u);
+        EXPECT_EQ(fakes.system.beeps, 2);
+        form->CheckBox2->setChecked(true);
+        form->CheckBox3->setChecked(true);
+        fakes.system.beeps = 0;
         sim::reset();
     }
+}
+
+TEST_F(ChipOpsTest, AutoProgramThatCannotWriteDoesNotEraseFirst)
+{
+    Setup(Chip(TForm1::MaxImageSize + 1, 256, 0));
+    FillImage(100);
+    form->CheckBox3->setChecked(false); // erase and write
+    form->BitBtn7Click();
+    EXPECT_TRUE(CommandCodes().empty());
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("芯片容量无效！")});
+    EXPECT_EQ(fakes.system.beeps, 0);
+}
+
+TEST_F(ChipOpsTest, ChipOfSizeZeroReadsAnEmptyImageAndMovesNoData)
+{
+    sim::ChipOptions chip;
+    chip.size = 4096;
+    chip.image.assign(16, 0x5A);
+    Setup(Chip(0, 256, 0), chip);
+    FillImage(100);
+    ShowImageInView(*form);
+    ASSERT_EQ(form->FlashEditor->DataSize(), 100);
+    form->BitBtn2Click();
+    EXPECT_EQ(form->ImageLength, 0);
+    EXPECT_EQ(form->FlashEditor->DataSize(), 0);
+    EXPECT_TRUE(DataLengths(sim::Call::BulkRead, 0x85).empty());
+    EXPECT_EQ(form->LogLines().front(), ReadDone + Stamp);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+
+    // Verify compares nothing and passes.
+    FillImage(100);
+    form->BitBtn9Click();
+    EXPECT_TRUE(DataLengths(sim::Call::BulkRead, 0x85).empty());
+    EXPECT_EQ(form->LogLines().front(), VerifyDone + Stamp);
+
+    // Write still asks about the longer image, then sends no block.
+    fakes.ui.answers.push_back(MsgResult::Yes);
+    form->BitBtn3Click();
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("文件长度大于芯片容量,是否继续烧录?")});
+    EXPECT_TRUE(DataLengths(sim::Call::BulkWrite, 0x05).empty());
+    EXPECT_EQ(form->LogLines().front(), WriteDone + Stamp);
+    EXPECT_EQ(fakes.system.beeps, 3);
+}
+
+// With the ID check the size belongs to the chip that detection selects, not
+// to the one selected before.
+TEST_F(ChipOpsTest, IdCheckTestsTheSizeOfTheDetectedChip)
+{
+    sim::ChipOptions chip;
+    chip.size = 4096;
+    chip.image.assign(16, 0x5A);
+    AddModel(Chip(TForm1::MaxImageSize + 1, 256, 0, 100, 0x123456)); // selected, too big
+    Setup(Chip(4096, 256, 0), chip);                                  // the detected ID
+    form->ComboBox1->setCurrentIndex(0);
+    form->CheckBox4->setChecked(true);
+    form->BitBtn2Click();
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
+    EXPECT_EQ(form->ImageLength, 16);
+    EXPECT_EQ(form->LogLines().front(), ReadDone + Stamp);
+
+    // The other way round: detection picks a chip that is too big.
+    form->ChipTable[0] = Chip(4096, 256, 0, 100, 0x123456);
+    form->ChipTable[1].Size = TForm1::MaxImageSize + 1;
+    form->ComboBox1->setCurrentIndex(0);
+    sim::clearLog();
+    form->BitBtn2Click();
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("芯片容量无效！")});
+    EXPECT_EQ(CommandCodes(), (std::vector<int>{9, 8}));
+    EXPECT_EQ(fakes.system.beeps, 1);
+    EXPECT_EQ(form->StatusPanel(1), Ready);
 }
 
 TEST_F(ChipOpsTest, NoSelectedChipGivesOneBox)

@@ -276,6 +276,19 @@ TEST_F(ImageFileTest, SaveWithoutAUsableChipWritesTheImageLength)
     EXPECT_EQ(ReadAll(Path("huge.bin")), Pattern(100));
 }
 
+TEST_F(ImageFileTest, SaveWithAChipOfSizeZeroWritesNoBytes)
+{
+    WriteAll(Path("small.bin"), Pattern(100));
+    Open(Path("small.bin"));
+    AddModel(Chip(0, 256, 0));
+    form->ComboBox1->setCurrentIndex(0);
+    Save(Path("zero.bin"));
+    EXPECT_EQ(ReadAll(Path("zero.bin")), QByteArray());
+    Save(Path("zero.hex"));
+    EXPECT_EQ(ReadAll(Path("zero.hex")), QByteArray(":00000001FF\r\n"));
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+}
+
 TEST_F(ImageFileTest, OverwriteQuestionNoLeavesTheFile)
 {
     FillImage(64);

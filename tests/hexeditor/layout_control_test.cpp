@@ -442,6 +442,36 @@ TEST(LayoutControl, FontChangeLaysOutAgainOnceTheWindowExists)
     EXPECT_EQ(ed.font().pixelSize(), 20);
 }
 
+// A font set after the data but before the first show is measured by the show.
+TEST(LayoutControl, FirstShowMeasuresAFontSetBeforeIt)
+{
+    for (const bool withData : {true, false}) {
+        SCOPED_TRACE(withData);
+        Editor ed;
+        if (withData)
+            Load(ed, 300);
+        const int before = ed.CharWidth();
+        QFont big(QStringLiteral("Courier New"));
+        big.setPointSize(24);
+        ed.SetEditorFont(big);
+        ed.resize(900, 400);
+        ed.show();
+        QApplication::processEvents();
+        const QFontMetrics fm(ed.font());
+        EXPECT_EQ(ed.CharWidth(), fm.horizontalAdvance(QLatin1Char('w')));
+        if (withData) {
+            EXPECT_GT(ed.CharWidth(), before);
+        }
+        EXPECT_EQ(ed.DefaultRowHeight(), fm.height() + 2);
+        EXPECT_EQ(ed.RowHeights(2), fm.height() + 2);
+        ExpectWidthsMatch(ed);
+        // The gutter holds the offset text in the big font.
+        ASSERT_GT(ed.OffsetDisplayWidth(), 0);
+        EXPECT_EQ(ed.ColWidths(0), ed.OffsetDisplayWidth() * ed.CharWidth() + 21);
+        EXPECT_EQ(ed.DataSize(), withData ? 300 : 0);
+    }
+}
+
 TEST(LayoutControl, DisplaySwitchesStoreTheirValues)
 {
     Editor ed;

@@ -244,25 +244,34 @@ TEST(UndoControl, NewDataSetDropsTheRedo)
     ed.UndoBeginUpdate();
     Load(ed, Bytes{1, 2, 3, 4});
     ed.UndoEndUpdate();
-    EXPECT_FALSE(ed.CanRedo());
     EXPECT_FALSE(ed.Redo());
+    EXPECT_FALSE(ed.CanRedo());
     EXPECT_EQ(DataOf(ed), (Bytes{1, 2, 3, 4}));
 }
 
-TEST(UndoControl, RedoOfAStepThatNoLongerFitsChangesNothing)
+TEST(UndoControl, RedoOfAStepThatNoLongerFitsChangesNothingButItself)
 {
     Editor ed;
     Load(ed, Bytes{1, 2, 3, 4});
-    ed.SetSelStart(3);
+    ed.SetSelStart(0);
+    ed.DeleteSelection(QStringLiteral("first"));
+    ed.SetSelStart(2);
     ed.DeleteSelection(QString());
+    ASSERT_EQ(DataOf(ed), (Bytes{2, 3}));
     ASSERT_TRUE(ed.Undo());
     ed.UndoBeginUpdate();
     const std::uint8_t b[1] = {9};
     ed.AppendBuffer(b, 1, QString(), false);  // not recorded; the size changed under the redo
     ed.UndoEndUpdate();
+    ASSERT_TRUE(ed.CanRedo());
     EXPECT_FALSE(ed.Redo());
+    EXPECT_EQ(DataOf(ed), (Bytes{2, 3, 4, 9}));
+    EXPECT_FALSE(ed.CanRedo());
+    // The first step is still there and still undoes.
+    EXPECT_TRUE(ed.CanUndo());
+    EXPECT_EQ(ed.UndoDescription(), "first");
+    ASSERT_TRUE(ed.Undo());
     EXPECT_EQ(DataOf(ed), (Bytes{1, 2, 3, 4, 9}));
-    EXPECT_FALSE(ed.CanUndo());
 }
 
 TEST(UndoControl, AppendUndoLeavesTheCaretOnTheRecordedPlace)

@@ -785,27 +785,41 @@ TEST_F(UndoStore, UndoOfARecordBeyondTheDataResetsTheStoreAndLeavesTheData)
     EXPECT_EQ(st.Count(), 0);
 }
 
-TEST_F(UndoStore, RedoAfterTheDataChangedSizeIsRefused)
+// A redo that no longer fits is refused and takes only itself along: the
+// older steps stay and undo as before. CanRedo only tells that a block exists.
+TEST_F(UndoStore, RedoAfterTheDataChangedSizeIsRefusedAndKeepsTheOlderSteps)
 {
+    Type(0, 0xA0, "older");
     Insert(2, {1, 2, 3});
     ASSERT_TRUE(st.Undo());
     ed.data.push_back(0xFF);  // e.g. a new data set while a bracket was open
     const auto data = ed.data;
+    EXPECT_TRUE(st.CanRedo());
     EXPECT_FALSE(st.Redo());
     EXPECT_EQ(ed.data, data);
     EXPECT_FALSE(st.CanRedo());
+    EXPECT_FALSE(st.Redo());
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_TRUE(st.CanUndo());
+    EXPECT_EQ(st.Description(), "older");
+    ASSERT_EQ(ed.data[0], 0xA0);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
     EXPECT_EQ(st.Count(), 0);
 }
 
 TEST_F(UndoStore, RedoOverDataChangedInPlaceIsRefused)
 {
+    Type(0, 0xA0);
     Remove(2, 3);
     ASSERT_TRUE(st.Undo());
     ed.data[3] = 0xFE;  // same size, other bytes where the removal would act
     const auto data = ed.data;
-    EXPECT_FALSE(st.CanRedo());
+    EXPECT_TRUE(st.CanRedo());
     EXPECT_FALSE(st.Redo());
     EXPECT_EQ(ed.data, data);
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_EQ(st.Count(), 1);
 
     st.Reset(true);
     st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
@@ -813,9 +827,10 @@ TEST_F(UndoStore, RedoOverDataChangedInPlaceIsRefused)
     ASSERT_TRUE(st.Undo());
     ed.data[9] = 0x00;  // outside any range: only the whole-data check sees it
     const auto data2 = ed.data;
+    EXPECT_TRUE(st.CanRedo());
     EXPECT_FALSE(st.Redo());
     EXPECT_EQ(ed.data, data2);
-    EXPECT_EQ(st.Count(), 0);
+    EXPECT_FALSE(st.CanRedo());
 
     // Unchanged data still redoes.
     Type(0, 0xAB);
