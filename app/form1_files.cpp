@@ -36,13 +36,13 @@ std::optional<int> FirstChar(const QString& fileName)
     return c == EOF ? -1 : c;
 }
 
-int LoadRaw(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize)
+std::optional<int> LoadRaw(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize)
 {
     platform::TFileStream file(fileName, platform::FileMode::OpenRead);
     const std::int64_t size = file.Size();
     if (size > maxSize) {
         form.ShowError(QStringLiteral("File is too big for Buffer"));
-        return 0;
+        return std::nullopt;
     }
     std::int64_t total = 0;
     while (total < size) {
@@ -71,34 +71,35 @@ bool WriteRaw(const QString& fileName, const unsigned char* data, int count)
 
 } // namespace
 
-// The loader behind LoadImageFile; unopened is set when the file could not
-// be opened at all (as opposed to a format error the readers reported).
-static int LoadImage(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize, bool& unopened)
+// The loader behind LoadImageFile; nullopt after a failure it reported in a
+// box (a text file without data records is an empty image, not a failure).
+static std::optional<int> LoadImage(TForm1& form, const QString& fileName, unsigned char* buffer, int maxSize)
 {
-    unopened = false;
     maxSize = std::max(maxSize, 0);
     int firstChar = -1;
     if (NeedsSniffing(fileName)) {
         const std::optional<int> c = FirstChar(fileName);
         if (!c) {
             form.ShowError(QStringLiteral("Can't open File"));
-            unopened = true;
-            return 0;
+            return std::nullopt;
         }
         firstChar = *c;
     }
+    const unsigned errorsBefore = FileErrorsShown();
+    int length = 0;
     switch (LoadKindFor(fileName, firstChar)) {
-    case ImageKind::IntelHex: return ReadIntelHexFile(&form.HexStream, fileName, buffer, maxSize);
-    case ImageKind::SRecord: return ReadSRecordFile(&form.SrecStream, fileName, buffer, maxSize);
-    case ImageKind::Raw: break;
+    case ImageKind::IntelHex: length = ReadIntelHexFile(&form.HexStream, fileName, buffer, maxSize); break;
+    case ImageKind::SRecord: length = ReadSRecordFile(&form.SrecStream, fileName, buffer, maxSize); break;
+    case ImageKind::Raw: return LoadRaw(form, fileName, buffer, maxSize);
     }
-    return LoadRaw(form, fileName, buffer, maxSize);
+    if (length == 0 && FileErrorsShown() != errorsBefore)
+        return std::nullopt;
+    return length;
 }
 
 int TForm1::LoadImageFile(const QString& fileName, unsigned char* buffer, int maxSize)
 {
-    bool unopened = false;
-    return LoadImage(*this, fileName, buffer, maxSize, unopened);
+    return LoadImage(*this, fileName, buffer, maxSize).value_or(0);
 }
 
 void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, int count)
@@ -110,8 +111,9 @@ void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, i
         if (answer == platform::MsgResult::No)
             return;
     }
-    // The writers fill a temporary file; it replaces the target only when
-    // every byte is written, so a failed save leaves the old file whole.
+    // Where a rename keeps the file as it was, the writers fill a temporary
+    // file that replaces the target only when every byte is written, so a
+    // failed save leaves the old file whole; elsewhere they write in place.
     platform::TReplaceFile replace(fileName);
     const QString& temp = replace.TempName();
     bool ok = false;
@@ -123,6 +125,8 @@ void TForm1::SaveImageFile(const QString& fileName, const unsigned char* data, i
         }
     } catch (const platform::EFCreateError& e) {
         // The user chose the target; the temporary name would only confuse.
+        if (!replace.Replacing())
+            throw;
         QString message = e.Message();
         message.replace(temp, replace.Target());
         throw platform::EFCreateError(message);
@@ -150,18 +154,19 @@ void TForm1::BitBtn1Click()
         const std::optional<QString> path = platform::ui().openFileName(ImageDialogOptions(QStringLiteral("*.bin")));
         if (!path)
             return;
-        // Load into a fresh image: a file that cannot be opened (a raised
-        // EFOpenError or the .eep check) leaves the current image, its length,
-        // the path, the view and the log alone.
+        // Load into a fresh image and take it only when the load succeeded:
+        // any failure (the file cannot be opened, a format error, too big)
+        // leaves the current image, its length, the path, the view and the
+        // log alone.
         auto image = std::make_unique_for_overwrite<unsigned char[]>(MaxImageSize);
         std::memset(image.get(), 0xFF, MaxImageSize);
-        bool unopened = false;
-        const int length = LoadImage(*this, *path, image.get(), MaxImageSize, unopened);
-        if (unopened)
+        const std::optional<int> length = LoadImage(*this, *path, image.get(), MaxImageSize);
+        if (!length)
             return;
-        std::memcpy(ImageBuffer, image.get(), MaxImageSize);
-        image.reset();
-        ImageLength = std::clamp(length, 0, static_cast<int>(MaxImageSize));
+        // The scratch image becomes the image; no second copy is made.
+        delete[] ImageBuffer;
+        ImageBuffer = image.release();
+        ImageLength = std::clamp(*length, 0, static_cast<int>(MaxImageSize));
         Edit1->setText(*path);
         ShowImageInView(*this);
         AddLogCompleted(QStringLiteral("打开 ") + *path);

@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 const QString Environment = QStringLiteral("Environment");
@@ -25,27 +24,37 @@ QRect Desktop()
     const QRect desktop = screen ? screen->virtualGeometry() : QRect();
     return desktop.isEmpty() ? QRect(0, 0, 16384, 16384) : desktop;
 }
-// The file is written through a temporary name in its own folder.
-bool FolderWritable(const QString& file)
-{
-    return ::access(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), W_OK | X_OK) == 0;
-}
 } // namespace
 
-QString SettingsFileName()
+QString UserSettingsFileName()
 {
-    // Beside the program, where it has always lived. A program installed
-    // where its user may not write keeps its settings in the user's config
-    // folder instead, so that closing the window does not lose them.
-    const QString besideProgram = platform::ProgramFileWithExt(QStringLiteral(".ini"));
-    if (FolderWritable(besideProgram))
-        return besideProgram;
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty() || !QDir::isAbsolutePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
-    const QString folder = config + QStringLiteral("/qv750");
-    QDir().mkpath(folder);
-    return folder + u'/' + QFileInfo(besideProgram).fileName();
+    const QString besideProgram = platform::ProgramFileWithExt(QStringLiteral(".ini"));
+    return config + QStringLiteral("/qv750/") + QFileInfo(besideProgram).fileName();
+}
+
+QString SettingsFileName()
+{
+    // Beside the program, where it has always lived, unless a close could
+    // not write there once and moved the settings to the user's folder.
+    const QString user = UserSettingsFileName();
+    if (QFileInfo::exists(user))
+        return user;
+    return platform::ProgramFileWithExt(QStringLiteral(".ini"));
+}
+
+bool WriteSettingsFile(platform::TIniFile& ini)
+{
+    if (ini.UpdateFile())
+        return true;
+    const QString user = UserSettingsFileName();
+    if (ini.FileName() == user)
+        return false;
+    QDir().mkpath(QFileInfo(user).absolutePath());
+    ini.MoveTo(user);
+    return ini.UpdateFile();
 }
 
 void TForm1::FormCreate()

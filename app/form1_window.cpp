@@ -427,7 +427,7 @@ void TForm1::FormClose()
     if (!Ini)
         return;
     SaveSettings(*Ini);
-    const bool written = Ini->UpdateFile();
+    const bool written = WriteSettingsFile(*Ini);
     const QString fileName = Ini->FileName();
     delete Ini;
     Ini = nullptr;

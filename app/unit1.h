@@ -227,6 +227,12 @@ private:
 
 extern TForm1* Form1;
 
-// The settings file: the program's path with ".ini", or the same name in the
-// user's config folder when the program's folder cannot be written.
+// The settings file read at start: the program's path with ".ini", or the
+// same name in the user's config folder once settings were moved there.
 QString SettingsFileName();
+// The settings file in the user's config folder (XDG), used once the one
+// beside the program could not be written.
+QString UserSettingsFileName();
+// UpdateFile, and when that fails, the same settings into
+// UserSettingsFileName(); false when neither could be written.
+bool WriteSettingsFile(platform::TIniFile& ini);

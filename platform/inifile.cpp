@@ -221,8 +221,7 @@ struct TIniFile::Impl {
         if (readOnly || fileName.isEmpty())
             return false;
         TReplaceFile replace(fileName);
-        const int fd = ::open(QFile::encodeName(replace.TempName()).constData(),
-                              O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = replace.OpenForWrite();
         if (fd < 0)
             return false;
         bool ok = writeAll(fd, serialize());
@@ -330,5 +329,12 @@ bool TIniFile::UpdateFile()
 }
 
 const QString& TIniFile::FileName() const { return d->fileName; }
+
+void TIniFile::MoveTo(const QString& fileName)
+{
+    d->fileName = fileName;
+    d->readOnly = false;
+    d->dirty = true;
+}
 
 } // namespace platform

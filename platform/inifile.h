@@ -27,10 +27,14 @@ public:
     void WriteInteger(const QString& section, const QString& key, int value); // signed decimal
     void WriteBool(const QString& section, const QString& key, bool value);   // "1" / "0"
 
-    // Writes the file through a temporary name and a rename, so a crash never
-    // leaves half a file. A failure to write stays silent; returns false then.
+    // Writes the file: through a temporary name and a rename where that keeps
+    // the file as it was, so a crash never leaves half a file; else in place.
+    // A failure to write stays silent; returns false then.
     bool UpdateFile();
     const QString& FileName() const;
+    // Makes fileName the file written from now on, with everything read so
+    // far (nothing is written yet).
+    void MoveTo(const QString& fileName);
 
 private:
     struct Impl;

@@ -83,8 +83,25 @@ TFileStream::TFileStream(const QString& fileName, FileMode mode) : fileName_(fil
     case FileMode::OpenReadWrite: flags |= O_RDWR; break;
     case FileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
+    if (mode == FileMode::Create)
+        flags |= O_NONBLOCK | O_NOCTTY; // for the open only, see below
     fd_ = fileName.isEmpty() ? -1 : ::open(path.constData(), flags, 0666);
-    const int error = fileName.isEmpty() ? ENOENT : errno;
+    int error = fileName.isEmpty() ? ENOENT : errno;
+    if (fd_ >= 0 && mode == FileMode::Create) {
+        // Opened for reading too, a FIFO would take the bytes itself and stall
+        // once full; written only, one without a reader fails here at once.
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && S_ISFIFO(st.st_mode)) {
+            ::close(fd_);
+            fd_ = ::open(path.constData(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+            error = errno;
+        }
+        if (fd_ >= 0) {
+            const int fl = ::fcntl(fd_, F_GETFL);
+            if (fl >= 0)
+                ::fcntl(fd_, F_SETFL, fl & ~O_NONBLOCK);
+        }
+    }
     if (fd_ >= 0 && mode != FileMode::Create) {
         struct stat st {};
         if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {

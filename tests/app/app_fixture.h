@@ -37,6 +37,9 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         platform::SetProgramPathForTesting(ProgramPath());
+        // Settings moved to the user's folder land here, never in the real home.
+        oldConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toLocal8Bit());
         sim::reset();
         fakes.system.clock = &fakes.clock;
     }
@@ -47,6 +50,7 @@ protected:
         form.reset();
         sim::reset();
         platform::SetProgramPathForTesting(QString());
+        qputenv("XDG_CONFIG_HOME", oldConfigHome_);
     }
 
     QString ProgramPath() const { return dir.path() + QStringLiteral("/qv750"); }
@@ -92,6 +96,7 @@ protected:
     std::vector<QString> Boxes() const { return fakes.ui.boxTexts(); }
 
     QTemporaryDir dir;
+    QByteArray oldConfigHome_;
     testsupport::ScopedPlatformFakes fakes;
     testsupport::ScopedFakeDeviceChanges deviceChanges;
     std::unique_ptr<TForm1> form;

@@ -1,5 +1,6 @@
 // Main window: components, settings file, status bar, log, About box, close.
 #include "app_fixture.h"
+#include "tests/support/other_user.h"
 
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhexeditorex.h"
@@ -210,15 +211,14 @@ TEST_F(WindowTest, FormMaxIgnoresGeometryButWritesItBack)
     EXPECT_TRUE(back.ValueExists("Environment", "FormTop"));
 }
 
-TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheProgramFolderIsNotWritable)
+TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheFileBesideTheProgramCannotBeWritten)
 {
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toLocal8Bit());
     const QString userIni = dir.path() + QStringLiteral("/config/qv750/qv750.ini");
     // A folder that does not exist cannot be written (root passes every
     // permission check, so a read-only folder would not show it here).
     platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/missing/folder/qv750"));
-    EXPECT_EQ(SettingsFileName(), userIni);
+    EXPECT_EQ(SettingsFileName(), dir.path() + QStringLiteral("/missing/folder/qv750.ini"));
+    EXPECT_EQ(UserSettingsFileName(), userIni);
 
     Create();
     form->CheckBox1->setChecked(false);
@@ -227,25 +227,100 @@ TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheProgramFolderIsNotWritable)
     platform::TIniFile back(userIni);
     EXPECT_EQ(back.ReadString("Programmer", "ERASE", "?"), QStringLiteral("0"));
 
-    // The next start reads them back from there.
+    // From then on that file is the one read.
+    EXPECT_EQ(SettingsFileName(), userIni);
     Form2 = nullptr;
     form2.reset();
     form.reset();
     Create();
     EXPECT_FALSE(form->CheckBox1->isChecked());
-    qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+TEST_F(WindowTest, SettingsBesideTheProgramAreReadAndWrittenThere)
+{
+    WriteFile(IniPath(), "[Programmer]\nERASE=0\n[PROGRAM]\nKeep=me\n");
+    EXPECT_EQ(SettingsFileName(), IniPath());
+    Create();
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    form->CheckBox2->setChecked(false);
+    form->close();
+    platform::TIniFile back(IniPath());
+    EXPECT_EQ(back.ReadString("Programmer", "WRITE", "?"), QStringLiteral("0"));
+    EXPECT_FALSE(QFileInfo::exists(UserSettingsFileName()));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/config"))) << "no folder made for nothing";
+}
+
+TEST_F(WindowTest, SettingsFileThatCannotBeReadGoesToTheUserConfigOnClose)
+{
+    // Something that exists but is no readable file: never overwritten.
+    ASSERT_TRUE(QDir().mkpath(IniPath()));
+    Create();
+    EXPECT_TRUE(form->CheckBox1->isChecked());
+    form->CheckBox1->setChecked(false);
+    form->close();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(QFileInfo(IniPath()).isDir());
+    Form2 = nullptr;
+    form2.reset();
+    form.reset();
+    Create();
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+}
+
+// Permissions, as a user root's overrides do not cover: a settings file
+// beside the program that may not be written moves to the user's folder
+// with everything it held; one that may be written stays where it is even
+// in a folder the user may not write.
+TEST_F(WindowTest, SettingsWriteFollowsWhatTheUserMayWrite)
+{
+    const QString locked = dir.path() + QStringLiteral("/locked");
+    const QString frozen = dir.path() + QStringLiteral("/frozen");
+    ASSERT_TRUE(QDir().mkpath(locked) && QDir().mkpath(frozen) && QDir().mkpath(dir.path() + "/home"));
+    WriteFile(locked + QStringLiteral("/qv750.ini"), "[Programmer]\nERASE=0\n[PROGRAM]\nKeep=me\n");
+    WriteFile(frozen + QStringLiteral("/qv750.ini"), "[Programmer]\nERASE=0\n");
+    for (const QString& p : {locked, frozen, locked + "/qv750.ini", frozen + "/qv750.ini", dir.path() + "/home"})
+        testsupport::GiveToCheckUser(p);
+    testsupport::OpenFolderTo(dir.path(), 0755);
+    ::chmod(QFile::encodeName(locked + "/qv750.ini").constData(), 0444);
+    testsupport::OpenFolderTo(frozen, 0555);
+    const QString home = dir.path() + QStringLiteral("/home/config");
+    qputenv("XDG_CONFIG_HOME", home.toLocal8Bit());
+    const int rc = testsupport::RunAsUnprivileged([&] {
+        platform::SetProgramPathForTesting(locked + QStringLiteral("/qv750"));
+        {
+            platform::TIniFile ini(SettingsFileName());
+            if (ini.ReadString("Programmer", "ERASE", "?") != QStringLiteral("0"))
+                return 1;
+            ini.WriteBool("Programmer", "WRITE", false);
+            if (!WriteSettingsFile(ini) || ini.FileName() != home + QStringLiteral("/qv750/qv750.ini"))
+                return 2;
+        }
+        if (SettingsFileName() != home + QStringLiteral("/qv750/qv750.ini"))
+            return 3;
+        platform::TIniFile moved(SettingsFileName());
+        if (moved.ReadString("PROGRAM", "Keep", "?") != QStringLiteral("me")
+            || moved.ReadString("Programmer", "WRITE", "?") != QStringLiteral("0"))
+            return 4;
+
+        platform::SetProgramPathForTesting(frozen + QStringLiteral("/qv750"));
+        platform::TIniFile ini(frozen + QStringLiteral("/qv750.ini"));
+        ini.WriteBool("Programmer", "ERASE", true);
+        return WriteSettingsFile(ini) && ini.FileName() == frozen + QStringLiteral("/qv750.ini") ? 0 : 5;
+    });
+    testsupport::OpenFolderTo(frozen, 0755);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadFile(locked + QStringLiteral("/qv750.ini")), QByteArray("[Programmer]\nERASE=0\n[PROGRAM]\nKeep=me\n"));
+    EXPECT_EQ(ReadFile(frozen + QStringLiteral("/qv750.ini")), QByteArray("[Programmer]\nERASE=1\n"));
 }
 
 TEST_F(WindowTest, UnwritableSettingsFileIsReported)
 {
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
     // Neither beside the program nor in a config folder under a plain file.
     WriteFile(dir.path() + QStringLiteral("/plainfile"), "x");
     qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/plainfile/config")).toLocal8Bit());
     platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/missing/folder/qv750"));
     Create();
     form->close();
-    qputenv("XDG_CONFIG_HOME", oldConfig);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_TRUE(Boxes()[0].contains(QStringLiteral("qv750.ini")));
     EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));

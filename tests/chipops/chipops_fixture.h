@@ -39,6 +39,9 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         platform::SetProgramPathForTesting(dir.path() + QStringLiteral("/qv750"));
+        // Settings moved to the user's folder land here, never in the real home.
+        oldConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toLocal8Bit());
         sim::reset();
         fakes.system.clock = &fakes.clock;
         form = std::make_unique<TForm1>();
@@ -52,6 +55,7 @@ protected:
         form.reset();
         sim::reset();
         platform::SetProgramPathForTesting(QString());
+        qputenv("XDG_CONFIG_HOME", oldConfigHome_);
     }
 
     // One chip model in the list, selected; a programmer holding `chip`.
@@ -94,6 +98,7 @@ protected:
     std::vector<QString> Boxes() const { return fakes.ui.boxTexts(); }
 
     QTemporaryDir dir;
+    QByteArray oldConfigHome_;
     testsupport::ScopedPlatformFakes fakes;
     testsupport::ScopedFakeDeviceChanges deviceChanges;
     std::unique_ptr<TForm1> form;

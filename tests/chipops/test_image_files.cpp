@@ -1,10 +1,15 @@
 // Open and Save of image files.
 #include "tests/chipops/chipops_fixture.h"
+#include "tests/support/other_user.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <csignal>
+#include <cstring>
+#include <tuple>
+#include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -170,25 +175,64 @@ TEST_F(ImageFileTest, RawFileOfExactlyTheBufferSizeLoadsOneByteMoreDoesNot)
 
     big.append('\x01');
     WriteAll(Path("over.bin"), big);
+    big.clear();
+    big.squeeze();
+    std::fill(form->ImageBuffer, form->ImageBuffer + 16, 0x11);
     Open(Path("over.bin"));
     EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("File is too big for Buffer")});
     EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(form->ImageLength, 0);
-    EXPECT_EQ(form->ImageBuffer[0], 0xFF); // a reported failure is an empty image
-    EXPECT_EQ(form->Edit1->text(), Path("over.bin"));
-    EXPECT_EQ(LogCount(), 2);
+    // The image loaded before stays.
+    EXPECT_EQ(form->ImageLength, max);
+    EXPECT_EQ(form->ImageBuffer[0], 0x11);
+    EXPECT_EQ(form->ImageBuffer[max - 1], 0x5A);
+    EXPECT_EQ(form->Edit1->text(), Path("full.bin"));
+    EXPECT_EQ(LogCount(), 1);
 }
 
-TEST_F(ImageFileTest, FormatErrorGivesAnEmptyImageWithPathAndLogLine)
+TEST_F(ImageFileTest, FailedLoadKeepsTheImageTheViewThePathAndTheLog)
 {
-    WriteAll(Path("bad.hex"), ":0400100001020304E3\r\n:00000001FF\r\n"); // checksum
-    FillImage(64);
-    Open(Path("bad.hex"));
-    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("Checksum Error type 0")});
+    // An image read from a chip (maybe its only copy), shown in the view.
+    WriteAll(Path("first.bin"), Pattern(300));
+    Open(Path("first.bin"));
+    FillImage(8192, 5);
+    const QByteArray image(reinterpret_cast<const char*>(form->ImageBuffer), 16384);
+    const QStringList log = form->LogLines();
+    const QString shown = form->FlashEditor->AsText();
+
+    QByteArray sixthLineBad;
+    for (int i = 0; i < 5; ++i)
+        sixthLineBad += ":0400100001020304E2\r\n";
+    sixthLineBad += ":04001000010G0304E2\r\n:00000001FF\r\n";
+    const std::vector<std::tuple<const char*, QByteArray, QString>> bad = {
+        {"bad.hex", sixthLineBad, QStringLiteral("Illegal Char in File")},
+        {"sum.hex", ":0400100001020304E3\r\n:00000001FF\r\n", QStringLiteral("Checksum Error type 0")},
+        // Data at 64 MiB, just past the buffer.
+        {"far.hex", ":020000040400F6\r\n:0100000000FF\r\n:00000001FF\r\n", QStringLiteral("File exceeds Maximum Size")},
+        {"bad.eep", ":0400100001020304E3\r\n:00000001FF\r\n", QStringLiteral("Checksum Error type 0")},
+        {"bad2.eep", "S106000011223394\r\nS9030000FC\r\n", QStringLiteral("Checksum Error")},
+    };
+    for (const auto& [name, content, box] : bad) {
+        SCOPED_TRACE(name);
+        WriteAll(Path(name), content);
+        fakes.ui.boxes.clear();
+        Open(Path(name));
+        EXPECT_EQ(Boxes(), std::vector<QString>{box});
+        EXPECT_TRUE(fakes.ui.exceptions.empty());
+        EXPECT_EQ(form->ImageLength, 8192);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(form->ImageBuffer), 16384), image);
+        EXPECT_EQ(form->Edit1->text(), Path("first.bin"));
+        EXPECT_EQ(form->FlashEditor->AsText(), shown);
+        EXPECT_EQ(form->LogLines(), log);
+    }
+    // A file without data records is no failure: an empty image.
+    WriteAll(Path("nodata.hex"), ":00000001FF\r\n");
+    fakes.ui.boxes.clear();
+    Open(Path("nodata.hex"));
+    EXPECT_TRUE(fakes.ui.boxes.empty());
     EXPECT_EQ(form->ImageLength, 0);
-    EXPECT_EQ(form->FlashEditor->DataSize(), 0);
-    EXPECT_EQ(form->Edit1->text(), Path("bad.hex"));
-    EXPECT_EQ(LogCount(), 1);
+    EXPECT_EQ(form->ImageBuffer[0], 0xFF);
+    EXPECT_EQ(form->Edit1->text(), Path("nodata.hex"));
+    EXPECT_EQ(LogCount(), 2);
 }
 
 TEST_F(ImageFileTest, FileThatCannotBeOpenedLeavesEverythingAsItWas)
@@ -322,6 +366,77 @@ TEST_F(ImageFileTest, FailedSaveLeavesTheExistingFileIntact)
     }
     // No half-written temporary file is left behind.
     EXPECT_EQ(Entries(), (QStringList{"full.bin", "full.hex", "full.src"}));
+}
+
+TEST_F(ImageFileTest, SaveOverAHardLinkWritesInPlace)
+{
+    FillImage(64);
+    for (const char* name : {"a.bin", "a.hex"}) {
+        SCOPED_TRACE(name);
+        const QString other = Path(QStringLiteral("other-") + name);
+        WriteAll(Path(name), "old");
+        ASSERT_EQ(::link(QFile::encodeName(Path(name)).constData(), QFile::encodeName(other).constData()), 0);
+        Save(Path(name), MsgResult::Yes);
+        EXPECT_EQ(ReadAll(other), ReadAll(Path(name))) << "both names still lead to one file";
+        EXPECT_NE(ReadAll(other), QByteArray("old"));
+    }
+    EXPECT_EQ(ReadAll(Path("a.bin")).size(), 64);
+    EXPECT_TRUE(fakes.ui.exceptions.empty());
+    EXPECT_EQ(Entries().size(), 4);
+}
+
+TEST_F(ImageFileTest, FailedInPlaceSaveIsReported)
+{
+    FillImage(1 << 20);
+    for (const char* name : {"full.bin", "full.hex", "full.src"}) {
+        SCOPED_TRACE(name);
+        WriteAll(Path(name), "original");
+        ASSERT_EQ(::link(QFile::encodeName(Path(name)).constData(),
+                         QFile::encodeName(Path(QStringLiteral("link-") + name)).constData()), 0);
+        fakes.ui.boxes.clear();
+        {
+            FileSizeLimit limit(4096);
+            Save(Path(name), MsgResult::Yes);
+        }
+        EXPECT_EQ(Boxes(), (std::vector<QString>{QStringLiteral("文件已存在,是否覆盖?"), QStringLiteral("写入文件出错。")}));
+        EXPECT_EQ(ReadAll(Path(name)).size(), 4096) << "the part written stays";
+    }
+}
+
+TEST_F(ImageFileTest, SaveOverAFifoReportsItAndKeepsTheFifo)
+{
+    FillImage(16);
+    const QByteArray fifo = QFile::encodeName(Path("pipe.bin"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    Save(Path("pipe.bin"), MsgResult::Yes);
+    ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
+    EXPECT_TRUE(fakes.ui.exceptions[0].startsWith(QStringLiteral("Cannot create file \"") + Path("pipe.bin")))
+        << fakes.ui.exceptions[0].toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(ImageFileTest, ReadOnlyTargetIsNotReplacedButReported)
+{
+    FillImage(16);
+    WriteAll(Path("locked.bin"), "locked");
+    ::chmod(QFile::encodeName(Path("locked.bin")).constData(), 0444);
+    testsupport::GiveToCheckUser(Path("locked.bin"));
+    testsupport::GiveToCheckUser(dir.path());
+    const int rc = testsupport::RunAsUnprivileged([&] {
+        ::alarm(30);
+        fakes.ui.exceptions.clear();
+        Save(Path("locked.bin"), MsgResult::Yes);
+        if (fakes.ui.exceptions.size() != 1)
+            return 1;
+        const QString expected = QStringLiteral("Cannot create file \"%1\". %2")
+                                     .arg(Path("locked.bin"), QString::fromLocal8Bit(std::strerror(EACCES)));
+        return fakes.ui.exceptions[0] == expected ? 0 : 2;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadAll(Path("locked.bin")), QByteArray("locked"));
+    EXPECT_EQ(Entries(), QStringList{"locked.bin"});
 }
 
 TEST_F(ImageFileTest, SaveThatCannotCreateNamesTheTargetInTheExceptionBox)

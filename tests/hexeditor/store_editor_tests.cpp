@@ -436,7 +436,7 @@ TEST_F(StoreEditor, SaveToFileWritesAllAndTakesTheNameOnlyWithUnModify)
     EXPECT_TRUE(TempLeftovers().isEmpty());
 }
 
-TEST_F(StoreEditor, ReadOnlyGuardOnlyForTheOwnFileComparedByCanonicalPath)
+TEST_F(StoreEditor, ReadOnlyGuardOnlyForTheOwnFileByItsExactName)
 {
     const QString own = Path("own.bin");
     WriteFile(own, "old");
@@ -452,15 +452,61 @@ TEST_F(StoreEditor, ReadOnlyGuardOnlyForTheOwnFileComparedByCanonicalPath)
 
     const QString expected = QStringLiteral("Cannot save readonly file %1.").arg(own);
     EXPECT_EQ(ErrorOf([&] { ed.SaveToFile(own, false); }), expected);
-    // The same file under another spelling or through a link.
-    EXPECT_EQ(ErrorOf([&] { ed.SaveToFile(dir.path() + QStringLiteral("/./own.bin"), false); }), expected);
+    EXPECT_EQ(ed.prepareCalls, 1);
+    EXPECT_EQ(ReadFile(own), QByteArray("old"));
+    // Any other spelling is another name: the file's own permissions decide.
+    const uint8_t b = 'X';
+    ed.SetDataAt(0, b);
+    ed.SaveToFile(dir.path() + QStringLiteral("/./own.bin"), false);
+    EXPECT_EQ(ReadFile(own), QByteArray("Xld"));
     const QString link = Path("link.bin");
     ASSERT_EQ(::symlink(QFile::encodeName(own).constData(), QFile::encodeName(link).constData()), 0);
-    EXPECT_EQ(ErrorOf([&] { ed.SaveToFile(link, false); }), expected);
-    EXPECT_EQ(ed.prepareCalls, 3);
+    ed.SetDataAt(1, b);
+    ed.SaveToFile(link, false);
+    EXPECT_EQ(ReadFile(own), QByteArray("XXd"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ed.prepareCalls, 1);
     EXPECT_THROW(ed.SaveToFile(QString(), false), platform::EFCreateError);
     EXPECT_THROW(ed.SaveToFile(Path("no-such-folder/x.bin"), false), platform::EFCreateError);
-    EXPECT_EQ(ReadFile(own), QByteArray("old"));
+    EXPECT_TRUE(TempLeftovers().isEmpty());
+}
+
+TEST_F(StoreEditor, SaveOverAHardLinkWritesInPlaceAndChecksEveryWrite)
+{
+    const QString a = Path("a.bin");
+    const QString b = Path("b.bin");
+    WriteFile(a, "old");
+    ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(b).constData()), 0);
+    Load(Pattern(100));
+    ed.SaveToFile(a, true);
+    EXPECT_EQ(ReadFile(b), QByteArray(reinterpret_cast<const char*>(Pattern(100).data()), 100)) << "the link holds";
+    EXPECT_TRUE(TempLeftovers().isEmpty());
+
+    // In place a write that runs out of room is an error, not a quiet cut.
+    Load(Pattern(200000));
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = saved;
+    lower.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &lower);
+    EXPECT_THROW(ed.SaveToFile(b, true), platform::EWriteError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(ed.Filename(), a) << "a failed save does not take the name";
+    EXPECT_EQ(ReadFile(a).size(), 4096);
+}
+
+TEST_F(StoreEditor, SaveOverAFifoKeepsItAFifo)
+{
+    const QString fifo = Path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Load(Pattern(10));
+    const QString error = ErrorOf([&] { ed.SaveToFile(fifo, false); });
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot create file \"") + fifo)) << error.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_TRUE(TempLeftovers().isEmpty());
 }
 

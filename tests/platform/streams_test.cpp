@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -153,3 +156,27 @@ TEST(FileStreamReadTest, ReadErrorRaisesInsteadOfLookingLikeTheEnd)
 }
 
 } // namespace
+
+TEST(FileStream, CreateOnAFifoWritesToItsReaderOrFailsAtOnceWithoutOne)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("pipe");
+    const QByteArray native = QFile::encodeName(name);
+    ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+    // Not a stall until someone reads: the system's "no reader" error.
+    const QString error = messageOf<EFCreateError>([&] { TFileStream s(name, FileMode::Create); });
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot create file \""))) << error.toStdString();
+    EXPECT_TRUE(error.endsWith(QString::fromLocal8Bit(std::strerror(ENXIO)))) << error.toStdString();
+
+    const int reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        TFileStream s(name, FileMode::Create);
+        s.WriteBuffer("abc", 3);
+        EXPECT_TRUE(s.Close());
+    }
+    char got[8] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 3);
+    EXPECT_EQ(QByteArray(got, 3), "abc");
+    ::close(reader);
+}
