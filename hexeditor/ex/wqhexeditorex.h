@@ -62,6 +62,8 @@ public:
     void CreateRangeUndo(int aStart, int aCount, const QString& sDesc);
     bool CreateUndoOnUndoUpdate() const { return FCreateUndoOnUndoUpdate; }
     void SetCreateUndoOnUndoUpdate(bool Value) { FCreateUndoOnUndoUpdate = Value; }
+    // Writes through the core and marks the data (and an open bracket) as changed.
+    void WriteBuffer(const void* Buffer, int Index, int Count) override;
     // Writes the undo store's stream to a file; false on any failure.
     bool DumpUndoStorage(const QString& FileName);
 
@@ -150,7 +152,6 @@ protected:
     void OverwriteDiskFileFailed() noexcept override;
     bool CanCreateUndo(TWQHUndoFlag aKind, int ACount, int AReplaceCount) override;
     void BookmarkChanged() override;
-    void WriteBuffer(const void* Buffer, int Index, int Count) override;
     void paintEvent(QPaintEvent* event) override;
 
     // drag and drop
