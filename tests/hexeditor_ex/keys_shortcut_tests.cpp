@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -146,6 +147,26 @@ TEST_F(ExKeys, AutoBytesPerRowIgnoresAndUnicodeRefusesOddCounts)
     ed.SetUnicodeCharacters(true);
     EXPECT_THROW(ed.DoMouseWheelDown(ssCtrl, 0, 0), EWQHexEditor);
     EXPECT_EQ(ed.BytesPerRow(), 16);
+}
+
+TEST_F(ExKeys, SmallWheelDeltasAddUpToOneStepPerNotch)
+{
+    ed.resize(600, 300);
+    ed.show();
+    auto wheel = [this](int delta) {
+        QWheelEvent w(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ed.viewport(), &w);
+    };
+    for (int i = 0; i < 3; ++i)
+        wheel(30);
+    EXPECT_EQ(ed.BytesPerRow(), 16) << "three quarters of a notch";
+    wheel(30);
+    EXPECT_EQ(ed.BytesPerRow(), 17);
+    wheel(240);
+    EXPECT_EQ(ed.BytesPerRow(), 19) << "two notches at once";
+    wheel(-120);
+    EXPECT_EQ(ed.BytesPerRow(), 18);
 }
 
 TEST_F(ExKeys, DoubleClickSelectsTheByteAndTheReleaseKeepsIt)
