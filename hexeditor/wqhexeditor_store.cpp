@@ -459,10 +459,16 @@ void TCustomWQHexEditor::SaveRangeToStream(platform::TStream& Strm, int APositio
 void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
 {
     CheckNotBusy();
-    // Only the data set's own name: another spelling of the same file is
-    // guarded by the system's permission check on writing.
-    if (Filename == FFileName)
+    // Once the file was prepared for overwriting (a backup may have moved it
+    // away), a failing save lets the preparation be undone.
+    struct OverwriteGuard {
+        TCustomWQHexEditor* editor = nullptr;
+        ~OverwriteGuard() { if (editor) editor->OverwriteDiskFileFailed(); }
+    } overwriteGuard;
+    if (Filename == FFileName) {
         PrepareOverwriteDiskFile();
+        overwriteGuard.editor = this;
+    }
     if (Filename.isEmpty())
         throw platform::EFCreateError(platform::FileCreateErrorText(Filename, ENOENT));
     // Where a rename keeps the file as it was, the data goes to a fresh file
@@ -480,6 +486,7 @@ void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
             throw platform::EWriteError(QStringLiteral("Stream write error"));
         if (!replace.Commit())
             throw platform::EFCreateError(platform::FileCreateErrorText(Filename, errno ? errno : EIO));
+        overwriteGuard.editor = nullptr;
     } catch (...) {
         FStreamFileName.clear();
         throw;
@@ -1124,6 +1131,8 @@ void TCustomWQHexEditor::Changed()
         FOnChange(this);
     SelectionChanged();
 }
+
+void TCustomWQHexEditor::OverwriteDiskFileFailed() noexcept {}
 
 void TCustomWQHexEditor::PrepareOverwriteDiskFile()
 {

@@ -1,0 +1,212 @@
+// Ctrl shortcuts with exact shift states, wheel zoom at its limits, and the
+// double click that selects a byte its release must not clear.
+#include "ex_support.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Ed : public TWQHexEditorEx {
+public:
+    using TWQHexEditorEx::CellRect;
+};
+
+class ExKeys : public ::testing::Test {
+protected:
+    Ed ed;
+    void SetUp() override
+    {
+        SetKeyStateSource([](int) { return false; });
+        Load(ed, Iota(64));
+    }
+    void TearDown() override { SetKeyStateSource({}); }
+    std::uint16_t Press(std::uint16_t key, TShiftState shift)
+    {
+        ed.KeyDown(key, shift);
+        return key;
+    }
+};
+
+TEST_F(ExKeys, CtrlASelectsAll)
+{
+    EXPECT_EQ(Press('A', ssCtrl), 'A') << "the key code stays";
+    EXPECT_EQ(ed.SelStart(), 0);
+    EXPECT_EQ(ed.SelEnd(), 63);
+}
+
+TEST_F(ExKeys, ShiftStateMustMatchExactly)
+{
+    Press('A', ssCtrl | ssAlt);
+    Press('A', ssCtrl | ssLeft);
+    EXPECT_EQ(ed.SelCount(), 0);
+    Put(ed, 0, 0xEE);
+    EXPECT_EQ(Press('Z', ssCtrl | ssAlt), 'Z');
+    EXPECT_EQ(ed.GetDataAt(0), 0xEE) << "Ctrl+Alt+Z does nothing";
+    Press('Z', ssCtrl | ssShift | ssAlt);
+    EXPECT_EQ(ed.GetDataAt(0), 0xEE);
+}
+
+TEST_F(ExKeys, CtrlZUndoesAndCtrlShiftZRedoes)
+{
+    Press('Z', ssCtrl);  // nothing to undo: nothing happens
+    EXPECT_EQ(DataOf(ed), Iota(64));
+    Put(ed, 3, 0xEE);
+    EXPECT_EQ(Press('Z', ssCtrl), 'Z');
+    EXPECT_EQ(ed.GetDataAt(3), 3);
+    EXPECT_EQ(Press('Z', ssCtrl | ssShift), 'Z');
+    EXPECT_EQ(ed.GetDataAt(3), 0xEE);
+    Press('Z', ssCtrl | ssShift);  // nothing to redo
+    EXPECT_EQ(ed.GetDataAt(3), 0xEE);
+}
+
+TEST_F(ExKeys, ClipboardKeysDoNothingWhileTheClipboardRefuses)
+{
+    Press('A', ssCtrl);
+    ASSERT_FALSE(ed.CanCut());
+    EXPECT_EQ(Press('X', ssCtrl), 'X');
+    EXPECT_EQ(Press('V', ssCtrl), 'V');
+    EXPECT_EQ(Press('C', ssCtrl), 'C');
+    EXPECT_EQ(DataOf(ed), Iota(64));
+}
+
+TEST_F(ExKeys, CtrlWheelChangesBytesPerRowWithinOneTo256)
+{
+    ed.SetBytesPerRow(2);
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 0, 0));
+    EXPECT_EQ(ed.BytesPerRow(), 1);
+    const int row = ed.Row();
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 0, 0));
+    EXPECT_EQ(ed.BytesPerRow(), 1) << "not below 1";
+    EXPECT_EQ(ed.Row(), row + 1) << "the wheel went on to the grid";
+
+    Load(ed, Iota(1024));
+    ed.SetBytesPerRow(255);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssCtrl, 0, 0));
+    EXPECT_EQ(ed.BytesPerRow(), 256);
+    ed.SetRow(3);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssCtrl, 0, 0));
+    EXPECT_EQ(ed.BytesPerRow(), 256) << "not above 256";
+    EXPECT_EQ(ed.Row(), 2) << "the wheel went on to the grid";
+}
+
+TEST_F(ExKeys, WheelZoomNeedsTheExactShiftStateAndTheSwitch)
+{
+    EXPECT_EQ(ed.BytesPerRow(), 16);
+    ed.DoMouseWheelDown(ssCtrl | ssAlt, 0, 0);
+    ed.DoMouseWheelDown(ssCtrl | ssLeft, 0, 0);
+    ed.DoMouseWheelUp(0, 0, 0);
+    EXPECT_EQ(ed.BytesPerRow(), 16);
+    ed.SetZoomOnWheel(false);
+    ed.DoMouseWheelDown(ssCtrl, 0, 0);
+    EXPECT_EQ(ed.BytesPerRow(), 16);
+}
+
+TEST_F(ExKeys, CtrlShiftWheelChangesTheFontSizeDownToTwo)
+{
+    QFont f = ed.font();
+    f.setPixelSize(5);  // 4 points
+    ed.setFont(f);
+    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    EXPECT_EQ(ed.font().pixelSize(), 4);  // 3 points
+    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    EXPECT_EQ(ed.font().pixelSize(), 3);  // 2 points
+    const int row = ed.Row();
+    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    EXPECT_EQ(ed.font().pixelSize(), 3) << "not below 2 points";
+    EXPECT_EQ(ed.Row(), row + 1) << "the wheel went on to the grid";
+    for (int i = 0; i < 20; ++i)
+        ed.DoMouseWheelUp(ssCtrl | ssShift, 0, 0);
+    EXPECT_EQ(ed.font().pixelSize(), 29);  // 22 points, no upper limit
+}
+
+TEST_F(ExKeys, FontZoomRebuildsTheMetrics)
+{
+    ed.show();
+    QFont f = ed.font();
+    f.setPixelSize(12);
+    ed.setFont(f);
+    const int w = ed.ColWidths(2);
+    for (int i = 0; i < 6; ++i)
+        ed.DoMouseWheelUp(ssCtrl | ssShift, 0, 0);
+    EXPECT_GT(ed.ColWidths(2), w);
+}
+
+TEST_F(ExKeys, AutoBytesPerRowIgnoresAndUnicodeRefusesOddCounts)
+{
+    ed.SetAutoBytesPerRow(true);
+    const int bpr = ed.BytesPerRow();
+    const int row = ed.Row();
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 0, 0));
+    EXPECT_EQ(ed.BytesPerRow(), bpr);
+    EXPECT_EQ(ed.Row(), row) << "handled as a zoom, not scrolled";
+    ed.SetAutoBytesPerRow(false);
+    ed.SetBytesPerRow(16);
+    ed.SetUnicodeCharacters(true);
+    EXPECT_THROW(ed.DoMouseWheelDown(ssCtrl, 0, 0), EWQHexEditor);
+    EXPECT_EQ(ed.BytesPerRow(), 16);
+}
+
+TEST_F(ExKeys, SmallWheelDeltasAddUpToOneStepPerNotch)
+{
+    ed.resize(600, 300);
+    ed.show();
+    auto wheel = [this](int delta) {
+        QWheelEvent w(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ed.viewport(), &w);
+    };
+    for (int i = 0; i < 3; ++i)
+        wheel(30);
+    EXPECT_EQ(ed.BytesPerRow(), 16) << "three quarters of a notch";
+    wheel(30);
+    EXPECT_EQ(ed.BytesPerRow(), 17);
+    wheel(240);
+    EXPECT_EQ(ed.BytesPerRow(), 19) << "two notches at once";
+    wheel(-120);
+    EXPECT_EQ(ed.BytesPerRow(), 18);
+}
+
+TEST_F(ExKeys, DoubleClickSelectsTheByteAndTheReleaseKeepsIt)
+{
+    ed.resize(700, 300);
+    ed.show();
+    const TGridCoord cell = ed.GetCursorAtPos(20, false);
+    const TRect r = ed.CellRect(cell.X, cell.Y);
+    ASSERT_GT(r.Width(), 0);
+    const QPointF p(r.Left + 1, r.Top + 1);
+    int dbl = 0;
+    ed.SetOnDblClick([&](QObject*) { ++dbl; });
+    auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent ev(type, p, ed.viewport()->mapToGlobal(p), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(ed.viewport(), &ev);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    EXPECT_EQ(dbl, 1);
+    EXPECT_EQ(ed.SelStart(), 20);
+    EXPECT_EQ(ed.SelEnd(), 20);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_EQ(ed.SelCount(), 1) << "the release did not clear the selection";
+    EXPECT_EQ(ed.SelStart(), 20);
+    // A later plain click on the selection clears it again.
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_EQ(ed.SelCount(), 0);
+}
+
+TEST_F(ExKeys, DoubleClickPastTheDataSelectsNothing)
+{
+    Load(ed, Iota(3));
+    ed.resize(700, 300);
+    ed.show();
+    const TRect r = ed.CellRect(2, 4);  // a row with no data
+    ed.SetLastMousePos(r.Left + 1, r.Top + 1);
+    ed.DblClick();
+    EXPECT_EQ(ed.SelCount(), 0);
+}
+
+} // namespace
