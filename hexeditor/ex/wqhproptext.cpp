@@ -4,6 +4,8 @@
 #include "platform/convert.h"
 #include "platform/exceptions.h"
 
+#include <QFont>
+
 #include <optional>
 
 namespace {
@@ -262,4 +264,67 @@ const QStringList& WQHListedPropertyNames()
 bool WQHIsListedProperty(const QString& Name)
 {
     return IndexOfName(WQHListedPropertyNames(), Name) >= 0;
+}
+
+void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<QFont()> Get,
+                     std::function<void(const QFont&)> Set, TWQHFontExtra& Extra)
+{
+    auto add = [&](const char* name, TWQHPropKind kind) -> TWQHPropDef& {
+        TWQHPropDef d;
+        d.Name = Prefix + QLatin1String(name);
+        d.Kind = kind;
+        Table.push_back(std::move(d));
+        return Table.back();
+    };
+    TWQHPropDef& charset = add("Charset", TWQHPropKind::Integer);
+    charset.Min = 0;
+    charset.Max = 255;
+    charset.GetOrd = [&Extra] { return Extra.Charset; };
+    charset.SetOrd = [&Extra](std::int64_t v) { Extra.Charset = v; };
+
+    TWQHPropDef& color = add("Color", TWQHPropKind::Integer);
+    color.GetOrd = [&Extra] { return Extra.Color; };
+    color.SetOrd = [&Extra](std::int64_t v) { Extra.Color = v; };
+
+    TWQHPropDef& name = add("Name", TWQHPropKind::String);
+    name.GetStr = [Get] { return Get().family(); };
+    name.SetStr = [Get, Set, n = name.Name](const QString& v) {
+        if (v.trimmed().isEmpty())
+            throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(v, n));
+        QFont f = Get();
+        f.setFamilies({v});
+        Set(f);
+    };
+
+    TWQHPropDef& size = add("Size", TWQHPropKind::Integer);
+    size.Min = 1;
+    size.Max = 1000;
+    size.GetOrd = [Get]() -> std::int64_t {
+        const QFont f = Get();
+        if (f.pointSize() > 0)
+            return f.pointSize();
+        // A font given by its pixel height, at the class library's 96 dots per inch.
+        return (std::int64_t(f.pixelSize()) * 72 + 48) / 96;
+    };
+    size.SetOrd = [Get, Set](std::int64_t v) {
+        QFont f = Get();
+        f.setPointSize(static_cast<int>(v));
+        Set(f);
+    };
+
+    TWQHPropDef& style = add("Style", TWQHPropKind::Set);
+    style.Names = {QStringLiteral("fsBold"), QStringLiteral("fsItalic"), QStringLiteral("fsUnderline"),
+                   QStringLiteral("fsStrikeOut")};
+    style.GetOrd = [Get]() -> std::int64_t {
+        const QFont f = Get();
+        return (f.bold() ? 1 : 0) | (f.italic() ? 2 : 0) | (f.underline() ? 4 : 0) | (f.strikeOut() ? 8 : 0);
+    };
+    style.SetOrd = [Get, Set](std::int64_t v) {
+        QFont f = Get();
+        f.setBold(v & 1);
+        f.setItalic(v & 2);
+        f.setUnderline(v & 4);
+        f.setStrikeOut(v & 8);
+        Set(f);
+    };
 }
