@@ -4,7 +4,7 @@
 #include "platform/convert.h"
 #include "platform/exceptions.h"
 
-#include <QFont>
+#include "hexeditor/ex/wqhfont.h"
 
 #include <optional>
 
@@ -266,65 +266,54 @@ bool WQHIsListedProperty(const QString& Name)
     return IndexOfName(WQHListedPropertyNames(), Name) >= 0;
 }
 
-void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<QFont()> Get,
-                     std::function<void(const QFont&)> Set, TWQHFontExtra& Extra)
+void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
+                     std::function<void(const TWQHFont&)> Set)
 {
-    auto add = [&](const char* name, TWQHPropKind kind) -> TWQHPropDef& {
+    // Each entry reads the whole font and writes it back with one value changed.
+    auto add = [&](const char* name, TWQHPropKind kind, auto get, auto set) -> TWQHPropDef& {
         TWQHPropDef d;
         d.Name = Prefix + QLatin1String(name);
         d.Kind = kind;
+        d.GetOrd = [Get, get] { return std::int64_t(get(Get())); };
+        d.SetOrd = [Get, Set, set](std::int64_t v) {
+            TWQHFont f = Get();
+            set(f, v);
+            Set(f);
+        };
         Table.push_back(std::move(d));
         return Table.back();
     };
-    TWQHPropDef& charset = add("Charset", TWQHPropKind::Integer);
+    TWQHPropDef& charset = add(
+        "Charset", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Charset; },
+        [](TWQHFont& f, std::int64_t v) { f.Charset = static_cast<TFontCharset>(v); });
     charset.Min = 0;
     charset.Max = 255;
-    charset.GetOrd = [&Extra] { return Extra.Charset; };
-    charset.SetOrd = [&Extra](std::int64_t v) { Extra.Charset = v; };
+    add(
+        "Color", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Color; },
+        [](TWQHFont& f, std::int64_t v) { f.Color = static_cast<TColor>(v); });
 
-    TWQHPropDef& color = add("Color", TWQHPropKind::Integer);
-    color.GetOrd = [&Extra] { return Extra.Color; };
-    color.SetOrd = [&Extra](std::int64_t v) { Extra.Color = v; };
-
-    TWQHPropDef& name = add("Name", TWQHPropKind::String);
-    name.GetStr = [Get] { return Get().family(); };
+    TWQHPropDef name;
+    name.Name = Prefix + QLatin1String("Name");
+    name.Kind = TWQHPropKind::String;
+    name.GetStr = [Get] { return Get().Name; };
     name.SetStr = [Get, Set, n = name.Name](const QString& v) {
         if (v.trimmed().isEmpty())
             throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(v, n));
-        QFont f = Get();
-        f.setFamilies({v});
+        TWQHFont f = Get();
+        f.Name = v;
         Set(f);
     };
+    Table.push_back(std::move(name));
 
-    TWQHPropDef& size = add("Size", TWQHPropKind::Integer);
+    TWQHPropDef& size = add(
+        "Size", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Size(); },
+        [](TWQHFont& f, std::int64_t v) { f.SetSize(static_cast<int>(v)); });
     size.Min = 1;
     size.Max = 1000;
-    size.GetOrd = [Get]() -> std::int64_t {
-        const QFont f = Get();
-        if (f.pointSize() > 0)
-            return f.pointSize();
-        // A font given by its pixel height, at the class library's 96 dots per inch.
-        return (std::int64_t(f.pixelSize()) * 72 + 48) / 96;
-    };
-    size.SetOrd = [Get, Set](std::int64_t v) {
-        QFont f = Get();
-        f.setPointSize(static_cast<int>(v));
-        Set(f);
-    };
 
-    TWQHPropDef& style = add("Style", TWQHPropKind::Set);
+    TWQHPropDef& style = add(
+        "Style", TWQHPropKind::Set, [](const TWQHFont& f) { return f.Style; },
+        [](TWQHFont& f, std::int64_t v) { f.Style = static_cast<TFontStyles>(v); });
     style.Names = {QStringLiteral("fsBold"), QStringLiteral("fsItalic"), QStringLiteral("fsUnderline"),
                    QStringLiteral("fsStrikeOut")};
-    style.GetOrd = [Get]() -> std::int64_t {
-        const QFont f = Get();
-        return (f.bold() ? 1 : 0) | (f.italic() ? 2 : 0) | (f.underline() ? 4 : 0) | (f.strikeOut() ? 8 : 0);
-    };
-    style.SetOrd = [Get, Set](std::int64_t v) {
-        QFont f = Get();
-        f.setBold(v & 1);
-        f.setItalic(v & 2);
-        f.setUnderline(v & 4);
-        f.setStrikeOut(v & 8);
-        Set(f);
-    };
 }

@@ -64,14 +64,8 @@ const QStringList& WQHListedPropertyNames();
 bool WQHIsListedProperty(const QString& Name);
 
 // A font's properties in the text: Charset, Color, Name, Size (points),
-// Style (fsBold, fsItalic, fsUnderline, fsStrikeOut). A QFont has no room
-// for the character set and the colour, so the caller keeps them beside it.
-class QFont;
-struct TWQHFontExtra {
-    std::int64_t Charset = 1;                                   // DEFAULT_CHARSET
-    std::int64_t Color = static_cast<std::int32_t>(0xFF000008u);  // clWindowText
-};
-// Adds Prefix + "Charset" ... Prefix + "Style". A size outside 1..1000
+// Style (fsBold, fsItalic, fsUnderline, fsStrikeOut). A size outside 1..1000
 // points and an empty name are refused.
-void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<QFont()> Get,
-                     std::function<void(const QFont&)> Set, TWQHFontExtra& Extra);
+class TWQHFont;
+void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
+                     std::function<void(const TWQHFont&)> Set);

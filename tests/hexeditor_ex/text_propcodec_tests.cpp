@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QFont>
+#include "hexeditor/ex/wqhfont.h"
 
 namespace {
 
@@ -315,32 +315,33 @@ TEST(PropListedNames, SixtyEightInOrderWithoutRegardToCase)
     EXPECT_FALSE(WQHIsListedProperty(QString()));
 }
 
-TEST(PropFont, PropertiesOfAFontAndItsExtras)
+TEST(PropFont, PropertiesOfAFont)
 {
-    QFont font(QStringLiteral("Courier New"));
-    font.setPixelSize(15);
-    TWQHFontExtra extra;
+    TWQHFont font;
+    font.Name = QStringLiteral("Courier New");
+    font.Height = -15;
     TWQHPropTable t;
-    WQHAddFontProps(t, QStringLiteral("PrintFont."), [&] { return font; }, [&](const QFont& f) { font = f; }, extra);
+    WQHAddFontProps(t, QStringLiteral("PrintFont."), [&] { return font; }, [&](const TWQHFont& f) { font = f; });
     // A height of -15 pixels is 11 points at 96 dots per inch.
     EXPECT_EQ(WQHPropertiesToText(t, All), QStringLiteral("PrintFont.Charset=1\r\nPrintFont.Color=-16777208\r\n"
                                                           "PrintFont.Name=Courier New\r\nPrintFont.Size=11\r\n"
                                                           "PrintFont.Style=0\r\n"));
+    // Reading the size back keeps the height it came from.
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=11"), t, All);
+    EXPECT_EQ(font.Height, -15);
     WQHApplyPropertiesText(QStringLiteral("PrintFont.Charset=134\nPrintFont.Color=255\nPrintFont.Name=Mono\n"
                                           "PrintFont.Size=9\nPrintFont.Style=10\n"),
                            t, All);
-    EXPECT_EQ(extra.Charset, 134);
-    EXPECT_EQ(extra.Color, 255);
-    EXPECT_EQ(font.family(), QStringLiteral("Mono"));
-    EXPECT_EQ(font.pointSize(), 9);
-    EXPECT_FALSE(font.bold());
-    EXPECT_TRUE(font.italic());
-    EXPECT_FALSE(font.underline());
-    EXPECT_TRUE(font.strikeOut());
+    EXPECT_EQ(font.Charset, 134);
+    EXPECT_EQ(font.Color, 255);
+    EXPECT_EQ(font.Name, QStringLiteral("Mono"));
+    EXPECT_EQ(font.Height, -12);
+    EXPECT_EQ(font.Style, fsItalic | fsStrikeOut);
     for (const char* bad : {"PrintFont.Size=0", "PrintFont.Size=1001", "PrintFont.Charset=256", "PrintFont.Name=",
                             "PrintFont.Name=  ", "PrintFont.Style=16"})
         EXPECT_THROW(WQHApplyPropertiesText(QString::fromLatin1(bad), t, All), platform::EConvertError) << bad;
-    EXPECT_EQ(font.pointSize(), 9);
-    EXPECT_EQ(font.family(), QStringLiteral("Mono"));
-    EXPECT_EQ(extra.Charset, 134);
+    EXPECT_EQ(font.Height, -12);
+    EXPECT_EQ(font.Name, QStringLiteral("Mono"));
+    EXPECT_EQ(font.Charset, 134);
+    EXPECT_EQ(font.Style, fsItalic | fsStrikeOut);
 }
