@@ -143,6 +143,12 @@ public:
     QString PropertiesAsString() { return GetPropertiesAsString(); }
     virtual bool IsPropPublic(const QString& PropName);
 
+private:
+    // The editor font's colour and character set, which its QFont cannot hold
+    // (properties Font.Color and Font.Charset).
+    TColor FFontColor = clWindowText;
+    TFontCharset FFontCharset = DEFAULT_CHARSET;
+
 protected:
     void Notification(QObject* AComponent, TOperation Operation);
     void CreateWnd() override;

@@ -1,0 +1,319 @@
+// Properties as text: value conversion by declared kind, quoting of strings
+// that could break a line, and the line format.
+#include "hexeditor/ex/wqhproptext.h"
+#include "platform/convert.h"
+#include "platform/exceptions.h"
+
+#include "hexeditor/ex/wqhfont.h"
+
+#include <optional>
+
+namespace {
+
+[[noreturn]] void BadValue(const TWQHPropDef& Def, const QString& Text)
+{
+    throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(Text, Def.Name));
+}
+
+std::optional<std::int64_t> ParseInteger(const QString& Text)
+{
+    // 32 bits first, so that $FF000005 reads as the colour it was written as.
+    if (const std::optional<int> v = platform::TryStrToInt(Text))
+        return *v;
+    try {
+        return platform::StrToInt64(Text);
+    } catch (const platform::EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+int IndexOfName(const QStringList& Names, const QString& Name)
+{
+    for (int i = 0; i < Names.size(); ++i)
+        if (Names[i].compare(Name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+std::optional<std::int64_t> ParseSetNames(const TWQHPropDef& Def, const QString& Text)
+{
+    const QString t = Text.trimmed();
+    if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']')))
+        return std::nullopt;
+    const QString inner = t.mid(1, t.size() - 2).trimmed();
+    std::int64_t bits = 0;
+    if (inner.isEmpty())
+        return bits;
+    for (const QString& part : inner.split(QLatin1Char(','))) {
+        const int i = IndexOfName(Def.Names, part.trimmed());
+        if (i < 0)
+            return std::nullopt;
+        bits |= std::int64_t(1) << i;
+    }
+    return bits;
+}
+
+std::int64_t ToOrdinal(const TWQHPropDef& Def, const QString& Text)
+{
+    switch (Def.Kind) {
+    case TWQHPropKind::Integer: {
+        const std::optional<std::int64_t> v = ParseInteger(Text);
+        if (!v || *v < Def.Min || *v > Def.Max)
+            BadValue(Def, Text);
+        return *v;
+    }
+    case TWQHPropKind::Boolean:
+        if (Text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || Text == QLatin1String("1"))
+            return 1;
+        if (Text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 || Text == QLatin1String("0"))
+            return 0;
+        BadValue(Def, Text);
+    case TWQHPropKind::Enumeration: {
+        const int byName = IndexOfName(Def.Names, Text);
+        if (byName >= 0)
+            return byName;
+        const std::optional<std::int64_t> v = ParseInteger(Text);
+        if (!v || *v < 0 || *v >= Def.Names.size())
+            BadValue(Def, Text);
+        return *v;
+    }
+    case TWQHPropKind::Set: {
+        std::optional<std::int64_t> v = ParseSetNames(Def, Text);
+        if (!v)
+            v = ParseInteger(Text);
+        if (!v || *v < 0 || *v >= (std::int64_t(1) << Def.Names.size()))
+            BadValue(Def, Text);
+        return *v;
+    }
+    case TWQHPropKind::String:
+        break;
+    }
+    BadValue(Def, Text);
+}
+
+bool NeedsQuotes(const QString& Value)
+{
+    if (Value.startsWith(QLatin1Char('\'')) || Value.startsWith(QLatin1Char('#')))
+        return true;
+    for (QChar c : Value)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString WQHQuotePropString(const QString& Value)
+{
+    if (!NeedsQuotes(Value))
+        return Value;
+    QString out;
+    bool inQuotes = false;
+    for (QChar c : Value) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F) {
+            if (inQuotes) {
+                out += QLatin1Char('\'');
+                inQuotes = false;
+            }
+            out += QLatin1Char('#') + QString::number(u);
+        } else {
+            if (!inQuotes) {
+                out += QLatin1Char('\'');
+                inQuotes = true;
+            }
+            out += c;
+            if (u == '\'')
+                out += c;
+        }
+    }
+    if (inQuotes)
+        out += QLatin1Char('\'');
+    return out;
+}
+
+QString WQHUnquotePropString(const QString& Text, const QString& Name)
+{
+    // Only a literal starts with a quote or #; the writer quotes every plain
+    // value that does, so anything else is plain text.
+    if (!Text.startsWith(QLatin1Char('\'')) && !Text.startsWith(QLatin1Char('#')))
+        return Text;
+    const auto bad = [&]() {
+        throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(Text, Name));
+    };
+    QString out;
+    int i = 0;
+    const int n = int(Text.size());
+    while (i < n) {
+        if (Text[i] == QLatin1Char('\'')) {
+            ++i;
+            for (;;) {
+                if (i >= n)
+                    bad();  // unterminated
+                if (Text[i] == QLatin1Char('\'')) {
+                    if (i + 1 < n && Text[i + 1] == QLatin1Char('\'')) {
+                        out += QLatin1Char('\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                out += Text[i++];
+            }
+        } else if (Text[i] == QLatin1Char('#')) {
+            ++i;
+            const int start = i;
+            while (i < n && Text[i].isDigit() && Text[i].unicode() < 128)
+                ++i;
+            bool ok = false;
+            const uint code = Text.mid(start, i - start).toUInt(&ok);
+            if (i == start || i - start > 5 || !ok || code > 0xFFFF)
+                bad();
+            out += QChar(static_cast<char16_t>(code));
+        } else {
+            bad();
+        }
+    }
+    return out;
+}
+
+QString WQHFormatPropValue(const TWQHPropDef& Def)
+{
+    switch (Def.Kind) {
+    case TWQHPropKind::String:
+        return WQHQuotePropString(Def.GetStr());
+    case TWQHPropKind::Boolean:
+        return Def.GetOrd() != 0 ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return QString::number(Def.GetOrd());
+    }
+}
+
+void WQHSetPropValue(const TWQHPropDef& Def, const QString& Text)
+{
+    if (Def.Kind == TWQHPropKind::String)
+        Def.SetStr(WQHUnquotePropString(Text, Def.Name));
+    else
+        Def.SetOrd(ToOrdinal(Def, Text));
+}
+
+QString WQHPropertiesToText(const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic)
+{
+    QString text;
+    for (const TWQHPropDef& def : Table)
+        if (IsPublic(def.Name))
+            text += def.Name + QLatin1Char('=') + WQHFormatPropValue(def) + QLatin1String("\r\n");
+    return text;
+}
+
+void WQHApplyPropertiesText(const QString& Text, const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic)
+{
+    QString lines = Text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString& line : lines.split(QLatin1Char('\n'))) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString name = line.left(eq);
+        if (!IsPublic(name))
+            continue;
+        for (const TWQHPropDef& def : Table) {
+            if (def.Name.compare(name, Qt::CaseInsensitive) == 0) {
+                WQHSetPropValue(def, line.mid(eq + 1));
+                break;
+            }
+        }
+    }
+}
+
+const QStringList& WQHListedPropertyNames()
+{
+    static const QStringList names = {
+        QStringLiteral("ShowRuler"), QStringLiteral("DrawGutter3D"), QStringLiteral("CreateBackup"),
+        QStringLiteral("BackupExtension"), QStringLiteral("OleDragDrop"), QStringLiteral("ClipboardAsHexText"),
+        QStringLiteral("FlushClipboardAtShutDown"), QStringLiteral("SupportsOtherClipFormats"),
+        QStringLiteral("UseEditorFontForPrinting"), QStringLiteral("ZoomOnWheel"), QStringLiteral("BytesPerRow"),
+        QStringLiteral("BytesPerColumn"), QStringLiteral("Translation"), QStringLiteral("OffsetFormat"),
+        QStringLiteral("CaretKind"), QStringLiteral("FocusFrame"), QStringLiteral("SwapNibbles"),
+        QStringLiteral("MaskChar"), QStringLiteral("NoSizeChange"), QStringLiteral("AllowInsertMode"),
+        QStringLiteral("DrawGridLines"), QStringLiteral("ReadOnlyView"), QStringLiteral("HideSelection"),
+        QStringLiteral("GraySelectionIfNotFocused"), QStringLiteral("GutterWidth"), QStringLiteral("MaxUndo"),
+        QStringLiteral("InsertMode"), QStringLiteral("HexLowerCase"), QStringLiteral("Colors.Background"),
+        QStringLiteral("Colors.ChangedBackground"), QStringLiteral("Colors.ChangedText"),
+        QStringLiteral("Colors.CursorFrame"), QStringLiteral("Colors.NonFocusCursorFrame"),
+        QStringLiteral("Colors.Offset"), QStringLiteral("Colors.OddColumn"), QStringLiteral("Colors.EvenColumn"),
+        QStringLiteral("Colors.CurrentOffsetBackground"), QStringLiteral("Colors.OffsetBackGround"),
+        QStringLiteral("Colors.CurrentOffset"), QStringLiteral("Colors.ActiveFieldBackground"),
+        QStringLiteral("Colors.Grid"), QStringLiteral("PrintFont.Charset"), QStringLiteral("PrintFont.Color"),
+        QStringLiteral("PrintFont.Name"), QStringLiteral("PrintFont.Size"), QStringLiteral("PrintFont.Style"),
+        QStringLiteral("PrintOptions.MarginLeft"), QStringLiteral("PrintOptions.MarginTop"),
+        QStringLiteral("PrintOptions.MarginRight"), QStringLiteral("PrintOptions.MarginBottom"),
+        QStringLiteral("PrintOptions.PageHeader"), QStringLiteral("PrintOptions.PageFooter"),
+        QStringLiteral("PrintOptions.Flags"), QStringLiteral("Font.Charset"), QStringLiteral("Font.Color"),
+        QStringLiteral("Font.Name"), QStringLiteral("Font.Size"), QStringLiteral("Font.Style"),
+        QStringLiteral("BytesPerUnit"), QStringLiteral("RulerBytesPerUnit"),
+        QStringLiteral("ShowPositionIfNotFocused"), QStringLiteral("UnicodeChars"),
+        QStringLiteral("UnicodeBigEndian"), QStringLiteral("BytesPerBlock"),
+        QStringLiteral("SeparateBlocksInCharField"), QStringLiteral("FindProgress"),
+        QStringLiteral("RulerNumberBase"), QStringLiteral("AutoBytesPerRow"),
+    };
+    return names;
+}
+
+bool WQHIsListedProperty(const QString& Name)
+{
+    return IndexOfName(WQHListedPropertyNames(), Name) >= 0;
+}
+
+void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
+                     std::function<void(const TWQHFont&)> Set)
+{
+    // Each entry reads the whole font and writes it back with one value changed.
+    auto add = [&](const char* name, TWQHPropKind kind, auto get, auto set) -> TWQHPropDef& {
+        TWQHPropDef d;
+        d.Name = Prefix + QLatin1String(name);
+        d.Kind = kind;
+        d.GetOrd = [Get, get] { return std::int64_t(get(Get())); };
+        d.SetOrd = [Get, Set, set](std::int64_t v) {
+            TWQHFont f = Get();
+            set(f, v);
+            Set(f);
+        };
+        Table.push_back(std::move(d));
+        return Table.back();
+    };
+    TWQHPropDef& charset = add(
+        "Charset", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Charset; },
+        [](TWQHFont& f, std::int64_t v) { f.Charset = static_cast<TFontCharset>(v); });
+    charset.Min = 0;
+    charset.Max = 255;
+    add(
+        "Color", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Color; },
+        [](TWQHFont& f, std::int64_t v) { f.Color = static_cast<TColor>(v); });
+
+    TWQHPropDef name;
+    name.Name = Prefix + QLatin1String("Name");
+    name.Kind = TWQHPropKind::String;
+    name.GetStr = [Get] { return Get().Name; };
+    name.SetStr = [Get, Set, n = name.Name](const QString& v) {
+        if (v.trimmed().isEmpty())
+            throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(v, n));
+        TWQHFont f = Get();
+        f.Name = v;
+        Set(f);
+    };
+    Table.push_back(std::move(name));
+
+    TWQHPropDef& size = add(
+        "Size", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Size(); },
+        [](TWQHFont& f, std::int64_t v) { f.SetSize(static_cast<int>(v)); });
+    size.Min = 1;
+    size.Max = 1000;
+
+    TWQHPropDef& style = add(
+        "Style", TWQHPropKind::Set, [](const TWQHFont& f) { return f.Style; },
+        [](TWQHFont& f, std::int64_t v) { f.Style = static_cast<TFontStyles>(v); });
+    style.Names = {QStringLiteral("fsBold"), QStringLiteral("fsItalic"), QStringLiteral("fsUnderline"),
+                   QStringLiteral("fsStrikeOut")};
+}

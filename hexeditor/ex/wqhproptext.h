@@ -1,0 +1,71 @@
+#pragma once
+// Properties as text: lines of qualified name, "=" and value, each ended by
+// CR LF. Every property has a declared kind, and a value is read back by that
+// kind only, so a string property keeps "0012" as it is.
+//
+// Values: integers, characters, enumerations and sets as their decimal
+// ordinal (a colour as its decimal TColor), Booleans as True / False, strings
+// as their text. A string that holds a control character (CR and LF among
+// them) or starts with ' or # is written as a quoted literal instead:
+// printable runs in single quotes (a quote doubled), control characters as
+// #<decimal code>, e.g. 'Page 1'#13#10'of 2'. So no value can spill into a
+// second line.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+enum class TWQHPropKind : std::uint8_t {
+    Integer,      // signed, within [Min, Max]
+    Boolean,      // True / False (0 / 1 also read)
+    Enumeration,  // ordinal of Names (a name also read, without regard to case)
+    Set,          // bit i stands for Names[i] ("[a,b]" also read)
+    String,
+};
+
+struct TWQHPropDef {
+    QString Name;  // qualified: "Colors.Background"
+    TWQHPropKind Kind = TWQHPropKind::Integer;
+    QStringList Names;
+    std::int64_t Min = INT32_MIN;
+    std::int64_t Max = INT32_MAX;
+    // Ordinal kinds use GetOrd / SetOrd, strings GetStr / SetStr.
+    std::function<std::int64_t()> GetOrd;
+    std::function<void(std::int64_t)> SetOrd;
+    std::function<QString()> GetStr;
+    std::function<void(const QString&)> SetStr;
+};
+
+using TWQHPropTable = std::vector<TWQHPropDef>;
+using TWQHIsPublicFn = std::function<bool(const QString& Name)>;
+
+// The value text of one property.
+QString WQHFormatPropValue(const TWQHPropDef& Def);
+// Converts Text by the property's kind and sets it. A text that does not
+// fit raises platform::EConvertError "Invalid value '<text>' for property
+// <name>" before anything is set; errors of the setter itself pass on.
+void WQHSetPropValue(const TWQHPropDef& Def, const QString& Text);
+
+QString WQHQuotePropString(const QString& Value);
+// The inverse of WQHQuotePropString; a malformed literal raises EConvertError.
+QString WQHUnquotePropString(const QString& Text, const QString& Name);
+
+// One line per property of Table (in table order) for which IsPublic answers true.
+QString WQHPropertiesToText(const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic);
+// Splits Text at CR LF, CR or LF and sets each line "name=value" whose name
+// (before the first "=") IsPublic accepts, in text order. Lines without "=",
+// with a name that is not public or not in Table, are skipped. The first
+// value that fails ends the run with its exception; earlier lines stay set.
+void WQHApplyPropertiesText(const QString& Text, const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic);
+
+// The names that may take part in the text (68, without regard to case).
+const QStringList& WQHListedPropertyNames();
+bool WQHIsListedProperty(const QString& Name);
+
+// A font's properties in the text: Charset, Color, Name, Size (points),
+// Style (fsBold, fsItalic, fsUnderline, fsStrikeOut). A size outside 1..1000
+// points and an empty name are refused.
+class TWQHFont;
+void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
+                     std::function<void(const TWQHFont&)> Set);
