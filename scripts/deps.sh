@@ -6,4 +6,5 @@ SUDO=""
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y \
   cmake ninja-build g++ pkg-config qt6-base-dev libusb-dev libudev-dev \
-  libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei binutils
+  libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei binutils \
+  poppler-utils
