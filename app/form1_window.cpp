@@ -3,7 +3,7 @@
 #include "app/statusbar.h"
 #include "app/unit1.h"
 #include "hexeditor/wqhcolors.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "link/usbasp.h"
 #include "platform/devicechange.h"
 #include "platform/exceptions.h"
@@ -242,6 +242,20 @@ void TForm1::BuildComponents()
         FlashEditor->SetDrawGridLines(false);
         FlashEditor->SetShowRuler(true);
         FlashEditor->SetShowPositionIfNotFocused(true);
+        FlashEditor->SetBackupExtension(QStringLiteral(".bak"));
+        TWQHPrintOptions print;
+        print.SetMarginLeft(20);
+        print.SetMarginTop(15);
+        print.SetMarginRight(25);
+        print.SetMarginBottom(25);
+        print.SetFlags(WQHPrintFlagBit(pfSelectionBold) | WQHPrintFlagBit(pfMonochrome));
+        FlashEditor->SetPrintOptions(print);
+        TWQHFont printFont = FlashEditor->PrintFont();
+        printFont.Name = QStringLiteral("Courier New");
+        printFont.Height = -15;
+        // A form fills the print font in place: the editor font stays the one printed with.
+        FlashEditor->SetPrintFont(printFont);
+        FlashEditor->SetUseEditorFontForPrinting(true);
     }
     RichEdit1 = new TLogView(Splitter1);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));

@@ -89,7 +89,7 @@ int WQHPrintToCanvas(TWQHPrintSource& Source, TWQHCanvas& ACanvas, int Page, con
     WaitScope wait(Source);
     TWQHPrintFlags flags = Options.Flags();
     if (Source.SelCount() == 0)
-        flags.Exclude(pfSelectionOnly);
+        flags = WQHWithoutPrintFlag(flags, pfSelectionOnly);
     TWQHCanvasPrinter printer(Source, ACanvas, flags, AMargins, Options.Headers());
     const std::int64_t pages = printer.Pages();
     if (Page > pages)

@@ -1,30 +1,52 @@
 #include "hexeditor/ex/wqhprintoptions.h"
 
+#include "platform/exceptions.h"
+
+TWQHPrintOptions::TWQHPrintOptions()
+    : FMargins(WQH_DEF_PRINT_MARGINS),
+      FFlags(WQHPrintFlagBit(pfSelectionBold) | WQHPrintFlagBit(pfMonochrome))
+{
+}
+
 void TWQHPrintOptions::Assign(const TWQHPrintOptions* Source)
 {
-    if (!Source)
-        throw EConvertError(QStringLiteral("Cannot assign a nil to a TWQHPrintOptions"));
+    if (Source == nullptr)
+        throw platform::EConvertError(QStringLiteral("Cannot assign a nil to a TWQHPrintOptions"));
     FMargins = Source->FMargins;
     FHeaders = Source->FHeaders;
     FFlags = Source->FFlags;
 }
 
-std::int32_t TWQHPrintOptions::GetMargin(int Index) const
+namespace {
+
+std::size_t MarginSlot(int Index)
 {
     switch (Index) {
-    case 1: return FMargins.Left;
-    case 2: return FMargins.Top;
-    case 3: return FMargins.Right;
-    default: return FMargins.Bottom;
+    case 1: return 0;
+    case 2: return 1;
+    case 3: return 2;
+    default: return 3;
     }
 }
 
-void TWQHPrintOptions::SetMargin(int Index, std::int32_t Value)
+} // namespace
+
+int TWQHPrintOptions::GetMargin(int Index) const
 {
-    switch (Index) {
-    case 1: FMargins.Left = Value; break;
-    case 2: FMargins.Top = Value; break;
-    case 3: FMargins.Right = Value; break;
-    default: FMargins.Bottom = Value; break;
-    }
+    return FMargins[MarginSlot(Index)];
+}
+
+void TWQHPrintOptions::SetMargin(int Index, int Value)
+{
+    FMargins[MarginSlot(Index)] = Value;
+}
+
+QString TWQHPrintOptions::GetHeader(int Index) const
+{
+    return FHeaders.at(static_cast<std::size_t>(Index));
+}
+
+void TWQHPrintOptions::SetHeader(int Index, const QString& Value)
+{
+    FHeaders.at(static_cast<std::size_t>(Index)) = Value;
 }

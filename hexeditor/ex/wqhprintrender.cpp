@@ -50,7 +50,7 @@ std::int64_t WQHRoundHalfEven(double x)
 TRect WQHMarginsToPixels(const TWQHPrintMargins& M, int DpiX, int DpiY, int W, int H)
 {
     auto px = [](int mm, int dpi) { return int(WQHRoundHalfEven(mm / 25.4 * dpi)); };
-    return TRect{px(M.Left, DpiX), px(M.Top, DpiY), W - px(M.Right, DpiX), H - px(M.Bottom, DpiY)};
+    return TRect{px(M[0], DpiX), px(M[1], DpiY), W - px(M[2], DpiX), H - px(M[3], DpiY)};
 }
 
 TWQHHeaderParts WQHSplitHeaderText(const QString& Text)
@@ -81,13 +81,13 @@ TWQHCanvasPrinter::TWQHCanvasPrinter(TWQHPrintSource& AEditor, TWQHCanvas& ACanv
 
 bool TWQHCanvasPrinter::ColourMode() const
 {
-    return FFlags.Has(pfUseBackgroundColor) && !FFlags.Has(pfMonochrome);
+    return WQHHasPrintFlag(FFlags, pfUseBackgroundColor) && !WQHHasPrintFlag(FFlags, pfMonochrome);
 }
 
 std::int64_t TWQHCanvasPrinter::CalcPageCount()
 {
     const TWQHPrintFlags saved = FFlags;
-    FFlags.Exclude(pfSelectionOnly);
+    FFlags = WQHWithoutPrintFlag(FFlags, pfSelectionOnly);
     std::int64_t lines;
     try {
         lines = RenderPage(true, 1);
@@ -99,9 +99,9 @@ std::int64_t TWQHCanvasPrinter::CalcPageCount()
     FLinesPerPage = lines;
 
     std::int64_t count;
-    if (FFlags.Has(pfSelectionOnly))
+    if (WQHHasPrintFlag(FFlags, pfSelectionOnly))
         count = FEditor.SelCount();
-    else if (FFlags.Has(pfCurrentViewOnly))
+    else if (WQHHasPrintFlag(FFlags, pfCurrentViewOnly))
         count = FEditor.DataSize() > 0 ? std::int64_t(FEditor.DisplayEnd()) - FEditor.DisplayStart() + 1 : 0;
     else
         count = FEditor.DataSize();
@@ -215,10 +215,10 @@ std::int64_t TWQHCanvasPrinter::RenderPage(bool Measuring, std::int64_t Page)
 
     std::int64_t first;
     std::int64_t last;
-    if (FFlags.Has(pfSelectionOnly) && FEditor.SelCount() > 0) {
+    if (WQHHasPrintFlag(FFlags, pfSelectionOnly) && FEditor.SelCount() > 0) {
         first = std::min(FEditor.SelStart(), FEditor.SelEnd());
         last = std::max(FEditor.SelStart(), FEditor.SelEnd());
-    } else if (FFlags.Has(pfCurrentViewOnly)) {
+    } else if (WQHHasPrintFlag(FFlags, pfCurrentViewOnly)) {
         first = FEditor.DisplayStart();
         last = FEditor.DisplayEnd();
     } else {
@@ -241,7 +241,7 @@ std::int64_t TWQHCanvasPrinter::RenderPage(bool Measuring, std::int64_t Page)
     FontKeeper keeper(FCanvas);
     const TWQHPrintColors colours = FEditor.Colors();
     FCanvas.BrushColor = ColourMode() ? colours.Background : White;
-    FCanvas.FontColor = FFlags.Has(pfMonochrome) ? clBlack : colours.FontColor;
+    FCanvas.FontColor = WQHHasPrintFlag(FFlags, pfMonochrome) ? clBlack : colours.FontColor;
     if (!Measuring)
         FCanvas.FillRect(FMargins);
 
@@ -274,7 +274,7 @@ std::int64_t TWQHCanvasPrinter::RenderPage(bool Measuring, std::int64_t Page)
     }
     if (!FPrintHeaders[1].isEmpty())
         floor -= lineHeight;
-    if (FFlags.Has(pfIncludeRuler) && FEditor.ShowRuler()) {
+    if (WQHHasPrintFlag(FFlags, pfIncludeRuler) && FEditor.ShowRuler()) {
         if (!Measuring) {
             TTextWithAttr ruler;
             BuildRulerRow(offsetWidth, ruler);
@@ -321,9 +321,9 @@ void TWQHCanvasPrinter::DrawRow(const TTextWithAttr& Row, int Y, bool Ruler)
         }
     } restore{FCanvas, fontColour, brushColour, bold};
 
-    const bool mono = FFlags.Has(pfMonochrome);
-    const bool useBack = FFlags.Has(pfUseBackgroundColor);
-    const bool highlight = FFlags.Has(pfSelectionBold) && !FFlags.Has(pfSelectionOnly);
+    const bool mono = WQHHasPrintFlag(FFlags, pfMonochrome);
+    const bool useBack = WQHHasPrintFlag(FFlags, pfUseBackgroundColor);
+    const bool highlight = WQHHasPrintFlag(FFlags, pfSelectionBold) && !WQHHasPrintFlag(FFlags, pfSelectionOnly);
     const bool colour = ColourMode();
     const bool unicode = !Ruler && FEditor.UnicodeChars();
     const int lineHeight = FLineHeight;
@@ -378,8 +378,8 @@ void TWQHCanvasPrinter::BuildDataRow(std::int64_t Pos, std::int64_t Last, int Of
     const std::int64_t last = std::min(Last, size - 1);
     const int b = std::max(1, FEditor.BytesPerRow());
     const TWQHPrintColors c = FEditor.Colors();
-    const bool useBack = FFlags.Has(pfUseBackgroundColor);
-    const bool mono = FFlags.Has(pfMonochrome);
+    const bool useBack = WQHHasPrintFlag(FFlags, pfUseBackgroundColor);
+    const bool mono = WQHHasPrintFlag(FFlags, pfMonochrome);
     const bool plain = !ColourMode();
     const bool inChar = FEditor.InCharField();
     const TCellAttribute defaultSep{c.Background, c.FontColor, false};
@@ -514,8 +514,8 @@ void TWQHCanvasPrinter::BuildRulerRow(int OffsetWidth, TTextWithAttr& Row)
     Row.Text.clear();
     Row.Attributes.clear();
     const TWQHPrintColors c = FEditor.Colors();
-    const bool useBack = FFlags.Has(pfUseBackgroundColor);
-    const bool mono = FFlags.Has(pfMonochrome);
+    const bool useBack = WQHHasPrintFlag(FFlags, pfUseBackgroundColor);
+    const bool mono = WQHHasPrintFlag(FFlags, pfMonochrome);
     const bool plain = !ColourMode();
     const TCellAttribute gap{c.OffsetBackground, c.Offset, false};
     const int caretCol = FEditor.CaretCol();

@@ -2,7 +2,7 @@
 #include "app_fixture.h"
 
 #include "hexeditor/wqhcolors.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "platform/inifile.h"
 #include "platform/streams.h"
 
@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QScreen>
 #include <QPainter>
 #include <QLineEdit>
@@ -383,6 +385,53 @@ TEST_F(WindowTest, HexViewCarriesTheFormSettings)
     EXPECT_EQ(ed->ColWidths(33), 2 * ed->CharWidth());
     EXPECT_EQ(ed->RowHeights(0), ed->DefaultRowHeight() + 3);
     EXPECT_EQ(ed->parentWidget(), form->Splitter1);
+    EXPECT_EQ(ed->BackupExtension(), QStringLiteral(".bak"));
+    EXPECT_EQ(ed->PrintOptions().MarginLeft(), 20);
+    EXPECT_EQ(ed->PrintOptions().MarginTop(), 15);
+    EXPECT_EQ(ed->PrintOptions().MarginRight(), 25);
+    EXPECT_EQ(ed->PrintOptions().MarginBottom(), 25);
+    EXPECT_EQ(ed->PrintOptions().Flags(), WQHPrintFlagBit(pfSelectionBold) | WQHPrintFlagBit(pfMonochrome));
+    EXPECT_EQ(ed->PrintFont().Name, QStringLiteral("Courier New"));
+    EXPECT_EQ(ed->PrintFont().Height, -15);
+    EXPECT_TRUE(ed->UseEditorFontForPrinting());
+}
+
+TEST_F(WindowTest, HexViewAnswersCtrlShortcutsAndWheelZoom)
+{
+    Create();
+    form->show();
+    TWQHexEditorEx* ed = form->FlashEditor;
+    platform::TMemoryStream stream;
+    stream.WriteBuffer("\x01\x02\x03\x04", 4);
+    ed->LoadFromStream(stream);
+    auto key = [ed](int k, Qt::KeyboardModifiers mods) {
+        QKeyEvent press(QEvent::KeyPress, k, mods);
+        QApplication::sendEvent(ed, &press);
+    };
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(ed->SelStart(), 0);
+    EXPECT_EQ(ed->SelEnd(), 3);
+    const std::uint8_t b = 0x55;
+    ed->Replace(&b, 1, 1, 1, QString(), false);
+    ASSERT_TRUE(ed->CanUndo());
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ed->GetDataAt(1), 0x02);
+    key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(ed->GetDataAt(1), 0x55);
+    auto wheel = [ed](int delta, Qt::KeyboardModifiers mods) {
+        QWheelEvent w(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ed->viewport(), &w);
+    };
+    wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(ed->BytesPerRow(), 17);
+    wheel(-120, Qt::ControlModifier);
+    wheel(-120, Qt::ControlModifier);
+    EXPECT_EQ(ed->BytesPerRow(), 15);
+    const int px = ed->font().pixelSize();
+    wheel(120, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_GT(ed->font().pixelSize(), px);
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(WindowTest, OwnerDrawnPanelTextSitsLeftOfTheCentreInRed)

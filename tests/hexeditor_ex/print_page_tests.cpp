@@ -64,7 +64,7 @@ struct Page {
     }
 };
 
-const TWQHPrintFlags Mono{pfSelectionBold, pfMonochrome};
+const TWQHPrintFlags Mono = WQHPrintFlagSet({pfSelectionBold, pfMonochrome});
 
 } // namespace
 
@@ -96,7 +96,7 @@ TEST(PrintPages, SelectionOnlyRanges)
 {
     Page p;
     p.src.Fill(1000);
-    const auto sel = Options(TWQHPrintFlags{pfSelectionOnly, pfMonochrome});
+    const auto sel = Options(WQHPrintFlagSet({pfSelectionOnly, pfMonochrome}));
     p.src.SStart = 40;
     p.src.SEnd = 5;
     EXPECT_EQ(p.Print(1, sel), 1);
@@ -117,12 +117,12 @@ TEST(PrintPages, CurrentViewOnlyAndNoData)
     p.src.Fill(1000);
     p.src.DStart = 32;
     p.src.DEnd = 95;
-    EXPECT_EQ(p.Print(1, Options(TWQHPrintFlags{pfCurrentViewOnly})), 1);
+    EXPECT_EQ(p.Print(1, Options(WQHPrintFlagSet({pfCurrentViewOnly}))), 1);
     EXPECT_EQ(Offsets(*p.canvas), (std::vector<QString>{"00000020", "00000030", "00000040", "00000050"}));
 
     p.src.Data.clear();
     EXPECT_EQ(p.Print(0, Options(Mono)), 0);
-    EXPECT_EQ(p.Print(0, Options(TWQHPrintFlags{pfCurrentViewOnly})), 0);
+    EXPECT_EQ(p.Print(0, Options(WQHPrintFlagSet({pfCurrentViewOnly}))), 0);
     EXPECT_EQ(Message([&] { p.Print(1, Options(Mono)); }), "Invalid page index");
     EXPECT_EQ(Message([&] { p.Print(-1, Options(Mono)); }), "Invalid page index");
 }
@@ -192,7 +192,7 @@ TEST(PrintPages, MonochromeBlackOnWhiteWithBoldHighlight)
     EXPECT_FALSE(rows.begin()->second[0].Bold);
     EXPECT_FALSE(p.canvas->FontBold());  // the font is put back
     // With the selection printed alone nothing is highlighted.
-    p.Print(1, Options(TWQHPrintFlags{pfSelectionBold, pfMonochrome, pfSelectionOnly}));
+    p.Print(1, Options(WQHPrintFlagSet({pfSelectionBold, pfMonochrome, pfSelectionOnly})));
     for (const auto& c : CellsByRow(*p.canvas).begin()->second)
         ASSERT_FALSE(c.Bold);
 }
@@ -207,7 +207,7 @@ TEST(PrintPages, ColourModeInvertsSelectedCells)
     p.src.Cols.OddColumn = 0x123456;
     p.src.Cols.Background = 0x00F0F0;
     p.src.Cols.ActiveFieldBackground = 0x0F0F00;
-    p.Print(1, Options(TWQHPrintFlags{pfSelectionBold, pfUseBackgroundColor}));
+    p.Print(1, Options(WQHPrintFlagSet({pfSelectionBold, pfUseBackgroundColor})));
     EXPECT_EQ(Of(*p.canvas, TWQHRecordingCanvas::opFillRect)[0].Brush, 0x00F0F0);
     const auto& cells = CellsByRow(*p.canvas).begin()->second;
     // Offset of the caret's row: its own colours, not inverted, not bold.
@@ -230,7 +230,7 @@ TEST(PrintPages, WhiteTextPrintsBlackUnlessASystemColour)
     p.src.Fill(16);
     p.src.Cols.OddColumn = 0xFFFFFF;
     p.src.Cols.FontColor = clBtnHighlight;
-    p.Print(1, Options(TWQHPrintFlags{}));
+    p.Print(1, Options(WQHPrintFlagSet({})));
     const auto& cells = CellsByRow(*p.canvas).begin()->second;
     EXPECT_EQ(cells[10].Font, 0);
     EXPECT_EQ(cells[10].Background, 0xFFFFFF);  // plain layout: white paper
@@ -243,7 +243,7 @@ TEST(PrintPages, RulerOnlyWhenTheControlShowsIt)
     p.src.Fill(64);
     p.src.RulerHex = QString(32, QLatin1Char('0'));
     p.src.RulerChars = QString(16, QLatin1Char('1'));
-    const auto o = Options(TWQHPrintFlags{pfIncludeRuler, pfMonochrome});
+    const auto o = Options(WQHPrintFlagSet({pfIncludeRuler, pfMonochrome}));
     p.Print(1, o);
     EXPECT_EQ(CellsByRow(*p.canvas).size(), 4u);
     EXPECT_TRUE(Of(*p.canvas, TWQHRecordingCanvas::opLine).empty());
@@ -257,7 +257,7 @@ TEST(PrintPages, RulerOnlyWhenTheControlShowsIt)
     const auto lines = Of(*p.canvas, TWQHRecordingCanvas::opLine);
     ASSERT_EQ(lines.size(), rows.begin()->second.size());  // every ruler cell underlined
     EXPECT_EQ(lines[0].Rect, (TRect{0, 21, 11, 21}));
-    p.Print(1, Options(TWQHPrintFlags{pfIncludeRuler, pfUseBackgroundColor}));
+    p.Print(1, Options(WQHPrintFlagSet({pfIncludeRuler, pfUseBackgroundColor})));
     EXPECT_EQ(std::next(CellsByRow(*p.canvas).begin())->first, 20);
     EXPECT_TRUE(Of(*p.canvas, TWQHRecordingCanvas::opLine).empty());
 }

@@ -1,8 +1,7 @@
 // End to end: a 1000-byte image in the real control, printed with a header
 // through a QPrinter writing a PDF; poppler's tools read the file back.
-#include "hexeditor/ex/wqhprinteditor.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhprinter.h"
-#include "hexeditor/wqhexeditor.h"
 #include "platform/streams.h"
 #include "support/fakes.h"
 
@@ -31,13 +30,19 @@ QString Squeezed(QString s)
     return s;
 }
 
+// The internal print operations, open to the tests.
+struct PrintingEditor : TWQHexEditorEx {
+    using TWQHexEditorEx::PrinterMarginRect;
+    using TWQHexEditorEx::PrintToCanvas;
+};
+
 } // namespace
 
 TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
 {
     testsupport::ScopedPlatformFakes fakes;
     SetWQHScreenPixelsPerInch(96);
-    TWQHexEditor ed;
+    TWQHexEditorEx ed;
     ed.resize(600, 400);
     platform::TMemoryStream data;
     data.SetSize(1000);
@@ -55,23 +60,24 @@ TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
     qprinter.setPageSize(QPageSize(QPageSize::A4));
     TWQHQtPrinter printer(qprinter);
 
-    TWQHPrintOptions options;
-    options.SetPageHeader(QStringLiteral("QV750 image|page %p of %P|%<"));
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPointSize(14);  // 66 rows do not fit one A4 page at 14 points
-    TWQHEditorPrintSource source(ed);
+    ed.PrintOptions().SetPageHeader(QStringLiteral("QV750 image|page %p of %P|%<"));
+    TWQHFont font;
+    font.Name = QStringLiteral("DejaVu Sans Mono");
+    font.SetSize(14);  // 63 rows do not fit one A4 page at 14 points
+    ed.SetPrintFont(font);
 
-    int pages = 0;
+    SetWQHPrinter(&printer);
     {
         QPainter painter;
         ASSERT_TRUE(painter.begin(&qprinter));
         printer.SetPainter(&painter);
-        WQHPrint(source, printer, font, options, 1, pages);
-        ASSERT_EQ(pages, 2);
+        ASSERT_EQ(ed.PrintNumPages(), 2);
+        ed.Print(1);
         qprinter.newPage();
-        WQHPrint(source, printer, font, options, 2, pages);
+        ed.Print(2);
         painter.end();
     }
+    SetWQHPrinter(nullptr);
     SetWQHScreenPixelsPerInch(0);
 
     EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {path}).contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))));
@@ -92,4 +98,45 @@ TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
     EXPECT_TRUE(p2.contains(QStringLiteral("page2of2"))) << p2.left(400).toStdString();
     EXPECT_TRUE(p2.contains(last)) << p2.toStdString();
     EXPECT_FALSE(p2.contains(first));
+}
+
+TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    SetWQHScreenPixelsPerInch(96);
+    QPrinter qprinter(QPrinter::HighResolution);
+    qprinter.setOutputFormat(QPrinter::PdfFormat);
+    qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
+    TWQHQtPrinter printer(qprinter);
+    PrintingEditor ed;
+    EXPECT_THROW(ed.PrintNumPages(), EWQHexEditor);  // no printer installed
+    SetWQHPrinter(&printer);
+    EXPECT_EQ(ed.PrintNumPages(), 0);  // no data
+    EXPECT_THROW(ed.Print(1), EWQHexEditor);
+    EXPECT_THROW(ed.Print(0), EWQHexEditor);
+    auto page = ed.PrintPreview(0);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->Width(), printer.PageWidth());
+    // A 1200 dpi A4 page, 20 and 25 mm off the sides of its printable area.
+    const TRect r = ed.PrinterMarginRect();
+    EXPECT_EQ(r.Left, 945);
+    EXPECT_EQ(r.Right, printer.PageWidth() - 1181);
+
+    platform::TMemoryStream data;
+    data.SetSize(4000);
+    data.Seek(0, platform::SeekOrigin::Begin);
+    ed.LoadFromStream(data);
+    const int pages = ed.PrintNumPages();
+    EXPECT_GE(pages, 1);
+    page = ed.PrintPreview(pages);
+    EXPECT_FALSE(page->Canvas().Calls.empty());
+    try {
+        ed.PrintPreview(pages + 1);
+        ADD_FAILURE() << "a page past the count printed";
+    } catch (const EWQHexEditor& e) {
+        EXPECT_EQ(e.Message(), "Invalid page index");
+    }
+    EXPECT_EQ(ed.cursor().shape(), Qt::ArrowCursor);  // the hourglass went again
+    SetWQHPrinter(nullptr);
+    SetWQHScreenPixelsPerInch(0);
 }

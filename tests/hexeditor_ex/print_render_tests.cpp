@@ -10,8 +10,8 @@
 
 namespace {
 
-TWQHPrintFlags Mono() { return TWQHPrintFlags{pfSelectionBold, pfMonochrome}; }
-TWQHPrintFlags Colour() { return TWQHPrintFlags{pfSelectionBold, pfUseBackgroundColor}; }
+TWQHPrintFlags Mono() { return WQHPrintFlagSet({pfSelectionBold, pfMonochrome}); }
+TWQHPrintFlags Colour() { return WQHPrintFlagSet({pfSelectionBold, pfUseBackgroundColor}); }
 
 struct Rig {
     FakePrintSource src;
@@ -43,7 +43,7 @@ TEST(PrintMargins, RoundToNearestHalvesToEven)
     EXPECT_EQ(WQHMarginsToPixels(def, 600, 600, 4800, 6600), (TRect{472, 354, 4800 - 591, 6600 - 591}));
     EXPECT_EQ(WQHMarginsToPixels(def, 300, 300, 2400, 3300), (TRect{236, 177, 2400 - 295, 3300 - 295}));
     // 12.7 mm is exactly half an inch: at 5 dpi 2.5 pixels, at 7 dpi 3.5.
-    EXPECT_EQ(WQHMarginsToPixels(TWQHPrintMargins{0, 0, 0, 0}, 5, 7, 10, 10), (TRect{0, 0, 10, 10}));
+    EXPECT_EQ(WQHMarginsToPixels(TWQHPrintMargins{{0, 0, 0, 0}}, 5, 7, 10, 10), (TRect{0, 0, 10, 10}));
     EXPECT_EQ(WQHRoundHalfEven(127 / 25.4 * 1), 5);
 }
 

@@ -1,0 +1,226 @@
+// Undo grouping: brackets that become one step, brackets that leave none,
+// and closes that must never remove a real step.
+#include "ex_support.h"
+#include "hexeditor/wqhundo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+class Ed : public TWQHexEditorEx {
+public:
+    using TWQHexEditorEx::FModifiedNoUndo;
+};
+
+int Steps(Ed& ed)
+{
+    return ed.UndoStorage().Count();
+}
+
+TEST(ExUndoBracket, DescribedBracketWithoutEditLeavesNoStep)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    ASSERT_EQ(Steps(ed), 1);
+    EXPECT_EQ(ed.UndoBeginUpdate(QStringLiteral("group")), 1);
+    EXPECT_EQ(Steps(ed), 2) << "the opening took its snapshot";
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 1) << "the unused snapshot is gone, the real step stays";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
+}
+
+TEST(ExUndoBracket, SeveralEditsBecomeOneStepRestoringTheStart)
+{
+    Ed ed;
+    Load(ed, Iota(16));
+    ed.UndoBeginUpdate(QStringLiteral("group"));
+    Put(ed, 1, 0x11);
+    Put(ed, 5, 0x55);
+    const std::uint8_t ins[2] = {0xE0, 0xE1};
+    ed.InsertBuffer(ins, 2, 3, QString(), false);
+    ed.UndoBeginUpdate(QString());  // nested: no second snapshot
+    Put(ed, 0, 0xF0);
+    EXPECT_EQ(ed.UndoEndUpdate(), 1);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 1);
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("group"));
+    EXPECT_EQ(ed.DataSize(), 18);
+    EXPECT_TRUE(ed.Modified());
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(16));
+    EXPECT_FALSE(ed.CanUndo());
+    ASSERT_TRUE(ed.Redo());
+    EXPECT_EQ(ed.DataSize(), 18);
+    EXPECT_EQ(ed.GetDataAt(0), 0xF0);
+}
+
+TEST(ExUndoBracket, ModeStaysOnAfterADescribedBracket)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    EXPECT_FALSE(ed.CreateUndoOnUndoUpdate());
+    ed.UndoBeginUpdate(QStringLiteral("first"));
+    ed.UndoEndUpdate();
+    EXPECT_TRUE(ed.CreateUndoOnUndoUpdate());
+    ed.UndoBeginUpdate(QString());
+    Put(ed, 2, 0x22);
+    Put(ed, 3, 0x33);
+    ed.UndoEndUpdate();
+    EXPECT_EQ(Steps(ed), 1) << "an undescribed bracket also took a snapshot";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
+
+    ed.SetCreateUndoOnUndoUpdate(false);
+    ed.UndoBeginUpdate(QString());
+    Put(ed, 2, 0x22);
+    Put(ed, 3, 0x33);
+    ed.UndoEndUpdate();
+    EXPECT_FALSE(ed.CanUndo()) << "without the mode a bracket records nothing";
+}
+
+TEST(ExUndoBracket, ExtraCloseNeverRemovesARealStep)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    ed.UndoBeginUpdate(QStringLiteral("g"));
+    Put(ed, 0, 0xAA);
+    ed.UndoEndUpdate();
+    Put(ed, 1, 0xBB);
+    ASSERT_EQ(Steps(ed), 2);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 2);
+}
+
+TEST(ExUndoBracket, CloseOfABracketWithoutSnapshotKeepsSteps)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    // The mode is switched on inside a bracket that opened without a snapshot.
+    ed.UndoBeginUpdate(QString());
+    ed.SetCreateUndoOnUndoUpdate(true);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 1) << "the real step stays";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
+}
+
+TEST(ExUndoBracket, SnapshotThatIsNoLongerNewestStays)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    ed.UndoBeginUpdate(QStringLiteral("g"));
+    // The host empties the store inside the bracket; the close has nothing of its own to drop.
+    ed.UndoStorage().EmptySteps();
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 0);
+}
+
+TEST(ExUndoBracket, WriteBufferMarksTheBracketAsUsedAndModifies)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    ed.UndoBeginUpdate(QStringLiteral("g"));
+    EXPECT_FALSE(ed.FModifiedNoUndo);
+    EXPECT_FALSE(ed.Modified());
+    const std::uint8_t b = 0x77;
+    ed.WriteBuffer(&b, 4, 1);
+    EXPECT_TRUE(ed.FModifiedNoUndo);
+    EXPECT_TRUE(ed.Modified());
+    ed.UndoEndUpdate();
+    EXPECT_FALSE(ed.FModifiedNoUndo);
+    EXPECT_EQ(Steps(ed), 1) << "the raw write keeps its snapshot";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
+}
+
+TEST(ExUndoBracket, RangeUndoKeepsTheBytesAndLeavesModifiedAlone)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    ed.CreateRangeUndo(2, 3, QStringLiteral("range"));
+    EXPECT_FALSE(ed.Modified());
+    EXPECT_EQ(Steps(ed), 1);
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("range"));
+    const std::uint8_t b[3] = {9, 9, 9};
+    ed.WriteBuffer(b, 2, 3);
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
+
+    ed.CreateRangeUndo(0, 0, QString());
+    EXPECT_EQ(ed.UndoStorage().UndoKind(), ufKindAllData);
+}
+
+TEST(ExUndoDump, WritesTheStoreStream)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    Put(ed, 1, 0xBB);
+    const QString name = dir.filePath(QStringLiteral("undo.bin"));
+    ASSERT_TRUE(ed.DumpUndoStorage(name));
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray got = f.readAll();
+    const std::vector<std::uint8_t> want = ed.UndoStorage().Bytes();
+    ASSERT_FALSE(want.empty());
+    EXPECT_EQ(got, QByteArray(reinterpret_cast<const char*>(want.data()), int(want.size())));
+}
+
+TEST(ExUndoDump, FailureAnswersFalseAndLeavesNoFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    // A folder that does not exist.
+    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QStringLiteral("no/such/undo.bin"))));
+    // A folder under the name itself.
+    const QString asDir = dir.filePath(QStringLiteral("isdir"));
+    ASSERT_TRUE(QDir().mkdir(asDir));
+    EXPECT_FALSE(ed.DumpUndoStorage(asDir));
+    EXPECT_TRUE(QFileInfo(asDir).isDir());
+    // A name too long for the file system.
+    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QString(300, u'x'))));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 0)
+        << "no partial or temporary file is left";
+}
+
+TEST(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    const QString name = dir.filePath(QStringLiteral("undo.bin"));
+    {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    // The folder refuses new files: the replacement cannot be written.
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const bool root = ::geteuid() == 0;
+    const bool ok = ed.DumpUndoStorage(name);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (root)
+        GTEST_SKIP() << "root writes into any folder";
+    EXPECT_FALSE(ok);
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old"));
+}
+
+} // namespace
