@@ -10,6 +10,7 @@
 #include <QVector>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -58,29 +59,43 @@ QVector<QPoint> FocusDots(const TRect& R)
 
 class TWQHQtCanvas final : public TWQHCanvas {
 public:
-    TWQHQtCanvas(QPaintDevice* Device, const QFont& Font) : FPainter(Device), FFont(Font)
+    TWQHQtCanvas(QPaintDevice* Device, const QFont& Font) : FOwnPainter(std::in_place, Device), FFont(Font)
     {
-        FPainter.setRenderHint(QPainter::Antialiasing, false);
-        FPainter.setFont(FFont);
+        FPainter = &*FOwnPainter;
+        FPainter->setRenderHint(QPainter::Antialiasing, false);
+        FPainter->setFont(FFont);
+    }
+    // Someone else's painter: measure on its device (a printer's resolution
+    // differs from the screen's).
+    TWQHQtCanvas(QPainter& Painter, const QFont& Font) : FPainter(&Painter), FFont(Font), FDeviceMetrics(true)
+    {
+        FPainter->save();
+        FPainter->setRenderHint(QPainter::Antialiasing, false);
+        FPainter->setFont(FFont);
+    }
+    ~TWQHQtCanvas() override
+    {
+        if (!FOwnPainter)
+            FPainter->restore();
     }
 
     QFont Font() const override { return FFont; }
     void SetFont(const QFont& Font) override
     {
         FFont = Font;
-        FPainter.setFont(FFont);
+        FPainter->setFont(FFont);
     }
     int FontSize() const override { return FontSizeOf(FFont); }
     void SetFontSize(int Size) override
     {
         SetFontSizeOf(FFont, Size);
-        FPainter.setFont(FFont);
+        FPainter->setFont(FFont);
     }
 
     void FillRect(const TRect& R) override
     {
         if (R.Right > R.Left && R.Bottom > R.Top)
-            FPainter.fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), TColorToQColor(BrushColor));
+            FPainter->fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), TColorToQColor(BrushColor));
     }
 
     void TextRect(const TRect& Clip, int X, int Y, const QString& Text) override
@@ -88,20 +103,48 @@ public:
         if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top)
             return;
         const QRect clip(Clip.Left, Clip.Top, Clip.Width(), Clip.Height());
-        FPainter.fillRect(clip, TColorToQColor(TextBackground));
+        FPainter->fillRect(clip, TColorToQColor(TextBackground));
         if (Text.isEmpty())
             return;
-        FPainter.setClipRect(clip);
-        FPainter.setPen(TColorToQColor(FontColor));
-        FPainter.drawText(QPoint(X, Y + QFontMetrics(FFont).ascent()), Text);
-        FPainter.setClipping(false);
+        FPainter->save();
+        FPainter->setClipRect(clip, Qt::IntersectClip);
+        FPainter->setPen(TColorToQColor(FontColor));
+        FPainter->drawText(QPoint(X, Y + Metrics().ascent()), Text);
+        FPainter->restore();
     }
 
-    int TextWidth(const QString& Text) const override { return QFontMetrics(FFont).horizontalAdvance(Text); }
+    int TextWidth(const QString& Text) const override { return Metrics().horizontalAdvance(Text); }
     int TextHeight(const QString& Text) const override
     {
         (void)Text;
-        return QFontMetrics(FFont).height();
+        return Metrics().height();
+    }
+
+    bool CharExtent(QChar Ch, int& Width, int& Height) const override
+    {
+        const QFontMetrics m = Metrics();
+        if (!m.inFont(Ch))
+            return false;
+        Width = m.horizontalAdvance(Ch);
+        Height = m.height();
+        return true;
+    }
+
+    void TextOut(const TRect& Clip, int X, int Y, const QString& Text) override
+    {
+        if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top || Text.isEmpty())
+            return;
+        const QFontMetrics m = Metrics();
+        const int w = m.horizontalAdvance(Text);
+        const int left = TextAlign == taRightAlign ? X - w : TextAlign == taCenterAlign ? X - w / 2 : X;
+        const QRect clip(Clip.Left, Clip.Top, Clip.Width(), Clip.Height());
+        FPainter->save();
+        FPainter->setClipRect(clip, Qt::IntersectClip);
+        if (!TransparentText)
+            FPainter->fillRect(QRect(left, Y, w, m.height()), TColorToQColor(TextBackground));
+        FPainter->setPen(TColorToQColor(FontColor));
+        FPainter->drawText(QPoint(left, Y + m.ascent()), Text);
+        FPainter->restore();
     }
 
     void MoveTo(int X, int Y) override
@@ -119,12 +162,12 @@ public:
             const int x0 = std::min(FPenX, X + (X < FPenX ? 1 : 0));
             const int len = std::abs(X - FPenX);
             if (len > 0)
-                FPainter.fillRect(QRect(x0, Y - off, len, w), colour);
+                FPainter->fillRect(QRect(x0, Y - off, len, w), colour);
         } else if (X == FPenX) {
             const int y0 = std::min(FPenY, Y + (Y < FPenY ? 1 : 0));
             const int len = std::abs(Y - FPenY);
             if (len > 0)
-                FPainter.fillRect(QRect(X - off, y0, w, len), colour);
+                FPainter->fillRect(QRect(X - off, y0, w, len), colour);
         } else {
             // Leave out the end point: stop one step short along the major axis.
             const int dx = X - FPenX;
@@ -134,8 +177,8 @@ public:
             const double ey = FPenY + dy * double(steps - 1) / steps;
             QPen pen(colour);
             pen.setWidth(w);
-            FPainter.setPen(pen);
-            FPainter.drawLine(QPointF(FPenX, FPenY), QPointF(ex, ey));
+            FPainter->setPen(pen);
+            FPainter->drawLine(QPointF(FPenX, FPenY), QPointF(ex, ey));
         }
         FPenX = X;
         FPenY = Y;
@@ -148,10 +191,10 @@ public:
         const QColor colour = TColorToQColor(Color);
         const int w = R.Width();
         const int h = R.Height();
-        FPainter.fillRect(QRect(R.Left, R.Top, w, 1), colour);
-        FPainter.fillRect(QRect(R.Left, R.Bottom - 1, w, 1), colour);
-        FPainter.fillRect(QRect(R.Left, R.Top, 1, h), colour);
-        FPainter.fillRect(QRect(R.Right - 1, R.Top, 1, h), colour);
+        FPainter->fillRect(QRect(R.Left, R.Top, w, 1), colour);
+        FPainter->fillRect(QRect(R.Left, R.Bottom - 1, w, 1), colour);
+        FPainter->fillRect(QRect(R.Left, R.Top, 1, h), colour);
+        FPainter->fillRect(QRect(R.Right - 1, R.Top, 1, h), colour);
     }
 
     void DrawFocusRect(const TRect& R) override
@@ -159,33 +202,40 @@ public:
         const QVector<QPoint> dots = FocusDots(R);
         if (dots.isEmpty())
             return;
-        FPainter.save();
-        FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        FPainter.setPen(QPen(Qt::white, 1));
-        FPainter.drawPoints(dots.constData(), int(dots.size()));
-        FPainter.restore();
+        FPainter->save();
+        FPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        FPainter->setPen(QPen(Qt::white, 1));
+        FPainter->drawPoints(dots.constData(), int(dots.size()));
+        FPainter->restore();
     }
 
     void DrawGlyph(const TWQHImageList& List, int Index, int X, int Y) override
     {
         if (Index < 0 || Index >= List.Count())
             return;
-        FPainter.drawImage(QPoint(X, Y), List.Glyph(Index));
+        FPainter->drawImage(QPoint(X, Y), List.Glyph(Index));
     }
 
     void InvertRect(const TRect& R) override
     {
         if (R.Right <= R.Left || R.Bottom <= R.Top)
             return;
-        FPainter.save();
-        FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        FPainter.fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), Qt::white);
-        FPainter.restore();
+        FPainter->save();
+        FPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        FPainter->fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), Qt::white);
+        FPainter->restore();
     }
 
 private:
-    QPainter FPainter;
+    QFontMetrics Metrics() const
+    {
+        return FDeviceMetrics ? QFontMetrics(FFont, FPainter->device()) : QFontMetrics(FFont);
+    }
+
+    std::optional<QPainter> FOwnPainter;
+    QPainter* FPainter = nullptr;
     QFont FFont;
+    bool FDeviceMetrics = false;
     int FPenX = 0;
     int FPenY = 0;
 };
@@ -214,6 +264,20 @@ void TWQHImageList::AddMasked(const QImage& Strip, QRgb MaskColor)
 std::unique_ptr<TWQHCanvas> CreateQtCanvas(QPaintDevice* Device, const QFont& Font)
 {
     return std::make_unique<TWQHQtCanvas>(Device, Font);
+}
+
+std::unique_ptr<TWQHCanvas> CreateQtCanvas(QPainter& Painter, const QFont& Font)
+{
+    return std::make_unique<TWQHQtCanvas>(Painter, Font);
+}
+
+void TWQHCanvas::SetFontBold(bool Bold)
+{
+    QFont f = Font();
+    if (f.bold() == Bold)
+        return;
+    f.setBold(Bold);
+    SetFont(f);
 }
 
 // ---- recording canvas ----------------------------------------------------
@@ -258,18 +322,85 @@ void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QStrin
     c.Font = FontColor;
     c.Background = TextBackground;
     c.FontSize = FontSize();
+    c.Bold = FFont.bold();
+    c.TextFont = FFont;
     Calls.push_back(c);
 }
 
 int TWQHRecordingCanvas::TextWidth(const QString& Text) const
 {
-    return QFontMetrics(FFont).horizontalAdvance(Text);
+    if (!CharWidthOf)
+        return QFontMetrics(FFont).horizontalAdvance(Text);
+    int w = 0;
+    for (const QChar ch : Text)
+        w += CharWidthOf(ch, FontSize(), FFont.bold());
+    return w;
 }
 
 int TWQHRecordingCanvas::TextHeight(const QString& Text) const
 {
     (void)Text;
-    return QFontMetrics(FFont).height();
+    return LineHeightOf ? LineHeightOf(FontSize()) : QFontMetrics(FFont).height();
+}
+
+bool TWQHRecordingCanvas::CharExtent(QChar Ch, int& Width, int& Height) const
+{
+    if (CannotMeasure && CannotMeasure(Ch))
+        return false;
+    Width = TextWidth(QString(Ch));
+    Height = TextHeight(QString(Ch));
+    return true;
+}
+
+void TWQHRecordingCanvas::TextOut(const TRect& Clip, int X, int Y, const QString& Text)
+{
+    TCall c = MakeCall(opTextOut, Clip);
+    c.X = X;
+    c.Y = Y;
+    c.Text = QString(Text.constData(), Text.size());
+    c.Brush = BrushColor;
+    c.Font = FontColor;
+    c.Background = TextBackground;
+    c.FontSize = FontSize();
+    c.Bold = FFont.bold();
+    c.Align = TextAlign;
+    c.Transparent = TransparentText;
+    c.TextFont = FFont;
+    Calls.push_back(c);
+}
+
+void TWQHRecordingCanvas::Replay(TWQHCanvas& Target, const std::function<QFont(const QFont&)>& MapFont) const
+{
+    for (const TCall& c : Calls) {
+        switch (c.Op) {
+        case opFillRect:
+            Target.BrushColor = c.Brush;
+            Target.FillRect(c.Rect);
+            break;
+        case opTextRect:
+        case opTextOut:
+            Target.SetFont(MapFont ? MapFont(c.TextFont) : c.TextFont);
+            Target.BrushColor = c.Brush;
+            Target.FontColor = c.Font;
+            Target.TextBackground = c.Background;
+            if (c.Op == opTextRect) {
+                Target.TextRect(c.Rect, c.X, c.Y, c.Text);
+            } else {
+                Target.TextAlign = c.Align;
+                Target.TransparentText = c.Transparent;
+                Target.TextOut(c.Rect, c.X, c.Y, c.Text);
+            }
+            break;
+        case opLine:
+            Target.PenColor = c.Font;
+            Target.PenWidth = c.PenWidth;
+            Target.MoveTo(c.Rect.Left, c.Rect.Top);
+            Target.LineTo(c.Rect.Right, c.Rect.Bottom);
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 void TWQHRecordingCanvas::MoveTo(int X, int Y)

@@ -6,11 +6,16 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QPaintDevice;
 class QPainter;
+
+// Where TextOut places its text relative to X.
+enum TWQHTextAlign : std::uint8_t { taLeftAlign, taCenterAlign, taRightAlign };
 
 // Glyphs cut from a strip, drawn transparently.
 class TWQHImageList {
@@ -40,12 +45,17 @@ public:
     TColor TextBackground = clWindow;
     TColor PenColor = clBlack;
     int PenWidth = 1;
+    // Alignment and background mode of TextOut (printed headers).
+    TWQHTextAlign TextAlign = taLeftAlign;
+    bool TransparentText = false;
 
     virtual QFont Font() const = 0;
     virtual void SetFont(const QFont& Font) = 0;
     // Point size of the current font (unicode glyphs shrink through it).
     virtual int FontSize() const = 0;
     virtual void SetFontSize(int Size) = 0;
+    bool FontBold() const { return Font().bold(); }
+    void SetFontBold(bool Bold);
 
     // Fills with BrushColor.
     virtual void FillRect(const TRect& R) = 0;
@@ -53,6 +63,11 @@ public:
     virtual void TextRect(const TRect& Clip, int X, int Y, const QString& Text) = 0;
     virtual int TextWidth(const QString& Text) const = 0;
     virtual int TextHeight(const QString& Text) const = 0;
+    // One character's extent; false when the font cannot measure it.
+    virtual bool CharExtent(QChar Ch, int& Width, int& Height) const = 0;
+    // Text with its top at Y, placed at X by TextAlign and clipped to Clip;
+    // unless TransparentText, the text's box is filled with TextBackground.
+    virtual void TextOut(const TRect& Clip, int X, int Y, const QString& Text) = 0;
     // A line with PenColor/PenWidth; LineTo leaves out its end point.
     virtual void MoveTo(int X, int Y) = 0;
     virtual void LineTo(int X, int Y) = 0;
@@ -67,11 +82,14 @@ public:
 
 // Paints on a QPaintDevice (the viewport) through one QPainter.
 std::unique_ptr<TWQHCanvas> CreateQtCanvas(QPaintDevice* Device, const QFont& Font);
+// Paints through a painter someone else holds (a print job); the painter's
+// transform stays in force, text is measured on its device.
+std::unique_ptr<TWQHCanvas> CreateQtCanvas(QPainter& Painter, const QFont& Font);
 
 // Records every call with its colours, for tests; measures with the font's metrics.
 class TWQHRecordingCanvas : public TWQHCanvas {
 public:
-    enum TOp { opFillRect, opTextRect, opLine, opFrameRect, opFocusRect, opGlyph, opInvertRect };
+    enum TOp { opFillRect, opTextRect, opLine, opFrameRect, opFocusRect, opGlyph, opInvertRect, opTextOut };
     struct TCall {
         TOp Op;
         TRect Rect;        // fill/frame/focus/invert/text clip; line: (x1,y1,x2,y2)
@@ -84,7 +102,19 @@ public:
         TColor Background = 0;  // TextBackground (text)
         int PenWidth = 1;
         int FontSize = 0;
+        bool Bold = false;            // text: the font's weight
+        TWQHTextAlign Align = taLeftAlign;  // text out
+        bool Transparent = false;     // text out
+        QFont TextFont;               // text: the whole font, for replaying
     };
+    // Fixed metrics for exact tests: when set, a character's width comes from
+    // CharWidthOf(ch, font size, bold) and every text's height from
+    // LineHeightOf(font size); characters for which CannotMeasure answers true
+    // make CharExtent fail.
+    std::function<int(QChar Ch, int Size, bool Bold)> CharWidthOf;
+    std::function<int(int Size)> LineHeightOf;
+    std::function<bool(QChar Ch)> CannotMeasure;
+
     explicit TWQHRecordingCanvas(const QFont& Font);
     QFont Font() const override { return FFont; }
     void SetFont(const QFont& Font) override { FFont = Font; }
@@ -94,12 +124,19 @@ public:
     void TextRect(const TRect& Clip, int X, int Y, const QString& Text) override;
     int TextWidth(const QString& Text) const override;
     int TextHeight(const QString& Text) const override;
+    bool CharExtent(QChar Ch, int& Width, int& Height) const override;
+    void TextOut(const TRect& Clip, int X, int Y, const QString& Text) override;
     void MoveTo(int X, int Y) override;
     void LineTo(int X, int Y) override;
     void FrameRect(const TRect& R, TColor Color) override;
     void DrawFocusRect(const TRect& R) override;
     void DrawGlyph(const TWQHImageList& List, int Index, int X, int Y) override;
     void InvertRect(const TRect& R) override;
+
+    // Draws every recorded fill, text and line again onto Target (glyph,
+    // frame, focus and invert calls are not replayed).
+    // MapFont, when given, adapts each recorded font to the target's device.
+    void Replay(TWQHCanvas& Target, const std::function<QFont(const QFont&)>& MapFont = {}) const;
 
     std::vector<TCall> Calls;
 

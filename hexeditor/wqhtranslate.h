@@ -5,9 +5,11 @@
 // Characters are UTF-16; the "character codes 0-255" that the tables' from
 // direction is indexed by are Latin-1. tkDos8 and tkASCII use code page 437,
 // tkMac Mac OS Roman, tkBCD EBCDIC code page 038.
+#include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhtypes.h"
 
 #include <QChar>
+#include <QString>
 #include <array>
 
 enum TWQHCharConvType { cctFromAnsi, cctToAnsi };
@@ -55,3 +57,12 @@ QChar TranslateToAnsiChar(TWQHTranslationKind Kind, std::uint8_t aByte, QChar Ma
 // above 255, not encodable, a control character (below $20) under tkDos8 and
 // tkASCII, or $80 and above under tkASCII. Masking is the caller's.
 int TranslateFromAnsiChar(TWQHTranslationKind Kind, char16_t aChar);
+
+// Long and short names of the translations, by TWQHTranslationKind (the page
+// header's "%>" and "%<"), from the string table.
+#define WQH_TRANSLATION_NAMES(T) \
+    { QString::fromLatin1(T[0]), QString::fromLatin1(T[1]), QString::fromLatin1(T[2]), \
+      QString::fromLatin1(T[3]), QString::fromLatin1(T[4]), QString::fromLatin1(T[5]) }
+inline const QString WQHTranslationDesc[6] = WQH_TRANSLATION_NAMES(wqhstr::TranslationDesc);
+inline const QString WQHTranslationDescShort[6] = WQH_TRANSLATION_NAMES(wqhstr::TranslationDescShort);
+#undef WQH_TRANSLATION_NAMES

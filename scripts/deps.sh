@@ -8,4 +8,4 @@ $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y \
   cmake ninja-build g++ pkg-config qt6-base-dev libusb-dev libudev-dev \
   libgtest-dev libgmock-dev libbenchmark-dev binutils \
-  fonts-dejavu-core fonts-wqy-microhei
+  fonts-dejavu-core fonts-wqy-microhei poppler-utils

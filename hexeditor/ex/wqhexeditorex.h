@@ -122,8 +122,9 @@ public:
     void SetOleDragDrop(bool Value);
 
     // printing
-    // Page from 1; page 0 draws no rows and only counts the pages. The caller owns the page.
-    QPicture PrintPreview(int Page);
+    // Page from 1; page 0 draws no rows and only counts the pages. The caller
+    // owns the page (a recorded page, wqhprinter.h). The printer is WQHPrinter().
+    std::unique_ptr<class TWQHMetafile> PrintPreview(int Page);
     void Print(int Page);
     int PrintNumPages();
     TWQHPrintOptions& PrintOptions() { return *FPrintOptions; }

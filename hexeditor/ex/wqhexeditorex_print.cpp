@@ -1,14 +1,33 @@
-// Printing.
+// Printing: the control's pages through the page renderer onto the printer
+// the host installed (WQHPrinter) and whose job it runs.
 #include "hexeditor/ex/wqhexeditorex.h"
 
-// Temporary: no printing yet; no pages.
-QPicture TWQHexEditorEx::PrintPreview(int)
+#include "hexeditor/ex/wqhprinteditor.h"
+#include "hexeditor/ex/wqhprinter.h"
+
+struct WQHExPrint {
+    static QFont PageFont(const TWQHexEditorEx& e)
+    {
+        return e.FUseEditorFontForPrinting ? e.font() : e.FPrintFont->ToQFont();
+    }
+};
+
+std::unique_ptr<TWQHMetafile> TWQHexEditorEx::PrintPreview(int Page)
 {
-    FPrintPages = 0;
-    return QPicture();
+    TWQHEditorPrintSource source(*this);
+    int pages = 0;
+    auto page = WQHPrintPreview(source, WQHPrinter(), WQHExPrint::PageFont(*this), *FPrintOptions, Page, pages);
+    FPrintPages = pages;
+    return page;
 }
 
-void TWQHexEditorEx::Print(int) {}
+void TWQHexEditorEx::Print(int Page)
+{
+    TWQHEditorPrintSource source(*this);
+    int pages = FPrintPages;
+    WQHPrint(source, WQHPrinter(), WQHExPrint::PageFont(*this), *FPrintOptions, Page, pages);
+    FPrintPages = pages;
+}
 
 int TWQHexEditorEx::PrintNumPages()
 {
@@ -27,12 +46,13 @@ void TWQHexEditorEx::SetPrintFont(const TWQHFont& Value)
     FUseEditorFontForPrinting = false;
 }
 
-int TWQHexEditorEx::PrintToCanvas(TWQHCanvas&, int, const TRect&)
+int TWQHexEditorEx::PrintToCanvas(TWQHCanvas& ACanvas, int Page, const TRect& AMargins)
 {
-    return 0;
+    TWQHEditorPrintSource source(*this);
+    return WQHPrintToCanvas(source, ACanvas, Page, AMargins, *FPrintOptions);
 }
 
 TRect TWQHexEditorEx::PrinterMarginRect()
 {
-    return TRect{};
+    return WQHPrinterMarginRect(WQHPrinter(), *FPrintOptions);
 }

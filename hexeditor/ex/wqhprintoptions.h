@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 enum TWQHPrintFlag : std::uint8_t {
     pfSelectionOnly,
@@ -23,6 +24,17 @@ constexpr TWQHPrintFlags WQHPrintFlagBit(TWQHPrintFlag Flag)
 constexpr bool WQHHasPrintFlag(TWQHPrintFlags Flags, TWQHPrintFlag Flag)
 {
     return (Flags & WQHPrintFlagBit(Flag)) != 0;
+}
+constexpr TWQHPrintFlags WQHPrintFlagSet(std::initializer_list<TWQHPrintFlag> Flags)
+{
+    TWQHPrintFlags set = 0;
+    for (const TWQHPrintFlag f : Flags)
+        set = static_cast<TWQHPrintFlags>(set | WQHPrintFlagBit(f));
+    return set;
+}
+constexpr TWQHPrintFlags WQHWithoutPrintFlag(TWQHPrintFlags Flags, TWQHPrintFlag Flag)
+{
+    return static_cast<TWQHPrintFlags>(Flags & ~WQHPrintFlagBit(Flag));
 }
 
 // Left, Top, Right, Bottom.
@@ -61,6 +73,8 @@ public:
     void SetPageFooter(const QString& Value) { SetHeader(1, Value); }
     TWQHPrintFlags Flags() const { return FFlags; }
     void SetFlags(TWQHPrintFlags Value) { FFlags = Value; }
+    const TWQHPrintMargins& Margins() const { return FMargins; }
+    const TWQHPrintHeaders& Headers() const { return FHeaders; }
 
 private:
     TWQHPrintMargins FMargins;
