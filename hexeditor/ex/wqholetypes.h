@@ -160,17 +160,18 @@ public:
     virtual HRESULT Clone(IEnumFORMATETCPtr& Enum) = 0;
 };
 
-class IDataObject;
-using IDataObjectPtr = std::shared_ptr<IDataObject>;
+class IWQHDataObject;
+using IDataObject = IWQHDataObject;
+using IDataObjectPtr = std::shared_ptr<IWQHDataObject>;
 
 // Advise sinks are not supported anywhere in the program; the pointer type
 // only keeps the signatures whole.
 class IAdviseSink;
 class IEnumSTATDATA;
 
-class IDataObject {
+class IWQHDataObject {
 public:
-    virtual ~IDataObject() = default;
+    virtual ~IWQHDataObject() = default;
     virtual HRESULT GetData(const FORMATETC& formatetcIn, STGMEDIUM& medium) = 0;
     virtual HRESULT GetDataHere(const FORMATETC& formatetc, STGMEDIUM& medium) = 0;
     virtual HRESULT QueryGetData(const FORMATETC& formatetc) = 0;
