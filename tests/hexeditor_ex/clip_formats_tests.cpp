@@ -18,7 +18,9 @@ TEST(ClipFormatRegistry, OwnFormatsAreConsecutiveInRegistrationOrder)
 
 TEST(ClipFormatRegistry, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
 {
+    const TWQHClipFormats& own = WQHClipFormats();
     const TClipFormat a = RegisterClipboardFormatW(QStringLiteral("Some Test Format"));
+    EXPECT_GT(a, own.LogicalPerformedDropEffect);
     EXPECT_EQ(RegisterClipboardFormatW(QStringLiteral("SOME test format")), a);
     EXPECT_EQ(GetClipboardFormatNameW(a), QStringLiteral("Some Test Format"));
     EXPECT_EQ(RegisterClipboardFormatW(QStringLiteral("rich text format")), WQHClipFormats().RichText);

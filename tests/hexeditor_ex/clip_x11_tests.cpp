@@ -3,6 +3,8 @@
 // us as bytes.
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhexeditorex.h"
+#include "platform/streams.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -87,4 +89,33 @@ TEST_F(X11Clipboard, XclipTextComesBackAsBytes)
     STGMEDIUM medium;
     ASSERT_EQ(obj->GetData(MakeFormatEtc(CF_TEXT), medium), S_OK);
     EXPECT_EQ(medium.hGlobal->Bytes(), QByteArray("h\xe9llo", 6));
+}
+
+TEST_F(X11Clipboard, ControlsCtrlCIsReadByXclip)
+{
+    TWQHexEditorEx ed;
+    ed.resize(600, 400);
+    platform::TMemoryStream s;
+    s.Write("xyzHELLOxyz", 11);
+    s.SetPosition(0);
+    ed.LoadFromStream(s);
+    ed.SetSelStart(3);
+    ed.SetSelEnd(7);
+    std::uint16_t key = 'C';
+    ed.KeyDown(key, ssCtrl);
+    ASSERT_TRUE(ed.OwnsClipBoard());
+    const QByteArray targets = RunXclip({"-o", "-selection", "clipboard", "-t", "TARGETS"});
+    EXPECT_TRUE(targets.contains("application/x-qt-windows-mime;value=\"TWQHexeditorEx Clipboard Format\""))
+        << targets.constData();
+    EXPECT_EQ(RunXclip({"-o", "-selection", "clipboard"}), QByteArray("HELLO"));
+
+    // Another program takes the clipboard: the control no longer owns it.
+    RunXclip({"-i", "-selection", "clipboard"}, QByteArray("other"), false);
+    QElapsedTimer t;
+    t.start();
+    while (ed.OwnsClipBoard() && t.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    EXPECT_FALSE(ed.OwnsClipBoard());
 }
