@@ -52,10 +52,7 @@ TWQHDataObject::TWQHDataObject(const void* Data, int DataSize, const QString& Sc
 {
     if (Data == nullptr || DataSize <= 0)
         return;
-    auto copy = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(DataSize));
-    std::memcpy(copy.get(), Data, static_cast<std::size_t>(DataSize));
-    FData = std::move(copy);
-    FDataSize = DataSize;
+    std::memcpy(Allocate(DataSize), Data, static_cast<std::size_t>(DataSize));
     SetScrapName(ScrapFileName);
 }
 
@@ -72,16 +69,29 @@ std::shared_ptr<TWQHDataObject> TWQHDataObject::CreateFromStream(platform::TStre
     std::shared_ptr<TWQHDataObject> obj(new TWQHDataObject(TextAsHex, SwapNibbles));
     if (Stream == nullptr || DataSize <= 0)
         return obj;
-    auto copy = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(DataSize));
+    std::uint8_t* bytes = obj->Allocate(DataSize);
     Stream->SetPosition(Position);
-    Stream->ReadBuffer(copy.get(), DataSize);
-    obj->FData = std::move(copy);
-    obj->FDataSize = DataSize;
+    Stream->ReadBuffer(bytes, DataSize);
     obj->SetScrapName(ScrapFileName);
     return obj;
 }
 
 TWQHDataObject::~TWQHDataObject() = default;
+
+std::uint8_t* TWQHDataObject::Allocate(int DataSize)
+{
+    const qsizetype size = qsizetype(DataSize) + WQH_CLIP_HEADER_SIZE + 1;
+    QByteArray block(size, Qt::Uninitialized);
+    auto* p = reinterpret_cast<std::uint8_t*>(block.data());
+    std::memcpy(p, WQH_CLIP_MAGIC, 4);
+    PutU32(p + 4, WQH_CLIP_VERSION);
+    PutU32(p + 8, static_cast<std::uint32_t>(DataSize));
+    p[size - 1] = 0;
+    FOwnBlock = std::move(block);
+    FData = reinterpret_cast<const std::uint8_t*>(FOwnBlock.constData()) + WQH_CLIP_HEADER_SIZE;
+    FDataSize = DataSize;
+    return p + WQH_CLIP_HEADER_SIZE;
+}
 
 void TWQHDataObject::SetScrapName(const QString& ScrapFileName)
 {
@@ -100,8 +110,8 @@ struct TWQHDataObject::Access {
     {
         if (o.FDataSize <= 0)
             return 0;
-        const void* zero = std::memchr(o.FData.get(), 0, static_cast<std::size_t>(o.FDataSize));
-        return zero ? static_cast<const std::uint8_t*>(zero) - o.FData.get() : o.FDataSize;
+        const void* zero = std::memchr(o.FData, 0, static_cast<std::size_t>(o.FDataSize));
+        return zero ? static_cast<const std::uint8_t*>(zero) - o.FData : o.FDataSize;
     }
 
     static std::int64_t BlockSize(const TWQHDataObject& o, TClipFormat cf)
@@ -123,7 +133,7 @@ struct TWQHDataObject::Access {
     {
         const TWQHClipFormats& f = WQHClipFormats();
         const std::size_t n = static_cast<std::size_t>(o.FDataSize);
-        const std::uint8_t* data = o.FData.get();
+        const std::uint8_t* data = o.FData;
         if (cf == f.Own) {
             std::memcpy(p, WQH_CLIP_MAGIC, 4);
             PutU32(p + 4, WQH_CLIP_VERSION);
@@ -177,6 +187,13 @@ HRESULT TWQHDataObject::GetData(const FORMATETC& formatetcIn, STGMEDIUM& medium)
         return hr;
     try {
         const std::int64_t size = Access::BlockSize(*this, formatetcIn.cfFormat);
+        if (formatetcIn.cfFormat == WQHClipFormats().Own && !FOwnBlock.isEmpty()) {
+            if (size > WQH_MAX_BLOCK_SIZE)
+                return E_OUTOFMEMORY;
+            medium.tymed = TYMED_HGLOBAL;
+            medium.hGlobal = std::make_shared<TWQHGlobalBlock>(FOwnBlock);
+            return S_OK;
+        }
         // Every byte is written by Fill, so no zeroing first.
         HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
         if (!block)

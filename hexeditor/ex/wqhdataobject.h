@@ -4,6 +4,7 @@
 // any other data object offers.
 #include "hexeditor/ex/wqhclipformats.h"
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -48,7 +49,7 @@ public:
     HRESULT DUnadvise(DWORD dwConnection) override;
     HRESULT EnumDAdvise(std::shared_ptr<IEnumSTATDATA>& enumAdvise) override;
 
-    const std::uint8_t* Data() const { return FData.get(); }
+    const std::uint8_t* Data() const { return FData; }
     int DataSize() const { return FDataSize; }
     const QString& FileName() const { return FFileName; }
     bool HasDropEffect() const { return FHasDropEffect; }
@@ -61,8 +62,12 @@ private:
     TWQHDataObject(bool TextAsHex, bool SwapNibbles);
     void SetScrapName(const QString& ScrapFileName);
 
-    std::unique_ptr<std::uint8_t[]> FData;
+    // The bytes are kept inside a ready own-format block, which GetData hands
+    // out shared (copy on write), so a copy to the clipboard copies once.
+    QByteArray FOwnBlock;
+    const std::uint8_t* FData = nullptr;  // the bytes inside FOwnBlock; nullptr when empty
     int FDataSize = 0;
+    std::uint8_t* Allocate(int DataSize);
     QString FFileName;  // at most 255 characters
     bool FHasDropEffect = false;
     DWORD FDropEffect = 0;

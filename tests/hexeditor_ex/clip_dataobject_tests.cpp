@@ -116,6 +116,14 @@ TEST(DataObjectBlocks, CopyIsFixedAtConstruction)
     auto obj = TWQHDataObject::Create(bytes, 3, QString(), false, false);
     bytes[0] = 9;
     EXPECT_EQ(Get(*obj, WQHClipFormats().FileContents), Bytes({1, 2, 3}));
+
+    // A receiver that writes into its own block does not change the object.
+    STGMEDIUM medium;
+    ASSERT_EQ(obj->GetData(MakeFormatEtc(WQHClipFormats().Own), medium), S_OK);
+    medium.hGlobal->Data()[12] = 7;
+    EXPECT_EQ(medium.hGlobal->Bytes().at(12), 7);
+    EXPECT_EQ(Get(*obj, WQHClipFormats().Own).at(12), 1);
+    EXPECT_EQ(obj->Data()[0], 1);
 }
 
 TEST(DataObjectStream, ReadsFromPositionAndRaisesOnShortStream)
