@@ -8,4 +8,5 @@ $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y \
   cmake ninja-build g++ pkg-config qt6-base-dev libusb-dev libudev-dev \
   libgtest-dev libgmock-dev libbenchmark-dev binutils \
-  fonts-dejavu-core fonts-wqy-microhei poppler-utils
+  fonts-dejavu-core fonts-wqy-microhei poppler-utils \
+  xvfb xclip xauth

@@ -1,42 +1,126 @@
 // Copy, cut and paste through the clipboard.
+#include "hexeditor/ex/wqhclipboard.h"
+#include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/wqhmemorystream.h"
 
-// Temporary: no clipboard yet, so nothing can be copied, cut or pasted.
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+inline constexpr const char* UndoCutToClipboard = "Cut to clipboard";
+
+} // namespace
+
+struct WQHExClipboard {
+    // The wait cursor for a scope, restored on every way out.
+    class WaitScope {
+    public:
+        explicit WaitScope(TWQHexEditorEx& e) : e_(e) { e_.WaitCursor(); }
+        ~WaitScope() { e_.OldCursor(); }
+        WaitScope(const WaitScope&) = delete;
+        WaitScope& operator=(const WaitScope&) = delete;
+
+    private:
+        TWQHexEditorEx& e_;
+    };
+
+    static IDataObjectPtr SelectionObject(TWQHexEditorEx& e)
+    {
+        const int pos = std::min(e.SelStart(), e.SelEnd());
+        const QString scrap = QFileInfo(e.Filename()).fileName().left(255);
+        return TWQHDataObject::CreateFromStream(&e.DataStorage(), pos, e.SelCount(), scrap, e.ClipboardAsHexText(),
+                                                e.SwapNibbles());
+    }
+};
+
 bool TWQHexEditorEx::CanCopy()
 {
-    return false;
+    return DataSize() > 0 && SelCount() > 0;
 }
 
 bool TWQHexEditorEx::CanCut()
 {
-    return false;
+    return CanCopy() && !ReadOnlyView() && !NoSizeChange();
 }
 
 bool TWQHexEditorEx::CanPaste()
 {
-    return false;
+    if (ReadOnlyView())
+        return false;
+    IDataObjectPtr obj;
+    if (OleGetClipboard(obj) != S_OK || !obj)
+        return false;
+    std::uint32_t effect = DROPEFFECT_COPY;
+    if (SupportsOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard) != S_OK)
+        return false;
+    return !NoSizeChange() || DataSize() > 0;
 }
 
 bool TWQHexEditorEx::CBCopy()
 {
-    return false;
+    if (!CanCopy())
+        return false;
+    WQHExClipboard::WaitScope wait(*this);
+    IDataObjectPtr obj = WQHExClipboard::SelectionObject(*this);
+    FClipData = obj;
+    WQHOleCheck(OleSetClipboard(obj));
+    return true;
 }
 
 bool TWQHexEditorEx::CBCut()
 {
-    return false;
+    if (!CanCut() || !CBCopy())
+        return false;
+    WQHExClipboard::WaitScope wait(*this);
+    DeleteSelection(QString::fromUtf8(UndoCutToClipboard));
+    return true;
 }
 
 bool TWQHexEditorEx::CBPaste()
 {
-    return false;
+    if (!CanPaste())
+        return false;
+    IDataObjectPtr obj;
+    if (OleGetClipboard(obj) != S_OK || !obj)
+        return false;
+    std::uint32_t effect = DROPEFFECT_COPY;
+    const HRESULT hr = InsertOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard);
+    return Succeeded(hr);
 }
 
-void TWQHexEditorEx::PasteData(const void*, int, const QString&) {}
+void TWQHexEditorEx::PasteData(const void* P, int ACount, const QString& UndoDesc)
+{
+    if (SelCount() == 0) {
+        int pos = GetPositionAtCursor(Col(), Row());
+        const int unit = std::max(1, BytesPerUnit());
+        if (pos % unit != 0) {
+            pos -= pos % unit;
+            const TGridCoord cell = GetCursorAtPos(pos, InCharField());
+            MoveColRow(cell.X, cell.Y, true, true);
+        }
+        if (NoSizeChange() && DataSize() > 0 && ACount > 0) {
+            // Overwrite in place; never grow. 64-bit so that a large count cannot wrap.
+            const std::int64_t last = std::min<std::int64_t>(DataSize() - 1, std::int64_t(pos) + ACount - 1);
+            SetSelStart(pos);
+            SetSelEnd(static_cast<int>(last));
+        }
+    }
+    ReplaceSelection(P, ACount, UndoDesc, true);
+}
 
 bool TWQHexEditorEx::OwnsClipBoard()
 {
-    return false;
+    return FClipData && OleIsCurrentClipboard(FClipData) == S_OK;
 }
 
-void TWQHexEditorEx::ReleaseClipboard(bool) {}
+void TWQHexEditorEx::ReleaseClipboard(bool Flush)
+{
+    if (!OwnsClipBoard())
+        return;
+    if (Flush)
+        WQHOleCheck(OleFlushClipboard());
+    else
+        OleSetClipboard(nullptr);
+}

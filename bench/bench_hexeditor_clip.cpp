@@ -1,0 +1,154 @@
+// Clipboard copy of a 64 MiB selection followed by one GetData of the own
+// format, against one memcpy of 64 MiB (target: at most 3x), and the paste
+// check against a full clipboard, which must read only the list of formats
+// (target: the same time for 1 byte and for 64 MiB on the clipboard).
+#include "hexeditor/ex/wqhclipboard.h"
+#include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhexeditorex.h"
+#include "platform/streams.h"
+
+#include "bench_ratio.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kImageSize = 0x4000000;
+
+// Holds what was put on the clipboard, nothing more.
+class HoldingTransport : public TWQHClipboardTransport {
+public:
+    IDataObjectPtr held;
+    HRESULT SetClipboard(const IDataObjectPtr& obj) override
+    {
+        held = obj;
+        return S_OK;
+    }
+    HRESULT GetClipboard(IDataObjectPtr& obj) override
+    {
+        obj = held;
+        return held ? S_OK : E_FAIL;
+    }
+    HRESULT IsCurrentClipboard(const IDataObjectPtr& obj) override { return obj == held ? S_OK : S_FALSE; }
+    HRESULT FlushClipboard() override { return S_OK; }
+};
+
+struct Shared {
+    platform::TMemoryStream source;
+    std::vector<unsigned char> target;
+    std::unique_ptr<TWQHexEditorEx> editor;
+    HoldingTransport transport;
+
+    Shared() : target(kImageSize, 1)
+    {
+        source.SetSize(kImageSize);
+        std::mt19937_64 rng(750);
+        for (int i = 0; i < kImageSize; i += 8) {
+            const std::uint64_t v = rng();
+            std::memcpy(source.Memory() + i, &v, 8);
+        }
+        SetWQHClipboardTransport(&transport);
+        editor = std::make_unique<TWQHexEditorEx>();
+        editor->resize(800, 600);
+        source.SetPosition(0);
+        editor->LoadFromStream(source);
+    }
+};
+
+Shared& Data()
+{
+    static Shared shared;
+    return shared;
+}
+
+void BM_MemcpyReference(benchmark::State& s)
+{
+    Shared& d = Data();
+    for (auto _ : s) {
+        std::memcpy(d.target.data(), d.source.Memory(), kImageSize);
+        benchmark::DoNotOptimize(d.target.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The same copy into a fresh allocation, as every copy to the clipboard needs
+// one: the page faults of new memory are part of the price.
+void BM_MemcpyFreshReference(benchmark::State& s)
+{
+    Shared& d = Data();
+    for (auto _ : s) {
+        auto fresh = std::make_unique_for_overwrite<unsigned char[]>(kImageSize);
+        std::memcpy(fresh.get(), d.source.Memory(), kImageSize);
+        benchmark::DoNotOptimize(fresh.get());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_CopyThenGetOwn(benchmark::State& s)
+{
+    Shared& d = Data();
+    d.editor->SetSelStart(0);
+    d.editor->SetSelEnd(kImageSize - 1);
+    for (auto _ : s) {
+        if (!d.editor->CBCopy()) {
+            s.SkipWithError("CBCopy refused");
+            break;
+        }
+        STGMEDIUM medium;
+        if (d.transport.held->GetData(MakeFormatEtc(CF_WQHEXEDITOR()), medium) != S_OK ||
+            GlobalSize(medium.hGlobal) != kImageSize + 13) {
+            s.SkipWithError("GetData failed");
+            break;
+        }
+        benchmark::DoNotOptimize(medium.hGlobal->Data());
+        d.transport.held.reset();
+    }
+}
+
+void BM_CanPaste(benchmark::State& s)
+{
+    Shared& d = Data();
+    const int bytes = static_cast<int>(s.range(0));
+    d.transport.held = TWQHDataObject::Create(d.source.Memory(), bytes, QString(), false, false);
+    for (auto _ : s)
+        benchmark::DoNotOptimize(d.editor->CanPaste());
+    d.transport.held.reset();
+}
+
+} // namespace
+
+#define QV_BENCH(fn) BENCHMARK(fn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10)
+QV_BENCH(BM_MemcpyReference);
+QV_BENCH(BM_MemcpyFreshReference);
+QV_BENCH(BM_CopyThenGetOwn);
+BENCHMARK(BM_CanPaste)->Arg(1)->Arg(kImageSize)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    Data();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nour time / reference time (targets: copy + GetData at most 3x one 64 MiB memcpy;\n"
+                "CanPaste with 64 MiB on the clipboard about 1x CanPaste with 1 byte):\n");
+    const double copy = reporter.Ratio("BM_CopyThenGetOwn", "BM_MemcpyReference");
+    const double paste = reporter.Ratio("BM_CanPaste/67108864", "BM_CanPaste/1");
+    const double copyFresh = reporter.Ratio("BM_CopyThenGetOwn", "BM_MemcpyFreshReference");
+    std::printf("  CopyThenGetOwn / memcpy        %6.2fx\n", copy);
+    std::printf("  CopyThenGetOwn / fresh memcpy  %6.2fx\n", copyFresh);
+    std::printf("  CanPaste 64 MiB / CanPaste 1 B %6.2fx\n", paste);
+    SetWQHClipboardTransport(nullptr);
+    benchmark::Shutdown();
+    return 0;
+}
