@@ -3,7 +3,7 @@
 #include "app/form1_image_view.h"
 #include "app/protocol.h"
 #include "app/unit1.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "link/usbasp.h"
 #include "platform/exceptions.h"
 #include "platform/seams.h"

@@ -3,7 +3,7 @@
 #include "app/statusbar.h"
 #include "app/unit1.h"
 #include "hexeditor/wqhcolors.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "link/usbasp.h"
 #include "platform/devicechange.h"
 #include "platform/exceptions.h"

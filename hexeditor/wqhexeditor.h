@@ -312,6 +312,8 @@ protected:
     // ---- store ----
     virtual void Changed();
     virtual void PrepareOverwriteDiskFile();
+    // SaveToFile failed after PrepareOverwriteDiskFile succeeded; must not throw.
+    virtual void OverwriteDiskFileFailed() noexcept;
     void Stream2Stream(platform::TStream& Source, platform::TStream& Target, TWQHProgressKind Operation,
                        std::int64_t Count);
     void InternalInsertBuffer(const void* aBuffer, int aSize, int aPos);

@@ -470,8 +470,16 @@ void TCustomWQHexEditor::SaveRangeToStream(platform::TStream& Strm, int APositio
 void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
 {
     CheckNotBusy();
-    if (Filename == FFileName || SameFile(Filename, FFileName))
+    // Once the file was prepared for overwriting (a backup may have moved it
+    // away), a failing save lets the preparation be undone.
+    struct OverwriteGuard {
+        TCustomWQHexEditor* editor = nullptr;
+        ~OverwriteGuard() { if (editor) editor->OverwriteDiskFileFailed(); }
+    } overwriteGuard;
+    if (Filename == FFileName || SameFile(Filename, FFileName)) {
         PrepareOverwriteDiskFile();
+        overwriteGuard.editor = this;
+    }
     if (Filename.isEmpty())
         throw platform::EFCreateError(platform::FileCreateErrorText(Filename, ENOENT));
     // The data goes to a fresh file that replaces the target only when all
@@ -488,6 +496,7 @@ void TCustomWQHexEditor::SaveToFile(const QString& Filename, bool aUnModify)
             throw platform::EWriteError(QStringLiteral("Stream write error"));
         if (!replace.Commit())
             throw platform::EFCreateError(platform::FileCreateErrorText(Filename, errno ? errno : EIO));
+        overwriteGuard.editor = nullptr;
     } catch (...) {
         FStreamFileName.clear();
         throw;
@@ -1132,6 +1141,8 @@ void TCustomWQHexEditor::Changed()
         FOnChange(this);
     SelectionChanged();
 }
+
+void TCustomWQHexEditor::OverwriteDiskFileFailed() noexcept {}
 
 void TCustomWQHexEditor::PrepareOverwriteDiskFile()
 {

@@ -1,14 +1,17 @@
 #include "hexeditor/wqhgrid.h"
+#include "hexeditor/wqhactions.h"
 
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhkeys.h"
 #include "platform/exceptions.h"
 
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -602,6 +605,48 @@ bool TWQHGrid::SelectCell(int, int)
 
 void TWQHGrid::TopLeftChanged() {}
 
+void TWQHGrid::SendCancelMode()
+{
+    if (FGridState != gsNormal)
+        StopSelecting();
+}
+
+bool TWQHGrid::UpdateAction(TWQHBasicAction& Action)
+{
+    if (!Action.HandlesTarget(this))
+        return false;
+    Action.UpdateTarget(this);
+    return true;
+}
+
+bool TWQHGrid::ExecuteAction(TWQHBasicAction& Action)
+{
+    if (!Action.HandlesTarget(this))
+        return false;
+    Action.ExecuteTarget(this);
+    return true;
+}
+
+void TWQHGrid::ContextMenuRequest(TPoint MousePos)
+{
+    bool handled = false;
+    DoContextPopup(MousePos, handled);
+}
+
+void TWQHGrid::DblClick()
+{
+    if (FOnDblClick)
+        FOnDblClick(this);
+}
+
+void TWQHGrid::DoContextPopup(TPoint MousePos, bool& Handled)
+{
+    if (FOnContextPopup)
+        FOnContextPopup(this, MousePos, Handled);
+}
+
+void TWQHGrid::WMDestroy() {}
+
 void TWQHGrid::Paint() {}
 
 void TWQHGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -785,6 +830,9 @@ void TWQHGrid::mouseDoubleClickEvent(QMouseEvent* event)
             return;
         const QPoint p = event->position().toPoint();
         SetLastMousePos(p.x(), p.y());
+        // As the class library: the double click first, then its press.
+        if (b == mbLeft)
+            DblClick();
         MouseDown(b, ShiftFromQt(event->modifiers(), event->buttons() | event->button()) | ssDouble, p.x(),
                   p.y());
     });
@@ -867,6 +915,26 @@ void TWQHGrid::wheelEvent(QWheelEvent* event)
             DoMouseWheelUp(shift, p.x(), p.y());
         }
     });
+}
+
+void TWQHGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    const TPoint p = event->reason() == QContextMenuEvent::Keyboard ? TPoint{-1, -1}
+                                                                   : TPoint{event->pos().x(), event->pos().y()};
+    platform::Guarded([&] { ContextMenuRequest(p); });
+}
+
+bool TWQHGrid::event(QEvent* event)
+{
+    if (event->type() == QEvent::PlatformSurface &&
+        static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed &&
+        FWndCreated) {
+        FWndCreated = false;
+        platform::Guarded([&] { WMDestroy(); });
+    }
+    return QAbstractScrollArea::event(event);
 }
 
 void TWQHGrid::focusInEvent(QFocusEvent* event)

@@ -10,9 +10,12 @@
 // event loop.
 #include "hexeditor/wqhtypes.h"
 
+class TWQHBasicAction;
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct TGridAxisDrawInfo {
@@ -32,6 +35,9 @@ struct TGridDrawInfo {
 };
 
 enum TGridState { gsNormal, gsSelecting };
+
+// OnContextPopup: MousePos in client coordinates, (-1, -1) for a keyboard request.
+using TContextPopupEvent = std::function<void(QObject* Sender, TPoint MousePos, bool& Handled)>;
 
 class TWQHGrid : public QAbstractScrollArea {
     Q_OBJECT
@@ -110,6 +116,17 @@ public:
     // Repaints now.
     void Repaint();
 
+    // Ends a mouse selection in progress (the class library's cancel mode).
+    void SendCancelMode();
+    // The standard actions: the default asks the action whether it handles
+    // this control and lets it update or run itself.
+    virtual bool UpdateAction(TWQHBasicAction& Action);
+    virtual bool ExecuteAction(TWQHBasicAction& Action);
+    void SetOnDblClick(std::function<void(QObject*)> Value) { FOnDblClick = std::move(Value); }
+    void SetOnContextPopup(TContextPopupEvent Value) { FOnContextPopup = std::move(Value); }
+    // Qt's context menu request, as the class library's WM_CONTEXTMENU.
+    void ContextMenuRequest(TPoint MousePos);
+
 protected:
     // ---- class-library style operations the editor overrides ----
     virtual bool SelectCell(int ACol, int ARow);
@@ -136,6 +153,14 @@ protected:
     // Once, when the widget is first shown (the window exists from then on).
     virtual void CreateWnd();
     virtual bool CanFocus();
+    // A double click of the left button, before its MouseDown with ssDouble;
+    // fires OnDblClick.
+    virtual void DblClick();
+    // A context menu request; fires OnContextPopup.
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+    // The window goes (its native surface is destroyed, or the control's own
+    // teardown says so).
+    virtual void WMDestroy();
 
     // ---- Qt side ----
     void paintEvent(QPaintEvent* event) override;
@@ -147,6 +172,8 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -204,4 +231,6 @@ private:
     int FLastMouseX = -1;
     int FLastMouseY = -1;
     int FWheelAccum = 0;
+    std::function<void(QObject*)> FOnDblClick;
+    TContextPopupEvent FOnContextPopup;
 };

@@ -34,6 +34,12 @@ struct TGridCoord {
 
 TGridCoord GridCoord(int X, int Y);
 
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
 // ---- input ------------------------------------------------------------------
 
 enum TShiftStateFlag : unsigned {

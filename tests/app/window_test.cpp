@@ -2,7 +2,7 @@
 #include "app_fixture.h"
 
 #include "hexeditor/wqhcolors.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "platform/inifile.h"
 #include "platform/streams.h"
 

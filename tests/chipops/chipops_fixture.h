@@ -2,7 +2,7 @@
 // A main window wired to the simulated programmer, with every platform
 // effect faked: boxes, sleeps, beeps, pumps, clock and device changes.
 #include "app/unit1.h"
-#include "hexeditor/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "platform/paths.h"
 #include "platform/streams.h"
 #include "sim/sim.h"

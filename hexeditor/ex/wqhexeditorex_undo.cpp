@@ -1,0 +1,99 @@
+// Undo grouping: an outermost undo bracket becomes one undo step holding a
+// snapshot of the data as it was when the bracket opened.
+#include "hexeditor/ex/wqhexeditorex.h"
+
+#include "hexeditor/wqhundo.h"
+#include "platform/replacefile.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
+
+int TWQHexEditorEx::UndoBeginUpdate(const QString& StrUndoDesc)
+{
+    if (FUndoStorage->UpdateCount() <= 0) {
+        FSnapshotUndoCount = 0;
+        if (FCreateUndoOnUndoUpdate || !StrUndoDesc.isEmpty()) {
+            FCreateUndoOnUndoUpdate = true;
+            CreateRangeUndo(0, 0, StrUndoDesc);
+            FModifiedNoUndo = false;
+            FSnapshotUndoCount = FUndoStorage->Count();
+        }
+    }
+    return TCustomWQHexEditor::UndoBeginUpdate();
+}
+
+int TWQHexEditorEx::UndoEndUpdate()
+{
+    const int before = FUndoStorage->UpdateCount();
+    const int result = TCustomWQHexEditor::UndoEndUpdate();
+    // Only the close of the bracket that took the snapshot may drop it, and
+    // only while it is still the newest step: an extra close, or one of a
+    // bracket without snapshot, must never remove a real step.
+    if (before == 1 && result == 0 && FSnapshotUndoCount > 0) {
+        const int snapshotCount = FSnapshotUndoCount;
+        FSnapshotUndoCount = 0;
+        if (FModifiedNoUndo)
+            FModifiedNoUndo = false;
+        else if (FUndoStorage->Count() == snapshotCount)
+            FUndoStorage->RemoveLastUndo();
+    }
+    return result;
+}
+
+void TWQHexEditorEx::CreateRangeUndo(int aStart, int aCount, const QString& sDesc)
+{
+    // The store records without touching the modified flag.
+    if (aCount > 0)
+        FUndoStorage->CreateUndo(ufKindReplace, aStart, aCount, aCount, sDesc);
+    else
+        FUndoStorage->CreateUndo(ufKindAllData, 0, 0, 0, sDesc);
+}
+
+bool TWQHexEditorEx::CanCreateUndo(TWQHUndoFlag aKind, int ACount, int AReplaceCount)
+{
+    const bool r = TCustomWQHexEditor::CanCreateUndo(aKind, ACount, AReplaceCount);
+    if (r && FUndoStorage->UpdateCount() > 0)
+        FModifiedNoUndo = true;
+    return r;
+}
+
+void TWQHexEditorEx::WriteBuffer(const void* Buffer, int Index, int Count)
+{
+    TCustomWQHexEditor::WriteBuffer(Buffer, Index, Count);
+    FModified = true;
+    if (FUndoStorage->UpdateCount() > 0)
+        FModifiedNoUndo = true;
+}
+
+bool TWQHexEditorEx::DumpUndoStorage(const QString& FileName)
+{
+    if (!FUndoStorage)
+        return false;
+    try {
+        const std::vector<std::uint8_t> bytes = FUndoStorage->Bytes();
+        // A fresh file that replaces the target only when all of it is
+        // written: a failure leaves no partial file behind.
+        platform::TReplaceFile replace(FileName);
+        const int fd = ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        std::size_t done = 0;
+        bool ok = true;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ok = false;
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (::close(fd) != 0)
+            ok = false;
+        return ok && replace.Commit();
+    } catch (...) {
+        return false;
+    }
+}

@@ -1,0 +1,55 @@
+#include "hexeditor/ex/wqhfont.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The class library's MulDiv: a * b / c rounded half away from zero.
+int MulDiv(int a, int b, int c)
+{
+    const long long n = static_cast<long long>(a) * b;
+    const long long q = (std::llabs(n) * 2 + c) / (2LL * c);
+    return static_cast<int>(n < 0 ? -q : q);
+}
+
+} // namespace
+
+int TWQHFont::Size() const
+{
+    return -MulDiv(Height, 72, PixelsPerInch);
+}
+
+void TWQHFont::SetSize(int Value)
+{
+    Height = -MulDiv(Value, PixelsPerInch, 72);
+}
+
+TWQHFont TWQHFont::FromQFont(const QFont& Font, TColor Color)
+{
+    TWQHFont f;
+    f.Name = Font.family();
+    if (Font.pixelSize() > 0)
+        f.Height = -Font.pixelSize();
+    else if (Font.pointSize() > 0)
+        f.SetSize(Font.pointSize());
+    f.Color = Color;
+    f.Style = static_cast<TFontStyles>((Font.bold() ? fsBold : 0) | (Font.italic() ? fsItalic : 0) |
+                                       (Font.underline() ? fsUnderline : 0) | (Font.strikeOut() ? fsStrikeOut : 0));
+    return f;
+}
+
+QFont TWQHFont::ToQFont() const
+{
+    QFont f(Name);
+    if (Height < 0)
+        f.setPixelSize(-Height);
+    else if (Height > 0)
+        // A positive height is the cell height; the character takes about 7/8 of it.
+        f.setPixelSize(std::max(1, Height * 7 / 8));
+    f.setBold(Style & fsBold);
+    f.setItalic(Style & fsItalic);
+    f.setUnderline(Style & fsUnderline);
+    f.setStrikeOut(Style & fsStrikeOut);
+    return f;
+}

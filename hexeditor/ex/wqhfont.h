@@ -1,0 +1,37 @@
+#pragma once
+// A font as the class library describes one: name, height (negative: the
+// character height in pixels; positive: the cell height), colour, character
+// set and style. The editor draws with QFont; this keeps the values that a
+// QFont does not carry (colour, character set) and the stored height as given.
+#include "hexeditor/wqhtypes.h"
+
+#include <QFont>
+#include <QString>
+#include <cstdint>
+
+enum TFontStyle : std::uint8_t { fsBold = 1u << 0, fsItalic = 1u << 1, fsUnderline = 1u << 2, fsStrikeOut = 1u << 3 };
+using TFontStyles = std::uint8_t;
+using TFontCharset = std::uint8_t;
+constexpr TFontCharset DEFAULT_CHARSET = 1;
+
+class TWQHFont {
+public:
+    // The screen's resolution that sizes in points are converted with.
+    static constexpr int PixelsPerInch = 96;
+
+    QString Name = QStringLiteral("Tahoma");
+    int Height = -11;
+    TColor Color = clWindowText;
+    TFontCharset Charset = DEFAULT_CHARSET;
+    TFontStyles Style = 0;
+
+    // Size in points: -Height * 72 / PixelsPerInch, rounded.
+    int Size() const;
+    void SetSize(int Value);
+
+    // A copy of a widget font; the colour and character set are not part of it.
+    static TWQHFont FromQFont(const QFont& Font, TColor Color = clWindowText);
+    QFont ToQFont() const;
+
+    bool operator==(const TWQHFont&) const = default;
+};

@@ -1,0 +1,6 @@
+#include "hexeditor/ex/wqhpopupmenu.h"
+
+void TWQHPopupMenu::Popup(int X, int Y)
+{
+    popup(QPoint(X, Y));
+}

@@ -1,6 +1,0 @@
-#include "hexeditor/wqhexeditorex.h"
-
-TWQHexEditorEx::TWQHexEditorEx(QWidget* parent)
-    : TCustomWQHexEditor(parent)
-{
-}
