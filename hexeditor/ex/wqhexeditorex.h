@@ -29,6 +29,7 @@ class TWQHBasicAction;
 class TWQHPopupMenu;
 // Clipboard and drag and drop objects; defined with their concern.
 class IWQHDataObject;
+class IDataObject;
 class TWQHDropTarget;
 
 // Where offered data comes from; indexes FOleFormat.
@@ -112,11 +113,11 @@ public:
 
     // drag and drop
     TClipFormats GetMyOLEFormats() const;
-    bool OLEHasSupportedFormat(IWQHDataObject* dataObject, const TClipFormats& Formats, std::uint16_t& Format);
-    HRESULT SupportsOLEData(IWQHDataObject* dataObj, std::uint32_t grfKeyState, TPoint pt, std::uint32_t& dwEffect,
+    bool OLEHasSupportedFormat(IDataObject* dataObject, const TClipFormats& Formats, std::uint16_t& Format);
+    HRESULT SupportsOLEData(IDataObject* dataObj, std::uint32_t grfKeyState, TPoint pt, std::uint32_t& dwEffect,
                             TWQHOLEOperation Operation);
     HRESULT ModifyOLEDropEffect(std::uint32_t grfKeyState, TPoint pt, std::uint32_t& dwEffect);
-    HRESULT InsertOLEData(IWQHDataObject* dataObj, std::uint32_t grfKeyState, TPoint pt, std::uint32_t& dwEffect,
+    HRESULT InsertOLEData(IDataObject* dataObj, std::uint32_t grfKeyState, TPoint pt, std::uint32_t& dwEffect,
                           TWQHOLEOperation Operation);
     bool OleDragDrop() const { return FOleDragDrop; }
     void SetOleDragDrop(bool Value);

@@ -1,0 +1,285 @@
+// Drops onto the control through its drop target: placing rules, effects,
+// files, malformed blocks and failures during the drop.
+#include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhdroptarget.h"
+#include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqholeimport.h"
+#include "platform/streams.h"
+#include "support/fakes.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// A foreign data object offering fixed blocks; one format may throw.
+class FakeSource : public IDataObject {
+public:
+    std::vector<std::pair<TClipFormat, QByteArray>> blocks;
+    DWORD tymed = TYMED_HGLOBAL;
+    bool throwOnGet = false;
+
+    HRESULT GetData(const FORMATETC& f, STGMEDIUM& m) override
+    {
+        if (throwOnGet)
+            throw std::runtime_error("source gone");
+        for (const auto& [cf, bytes] : blocks)
+            if (cf == f.cfFormat) {
+                m.tymed = tymed;
+                m.hGlobal = std::make_shared<TWQHGlobalBlock>(bytes);
+                return S_OK;
+            }
+        return DV_E_FORMATETC;
+    }
+    HRESULT GetDataHere(const FORMATETC&, STGMEDIUM&) override { return DV_E_FORMATETC; }
+    HRESULT QueryGetData(const FORMATETC&) override { return S_OK; }
+    HRESULT GetCanonicalFormatEtc(const FORMATETC&, FORMATETC&) override { return E_NOTIMPL; }
+    HRESULT SetData(const FORMATETC&, STGMEDIUM&, bool) override { return E_NOTIMPL; }
+    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETCPtr& e) override
+    {
+        e = std::make_shared<Enum>(this);
+        return S_OK;
+    }
+    HRESULT DAdvise(const FORMATETC&, DWORD, IAdviseSink*, DWORD&) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT EnumDAdvise(std::shared_ptr<IEnumSTATDATA>&) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    struct Enum : IEnumFORMATETC {
+        explicit Enum(FakeSource* s) : src(s) {}
+        FakeSource* src;
+        std::size_t i = 0;
+        HRESULT Next(ULONG celt, FORMATETC* out, ULONG* fetched) override
+        {
+            ULONG n = 0;
+            while (n < celt && i < src->blocks.size())
+                out[n++] = MakeFormatEtc(src->blocks[i++].first);
+            if (fetched)
+                *fetched = n;
+            return n == celt ? S_OK : S_FALSE;
+        }
+        HRESULT Skip(ULONG) override { return S_FALSE; }
+        HRESULT Reset() override { i = 0; return S_OK; }
+        HRESULT Clone(IEnumFORMATETCPtr&) override { return E_NOTIMPL; }
+    };
+};
+
+class Editor : public TWQHexEditorEx {
+public:
+    using TWQHexEditorEx::FDropTarget;
+    using TWQHexEditorEx::FOleDragging;
+    using TWQHexEditorEx::FOleWasTarget;
+};
+
+QByteArray Data(const Editor& ed)
+{
+    QByteArray out(ed.DataSize(), 0);
+    if (ed.DataSize() > 0)
+        ed.ReadBuffer(out.data(), 0, ed.DataSize());
+    return out;
+}
+
+QByteArray Counting(int n)
+{
+    QByteArray b(n, 0);
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>(i);
+    return b;
+}
+
+class ImportDrop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ed.resize(900, 700);
+        Load(Counting(100));
+        ed.SetOleDragDrop(true);
+    }
+    void Load(const QByteArray& bytes)
+    {
+        platform::TMemoryStream s;
+        s.Write(bytes.constData(), bytes.size());
+        s.Seek(0, platform::SeekOrigin::Begin);
+        ed.LoadFromStream(s);
+    }
+    // A point over the hex digits of a data position.
+    TPoint At(int pos) const
+    {
+        const int bpr = ed.BytesPerRow();
+        const TRect r = ed.CellRect(2 + 2 * (pos % bpr), 2 + pos / bpr);
+        return TPoint{r.Left + 1, (r.Top + r.Bottom) / 2};
+    }
+    HRESULT DropAt(IDataObject* obj, int pos, DWORD keys, DWORD& effect)
+    {
+        DWORD enterEffect = effect;
+        ed.FDropTarget->DragEnter(obj, keys, At(pos), enterEffect);
+        return ed.FDropTarget->Drop(obj, keys, At(pos), effect);
+    }
+
+    testsupport::ScopedPlatformFakes fakes;
+    Editor ed;
+    const TWQHClipFormats& ids = WQHClipFormats();
+};
+
+} // namespace
+
+TEST_F(ImportDrop, SelfMoveIsOneUndoStepDataMoved)
+{
+    ed.SetSelStart(10);
+    ed.SetSelEnd(19);
+    const QByteArray before = Data(ed);
+    auto obj = TWQHDataObject::Create(before.constData() + 10, 10, QString(), false, false);
+    ed.FOleDragging = true; // as during this control's own drag
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(DropAt(obj.get(), 30, 0, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_MOVE);
+    EXPECT_TRUE(ed.FOleWasTarget);
+    QByteArray expected = before;
+    expected.remove(10, 10);
+    expected.insert(20, before.mid(10, 10));
+    EXPECT_EQ(Data(ed), expected);
+    EXPECT_EQ(ed.DataSize(), 100);
+    ed.CombineUndo(2, QStringLiteral("Data moved"));
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Data moved"));
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(Data(ed), before);
+    EXPECT_EQ(ed.DropPosition(), -1); // the mark is hidden
+}
+
+TEST_F(ImportDrop, ForeignTextIsInsertedAtTheMarkAsACopy)
+{
+    FakeSource src;
+    src.blocks = {{CF_TEXT, QByteArray("AB\0", 3)}};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(DropAt(&src, 5, 0, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_EQ(ed.DataSize(), 102);
+    EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "AB" "\x05", 4));
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Data dropped"));
+}
+
+TEST_F(ImportDrop, HexTextIsNeverDecodedOnDrop)
+{
+    ed.SetClipboardAsHexText(true);
+    FakeSource src;
+    src.blocks = {{CF_TEXT, QByteArray("41\0", 3)}};
+    DWORD effect = DROPEFFECT_COPY;
+    ASSERT_EQ(DropAt(&src, 0, 0, effect), S_OK);
+    EXPECT_EQ(Data(ed).left(2), QByteArray("41"));
+}
+
+TEST_F(ImportDrop, FixedSizeOverwritesInPlaceAndDropsNothingAtTheEnd)
+{
+    ed.SetNoSizeChange(true);
+    FakeSource src;
+    src.blocks = {{ids.Own, QByteArray("WQTH\x01\x00\x01\x00\x04\x00\x00\x00" "wxyz\0", 17)}};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(DropAt(&src, 98, MK_SHIFT, effect), S_OK);
+    // A move into a fixed-size control is a copy for the source.
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_EQ(ed.DataSize(), 100);
+    EXPECT_EQ(Data(ed).right(3), QByteArray("\x61wx", 3));
+
+}
+
+TEST_F(ImportDrop, MalformedOwnBlockFailsAndChangesNothing)
+{
+    FakeSource src;
+    src.blocks = {{ids.Own, QByteArray("WQTH\x01\x00\x01\x00\x40\x00\x00\x00" "ab", 14)}};
+    const QByteArray before = Data(ed);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(DropAt(&src, 5, 0, effect), E_FAIL);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_EQ(Data(ed), before);
+}
+
+TEST_F(ImportDrop, MediumThatIsNoMemoryBlockFails)
+{
+    FakeSource src;
+    src.blocks = {{ids.Own, QByteArray("WQTH\x01\x00\x01\x00\x01\x00\x00\x00" "a", 13)}};
+    src.tymed = TYMED_ISTREAM;
+    const QByteArray before = Data(ed);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(DropAt(&src, 5, 0, effect), E_FAIL);
+    EXPECT_EQ(Data(ed), before);
+}
+
+TEST_F(ImportDrop, ReadOnlyViewRefusesEveryDrop)
+{
+    ed.SetReadOnlyView(true);
+    FakeSource src;
+    src.blocks = {{CF_TEXT, QByteArray("AB\0", 3)}};
+    const QByteArray before = Data(ed);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_NE(DropAt(&src, 5, 0, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_EQ(Data(ed), before);
+}
+
+TEST_F(ImportDrop, FilesGiveTheFirstContentOrWithShiftTheNames)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.bin"));
+    QFile f(a);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("XYZ");
+    f.close();
+    const auto list = wqhimport::MakeDropFiles({a, QStringLiteral("/b")});
+    FakeSource src;
+    src.blocks = {{CF_HDROP, QByteArray(reinterpret_cast<const char*>(list.data()), list.size())}};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    ASSERT_EQ(DropAt(&src, 0, 0, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_EQ(Data(ed).left(3), QByteArray("XYZ"));
+
+    Load(Counting(100));
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    ASSERT_EQ(DropAt(&src, 0, MK_SHIFT, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_LINK);
+    const auto names = wqhimport::FileNamesAsData({a, QStringLiteral("/b")}, 1 << 20);
+    EXPECT_EQ(Data(ed).left(static_cast<int>(names.size())),
+              QByteArray(reinterpret_cast<const char*>(names.data()), names.size()));
+}
+
+TEST_F(ImportDrop, MissingDroppedFileIsShownAndAnsweredFail)
+{
+    const auto list = wqhimport::MakeDropFiles({QStringLiteral("/no/such/file.bin")});
+    FakeSource src;
+    src.blocks = {{CF_HDROP, QByteArray(reinterpret_cast<const char*>(list.data()), list.size())}};
+    const QByteArray before = Data(ed);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(DropAt(&src, 0, 0, effect), E_FAIL);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
+    EXPECT_TRUE(fakes.ui.exceptions[0].contains(QStringLiteral("/no/such/file.bin")));
+    EXPECT_EQ(Data(ed), before);
+    EXPECT_EQ(ed.DropPosition(), -1);
+}
+
+TEST_F(ImportDrop, ExceptionFromTheSourceIsShownAndHidesTheMark)
+{
+    FakeSource src;
+    src.blocks = {{CF_TEXT, QByteArray("AB\0", 3)}};
+    src.throwOnGet = true;
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(DropAt(&src, 3, 0, effect), E_FAIL);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_EQ(fakes.ui.exceptions.size(), 1u);
+    EXPECT_EQ(ed.DropPosition(), -1);
+}
+
+TEST_F(ImportDrop, DragEnterRefusesUnsupportedDataAndSwitchingOffRevokes)
+{
+    FakeSource src;
+    src.blocks = {{0x7777, QByteArray("x", 1)}};
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(ed.FDropTarget->DragEnter(&src, 0, At(0), effect), S_FALSE);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_TRUE(ed.acceptDrops());
+    ed.SetOleDragDrop(false);
+    EXPECT_FALSE(ed.FDropTarget->Active());
+    EXPECT_FALSE(ed.acceptDrops());
+}
