@@ -29,7 +29,7 @@ class TWQHBasicAction;
 class TWQHPopupMenu;
 // Clipboard and drag and drop objects; defined with their concern.
 class IWQHDataObject;
-class IDataObject;
+using IDataObject = IWQHDataObject;
 class TWQHDropTarget;
 
 // Where offered data comes from; indexes FOleFormat.
