@@ -193,7 +193,8 @@ TEST(PrintPages, MonochromeBlackOnWhiteWithBoldHighlight)
     EXPECT_FALSE(p.canvas->FontBold());  // the font is put back
     // With the selection printed alone nothing is highlighted.
     p.Print(1, Options(WQHPrintFlagSet({pfSelectionBold, pfMonochrome, pfSelectionOnly})));
-    for (const auto& c : CellsByRow(*p.canvas).begin()->second)
+    const auto printed = CellsByRow(*p.canvas);
+    for (const auto& c : printed.begin()->second)
         ASSERT_FALSE(c.Bold);
 }
 
@@ -209,7 +210,8 @@ TEST(PrintPages, ColourModeInvertsSelectedCells)
     p.src.Cols.ActiveFieldBackground = 0x0F0F00;
     p.Print(1, Options(WQHPrintFlagSet({pfSelectionBold, pfUseBackgroundColor})));
     EXPECT_EQ(Of(*p.canvas, TWQHRecordingCanvas::opFillRect)[0].Brush, 0x00F0F0);
-    const auto& cells = CellsByRow(*p.canvas).begin()->second;
+    const auto rows = CellsByRow(*p.canvas);
+    const auto& cells = rows.begin()->second;
     // Offset of the caret's row: its own colours, not inverted, not bold.
     EXPECT_EQ(cells[0].Font, p.src.Cols.CurrentOffset);
     EXPECT_EQ(cells[0].Background, p.src.Cols.CurrentOffsetBackground);
@@ -231,7 +233,8 @@ TEST(PrintPages, WhiteTextPrintsBlackUnlessASystemColour)
     p.src.Cols.OddColumn = 0xFFFFFF;
     p.src.Cols.FontColor = clBtnHighlight;
     p.Print(1, Options(WQHPrintFlagSet({})));
-    const auto& cells = CellsByRow(*p.canvas).begin()->second;
+    const auto rows = CellsByRow(*p.canvas);
+    const auto& cells = rows.begin()->second;
     EXPECT_EQ(cells[10].Font, 0);
     EXPECT_EQ(cells[10].Background, 0xFFFFFF);  // plain layout: white paper
     EXPECT_EQ(cells[50].Font, clBtnHighlight);
@@ -267,7 +270,8 @@ TEST(PrintPages, FontShrinksByWholePointsNotBelowOne)
     Page p;
     p.src.Fill(64);
     p.Print(1, Options(Mono), TRect{0, 0, 600, 1200});  // 63 cells: 9 points fit
-    for (const auto& c : CellsByRow(*p.canvas).begin()->second)
+    const auto printed = CellsByRow(*p.canvas);
+    for (const auto& c : printed.begin()->second)
         ASSERT_EQ(c.FontSize, 9);
     EXPECT_EQ(p.canvas->FontSize(), 10);  // put back
     p.Print(1, Options(Mono), TRect{0, 0, 20, 1200});
