@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -34,6 +37,42 @@ std::int32_t GetI32(const std::uint8_t* p)
 {
     return static_cast<std::int32_t>(GetU32(p));
 }
+
+// Leaves grown bytes uninitialised: a record is written in full right after
+// its space is made, and a whole-data snapshot must not touch its block twice.
+template <class T>
+struct TNoFillAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = TNoFillAllocator<U>;
+    };
+    TNoFillAllocator() = default;
+    template <class U>
+    TNoFillAllocator(const TNoFillAllocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+using TBytes = std::vector<std::uint8_t, TNoFillAllocator<std::uint8_t>>;
+
+// A record taken off the stream. When it was most of the buffer it keeps the
+// whole block (the bytes before it included) instead of being copied out.
+struct TKeptRecord {
+    TBytes Block;
+    size_t Offset = 0;
+    const std::uint8_t* data() const { return Block.data() + Offset; }
+    size_t size() const { return Block.size() - Offset; }
+};
+using TKeptPtr = std::shared_ptr<const TKeptRecord>;
 
 std::uint64_t Fnv1a(const std::uint8_t* p, size_t n)
 {
@@ -117,7 +156,7 @@ struct TWQHUndoStorage::Impl {
     explicit Impl(TWQHUndoEditor& E) : ed(E) {}
 
     TWQHUndoEditor& ed;
-    std::vector<std::uint8_t> buf;
+    TBytes buf;
     std::int64_t start = 0;      // first live byte in buf
     std::int64_t base = 0;       // bytes discarded from the front over the store's life
     int count = 0;
@@ -133,17 +172,19 @@ struct TWQHUndoStorage::Impl {
         std::int64_t ReplCount = 0;
         TWQHTranslationKind CurTranslation = tkAsIs;
         std::int32_t CurBPU = 1;
-        std::vector<std::uint8_t> Data;
+        TBytes Data;
         TWQHBookmarks Bookmarks{};
         int SelStart = -1, SelEnd = -1, SelPosition = -1;
         int SizeAfterUndo = 0;  // the data size the undo left; redo refuses any other
         // What the undo left where the redo acts: the bytes it overwrites or
-        // removes, or a hash of the whole data for the kinds that replace it.
+        // removes, or a hash of the whole data for the nibble kinds. A whole-data
+        // undo left exactly its record's data area, so that record is the check.
         std::vector<std::uint8_t> Expect;
         std::uint64_t ExpectHash = 0;
+        TKeptPtr ExpectRecord;
     };
     std::unique_ptr<TRedo> redo;
-    std::vector<std::uint8_t> lastUndo;  // the record the last undo took off
+    TKeptPtr lastUndo;  // the record the last undo took off
     bool hasLastUndo = false;
     QString lastUndoDesc;
 
@@ -152,8 +193,7 @@ struct TWQHUndoStorage::Impl {
     void resetRedo()
     {
         redo.reset();
-        lastUndo.clear();
-        lastUndo.shrink_to_fit();
+        lastUndo.reset();
         hasLastUndo = false;
         lastUndoDesc.clear();
     }
@@ -260,30 +300,52 @@ struct TWQHUndoStorage::Impl {
         return DefaultDescription(r.Kind);
     }
 
-    // Takes the newest record off and keeps it for redo.
-    void removeLast()
+    // Takes the newest record off and keeps it for redo; returns it (null
+    // when the stream held none).
+    TKeptPtr removeLast()
     {
         if (live() < HeadSize) {
             reset(false);
-            return;
+            return nullptr;
         }
         std::int64_t len = GetI32(buf.data() + buf.size() - 4);
         len = std::clamp<std::int64_t>(len, 0, live());
-        lastUndo.assign(buf.end() - len, buf.end());
+        const size_t keep = buf.size() - size_t(len);
+        auto kept = std::make_shared<TKeptRecord>();
+        if (keep <= size_t(len)) {
+            // Copying what stays is cheaper than copying the record out.
+            TBytes rest(buf.begin(), buf.begin() + std::ptrdiff_t(keep));
+            kept->Block.swap(buf);
+            kept->Offset = keep;
+            buf.swap(rest);
+        } else {
+            kept->Block.assign(buf.begin() + std::ptrdiff_t(keep), buf.end());
+            buf.resize(keep);
+        }
+        lastUndo = kept;
         hasLastUndo = true;
         lastUndoDesc = description;
-        buf.resize(buf.size() - size_t(len));
         if (count > 0)
             --count;
         if (live() < HeadSize) {
             reset(false);
-            return;
+            return kept;
         }
         TRecord r;
         if (parseNewest(r))
             description = descriptionOf(r);
         else
             reset(false);
+        return kept;
+    }
+
+    // Room for n more bytes. Growth is geometric, so that a run of small steps
+    // after a big one does not move the whole stream each time.
+    void reserveFor(std::int64_t n)
+    {
+        const size_t need = buf.size() + size_t(n);
+        if (need > buf.capacity())
+            buf.reserve(std::max(need, buf.capacity() + buf.capacity() / 2));
     }
 
     int recordsBetween(std::int64_t s, std::int64_t e) const
@@ -304,7 +366,7 @@ struct TWQHUndoStorage::Impl {
     bool redoStep();
     bool checkFits(const TRecord& r) const;
     void makeRedo(const TRecord& r, int sizeAfterUndo);
-    void noteUndoneData();
+    void noteUndoneData(const TKeptPtr& record);
     bool redoMatchesData() const;
     std::uint64_t dataHash() const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu);
@@ -332,15 +394,19 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
     const std::int64_t pos = APosition, cnt = ACount, repl = AReplaceCount;
 
     // Everything that can fail comes first, so a refused step changes nothing.
-    std::vector<std::uint8_t> data;
+    // The data area is read from the data straight into the stream later:
+    // readCount bytes from readPos, then zeros up to dataLen; or the bytes
+    // of `inlineData`.
+    std::int64_t dataLen = 0, readPos = 0, readCount = 0;
+    QByteArray inlineData;
     TWQHUndoFlags flags = UndoBit(aKind);
     std::int64_t countField = cnt;
     auto saveRange = [&](std::int64_t p, std::int64_t n) {
         if (p < 0 || n < 0 || p + n > size)
             OutOfBounds();
-        data.assign(size_t(std::max<std::int64_t>(n, 1)), 0);
-        if (n > 0)
-            ed.ReadBytes(data.data(), int(p), int(n));
+        dataLen = std::max<std::int64_t>(n, 1);
+        readPos = p;
+        readCount = n;
     };
     switch (aKind) {
     case ufKindBytesChanged:
@@ -357,41 +423,43 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
     case ufKindInsertBuffer:
         if (pos < 0 || pos > size || cnt < 0 || size + cnt > INT32_MAX)
             OutOfBounds();
-        data.assign(1, 0);
+        dataLen = 1;
         break;
     case ufKindReplace:
         if (cnt < 0 || size - repl + cnt > INT32_MAX)
             OutOfBounds();
         saveRange(pos, repl);
         if (repl == 0)
-            data.clear();
+            dataLen = 0;
         break;
     case ufKindAppendBuffer:
         if (pos < 0 || pos > size || cnt < 0 || pos + cnt > INT32_MAX)
             OutOfBounds();
-        data.assign(1, 0);
+        dataLen = 1;
         break;
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
         if (pos < 0 || pos >= size)
             OutOfBounds();
-        data.assign(1, 0);
-        ed.ReadBytes(data.data(), int(pos), 1);
+        dataLen = 1;
+        readPos = pos;
+        readCount = 1;
         if (ed.HasChanged(int(pos)))
             flags |= UndoBit(ufFlagByte1Changed);
         break;
     case ufKindSelection:
         if (cnt < 0)
             OutOfBounds();
-        data.assign(1, 0);
+        dataLen = 1;
         break;
     case ufKindCombined: {
         if (cnt < 0)
             BadArgument();
         const QByteArray text = CombinedText(SDescription);
-        data.assign(size_t(text.size()) + 1, 0);
-        data[0] = std::uint8_t(text.size());
-        std::memcpy(data.data() + 1, text.constData(), size_t(text.size()));
+        inlineData.reserve(text.size() + 1);
+        inlineData.append(char(std::uint8_t(text.size())));
+        inlineData.append(text);
+        dataLen = inlineData.size();
         break;
     }
     case ufKindAllData:
@@ -422,7 +490,7 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
     if (!SDescription.isEmpty())
         flags |= UndoBit(ufFlagHasDescription);
 
-    std::int64_t len = DataOffset + std::int64_t(data.size()) + TrailerSize;
+    std::int64_t len = DataOffset + dataLen + TrailerSize;
     if (!SDescription.isEmpty())
         len += 2 * std::int64_t(SDescription.size()) + 4;
     if (hasSel)
@@ -430,58 +498,80 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
     if (len > INT32_MAX)
         BadArgument();
 
-    std::vector<std::uint8_t> rec(size_t(len), 0);
-    std::uint8_t* p = rec.data();
-    PutI32(p, std::uint32_t(len));
-    PutI32(p + 4, flags);
-    PutI32(p + 8, std::uint32_t(aKind == ufKindSelection ? APosition : ed.CaretPosition()));
-    PutI32(p + 12, std::uint32_t(APosition));
-    PutI32(p + 16, std::uint32_t(countField));
-    PutI32(p + 20, std::uint32_t(AReplaceCount));
-    p[24] = ed.Translation();
-    PutI32(p + 25, std::uint32_t(ed.BytesPerUnit()));
-    if (!data.empty())
-        std::memcpy(p + DataOffset, data.data(), data.size());
-    std::int64_t o = DataOffset + std::int64_t(data.size());
-    if (!SDescription.isEmpty()) {
-        for (QChar c : SDescription) {
-            p[o++] = std::uint8_t(c.unicode());
-            p[o++] = std::uint8_t(c.unicode() >> 8);
-        }
-        PutI32(p + o, std::uint32_t(SDescription.size()));
-        o += 4;
-    }
-    if (hasSel) {
-        PutI32(p + o, std::uint32_t(ed.SelStartField()));
-        PutI32(p + o + 4, std::uint32_t(ed.SelEndField()));
-        PutI32(p + o + 8, std::uint32_t(ed.SelPositionField()));
-        o += SelBlockSize;
-    }
-    PutI32(p + o, std::uint32_t(len));
-
     // Compact before trimming, so that the records this step drops stay in
     // the dead prefix until the next step (a snapshot can still bring them back).
     d->compactIfWorth();
-    d->buf.reserve(d->buf.size() + rec.size());
+    d->reserveFor(len);
 
-    // From here on nothing throws but the allocation reserved above.
+    // The record is written in place behind the live ones; it only becomes
+    // part of the stream once it is whole.
+    const size_t at = d->buf.size();
+    d->buf.resize(at + size_t(len));  // within the reserve: no allocation
+    try {
+        std::uint8_t* p = d->buf.data() + at;
+        PutI32(p, std::uint32_t(len));
+        PutI32(p + 4, flags);
+        PutI32(p + 8, std::uint32_t(aKind == ufKindSelection ? APosition : ed.CaretPosition()));
+        PutI32(p + 12, std::uint32_t(APosition));
+        PutI32(p + 16, std::uint32_t(countField));
+        PutI32(p + 20, std::uint32_t(AReplaceCount));
+        p[24] = ed.Translation();
+        PutI32(p + 25, std::uint32_t(ed.BytesPerUnit()));
+        std::uint8_t* area = p + DataOffset;
+        if (!inlineData.isEmpty())
+            std::memcpy(area, inlineData.constData(), size_t(inlineData.size()));
+        else if (readCount > 0)
+            ed.ReadBytes(area, int(readPos), int(readCount));
+        else if (dataLen > 0)
+            std::memset(area, 0, size_t(dataLen));
+        std::int64_t o = DataOffset + dataLen;
+        if (!SDescription.isEmpty()) {
+            for (QChar c : SDescription) {
+                p[o++] = std::uint8_t(c.unicode());
+                p[o++] = std::uint8_t(c.unicode() >> 8);
+            }
+            PutI32(p + o, std::uint32_t(SDescription.size()));
+            o += 4;
+        }
+        if (hasSel) {
+            PutI32(p + o, std::uint32_t(ed.SelStartField()));
+            PutI32(p + o + 4, std::uint32_t(ed.SelEndField()));
+            PutI32(p + o + 8, std::uint32_t(ed.SelPositionField()));
+            o += SelBlockSize;
+        }
+        PutI32(p + o, std::uint32_t(len));
+    } catch (...) {
+        d->buf.resize(at);
+        throw;
+    }
+
+    // From here on nothing throws.
     d->resetRedo();
     d->description = SDescription.isEmpty() ? DefaultDescription(aKind) : SDescription;
     const int maxUndo = ed.MaxUndo();
-    while (maxUndo > 0 && d->count > 0 && d->live() > maxUndo) {
-        if (d->live() < 4) {
-            d->emptyStream();
+    // The limit applies to the steps before this one.
+    const auto liveBefore = [&] { return std::int64_t(at) - d->start; };
+    bool dropAll = false;
+    while (maxUndo > 0 && d->count > 0 && liveBefore() > maxUndo) {
+        if (liveBefore() < 4) {
+            dropAll = true;
             break;
         }
         const std::int64_t first = GetI32(d->buf.data() + d->start);
-        if (first < HeadSize || first > d->live()) {
-            d->emptyStream();
+        if (first < HeadSize || first > liveBefore()) {
+            dropAll = true;
             break;
         }
         d->start += first;
         --d->count;
     }
-    d->buf.insert(d->buf.end(), rec.begin(), rec.end());
+    if (dropAll) {
+        // A broken stream goes entirely; only the new record stays.
+        d->buf.erase(d->buf.begin(), d->buf.begin() + std::ptrdiff_t(at));
+        d->base += std::int64_t(at);
+        d->start = 0;
+        d->count = 0;
+    }
     ++d->count;
 
     switch (aKind) {
@@ -717,7 +807,7 @@ void TWQHUndoStorage::Impl::makeRedo(const TRecord& r, int sizeAfterUndo)
     b->ReplCount = r.ReplCount;
     const int size = ed.DataSize();
     auto take = [&](std::int64_t p, std::int64_t n) {
-        b->Data.assign(size_t(std::max<std::int64_t>(n, 0)), 0);
+        b->Data.resize(size_t(std::max<std::int64_t>(n, 0)));
         if (n > 0)
             ed.ReadBytes(b->Data.data(), int(p), int(n));
     };
@@ -828,10 +918,6 @@ bool TWQHUndoStorage::Impl::undo()
         return any || n == 0;
     }
 
-    // The record is copied out first: its bytes leave the stream before the
-    // data changes, so a failure half way never leaves it to be undone twice.
-    const std::vector<std::uint8_t> copy(buf.begin() + r.Start, buf.begin() + r.Start + r.Len);
-    const std::uint8_t* saved = copy.data() + DataOffset;
     const std::int64_t pos = r.Pos, cnt = r.Count, repl = r.ReplCount;
     const int size = ed.DataSize();
 
@@ -847,7 +933,13 @@ bool TWQHUndoStorage::Impl::undo()
     }
     makeRedo(r, sizeAfter);
     const TRecord rec = r;  // head values and selection; Data is replaced by `saved`
-    removeLast();
+    // The record leaves the stream before the data changes, so a failure half
+    // way never leaves it to be undone twice. `held` keeps its bytes alive
+    // while they are written back, whatever happens to the redo meanwhile.
+    const TKeptPtr held = removeLast();
+    if (!held || held->size() < size_t(rec.Len))
+        return false;
+    const std::uint8_t* saved = held->data() + DataOffset;
 
     const bool b1 = Has(rec.Flags, ufFlagByte1Changed);
     const bool b2 = Has(rec.Flags, ufFlagByte2Changed);
@@ -935,7 +1027,7 @@ bool TWQHUndoStorage::Impl::undo()
     default:
         break;
     }
-    noteUndoneData();
+    noteUndoneData(held);
     ed.Repaint();
     ed.Changed();
     return true;
@@ -950,7 +1042,7 @@ std::uint64_t TWQHUndoStorage::Impl::dataHash() const
     return Fnv1a(all.data(), all.size());
 }
 
-void TWQHUndoStorage::Impl::noteUndoneData()
+void TWQHUndoStorage::Impl::noteUndoneData(const TKeptPtr& record)
 {
     if (!redo)
         return;
@@ -970,8 +1062,10 @@ void TWQHUndoStorage::Impl::noteUndoneData()
         break;
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
-    case ufKindAllData:
         b.ExpectHash = dataHash();
+        break;
+    case ufKindAllData:
+        b.ExpectRecord = record;
         break;
     default:
         break;
@@ -1000,8 +1094,24 @@ bool TWQHUndoStorage::Impl::redoMatchesData() const
         return same(b.Pos);
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
-    case ufKindAllData:
         return dataHash() == b.ExpectHash;
+    case ufKindAllData: {
+        const TKeptRecord* rec = b.ExpectRecord.get();
+        const std::int64_t n = ed.DataSize();
+        if (!rec || std::int64_t(rec->size()) < DataOffset + n)
+            return false;
+        const std::uint8_t* want = rec->data() + DataOffset;
+        // Compared a piece at a time: no second copy of the whole data.
+        std::vector<std::uint8_t> now(size_t(std::min<std::int64_t>(n, 1 << 16)));
+        for (std::int64_t at = 0; at < n;) {
+            const int k = int(std::min<std::int64_t>(n - at, std::int64_t(now.size())));
+            ed.ReadBytes(now.data(), int(at), k);
+            if (std::memcmp(now.data(), want + at, size_t(k)) != 0)
+                return false;
+            at += k;
+        }
+        return true;
+    }
     default:
         return true;
     }
@@ -1049,12 +1159,12 @@ bool TWQHUndoStorage::Impl::redoStep()
     // Move everything out first; the store's own state is settled before the
     // data changes.
     std::unique_ptr<TRedo> block = std::move(redo);
-    std::vector<std::uint8_t> kept = std::move(lastUndo);
+    const TKeptPtr kept = std::move(lastUndo);
     const bool hadKept = hasLastUndo;
     const QString keptDesc = lastUndoDesc;
     resetRedo();
-    if (hadKept && !kept.empty()) {
-        buf.insert(buf.end(), kept.begin(), kept.end());
+    if (hadKept && kept && kept->size() > 0) {
+        buf.insert(buf.end(), kept->data(), kept->data() + kept->size());
         ++count;
         description = keptDesc;
     }
