@@ -27,6 +27,7 @@ public:
     bool modified = false;
     int selStart = -1, selEnd = -1, selPosition = -1;
     int maxUndo = 1048576;
+    bool failReads = false;  // every read of the data throws
     TWQHBookmarks bookmarks{};
     int changedCalls = 0;
     int bookmarkChangedCalls = 0;
@@ -50,6 +51,8 @@ public:
     int DataSize() const override { return int(data.size()); }
     void ReadBytes(void* Buffer, int Pos, int Count) const override
     {
+        if (failReads)
+            throw EWQHexEditor(QStringLiteral("read failed"));
         Check(Pos, Count);
         std::memcpy(Buffer, data.data() + Pos, size_t(Count));
     }

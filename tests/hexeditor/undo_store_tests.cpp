@@ -965,4 +965,162 @@ TEST_F(UndoStore, RemoveLastUndoKeepsTheRecordForRedoWithoutTouchingData)
     EXPECT_EQ(ed.data[1], 2);
 }
 
+// ---- whole-data snapshots ------------------------------------------------------
+
+TEST_F(UndoStore, SnapshotRecordIsWrittenInFullWithDescriptionAndSelection)
+{
+    ed.caret = 7;
+    ed.selStart = 2;
+    ed.selEnd = 5;
+    ed.selPosition = 5;
+    ed.bpu = 2;
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QStringLiteral("ab"));
+
+    std::vector<std::uint8_t> want;
+    auto i32 = [&](std::uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            want.push_back(std::uint8_t(v >> (8 * k)));
+    };
+    const std::uint32_t len = 29 + 10 + 4 + 4 + 12 + 4;
+    i32(len);
+    i32(UndoBit(ufKindAllData) | UndoBit(ufFlagHasSelection) | UndoBit(ufFlagHasDescription));
+    i32(7);   // caret
+    i32(0);   // position
+    i32(10);  // count: the data size
+    i32(0);
+    want.push_back(tkAsIs);
+    i32(2);
+    want.insert(want.end(), ed.data.begin(), ed.data.end());
+    want.insert(want.end(), {'a', 0, 'b', 0});
+    i32(2);
+    i32(2);
+    i32(5);
+    i32(5);
+    i32(len);
+    EXPECT_EQ(st.Bytes(), want);
+}
+
+// Undo takes the record off either by keeping the stream's block (when the
+// record is most of it) or by copying it out; redo must put back the same bytes.
+TEST_F(UndoStore, UndoneSnapshotGoesBackIntoTheStreamUnchangedOnRedo)
+{
+    for (int before : {1, 4}) {
+        SCOPED_TRACE(before);
+        st.Reset(true);
+        ed.data.assign(20, 0x5A);
+        for (int i = 0; i < before; ++i)
+            Type(i, std::uint8_t(0xC0 + i));
+        const auto original = ed.data;
+        st.CreateUndo(ufKindAllData, 0, 0, 0, QStringLiteral("all"));
+        ed.data.assign(20, 0x01);
+        const auto stream = st.Bytes();
+
+        ASSERT_TRUE(st.Undo());
+        EXPECT_EQ(ed.data, original);
+        EXPECT_EQ(st.Count(), before);
+        EXPECT_EQ(st.Bytes(), std::vector<std::uint8_t>(stream.begin(), stream.begin() + 34 * before));
+
+        ASSERT_TRUE(st.Redo());
+        EXPECT_EQ(ed.data, std::vector<std::uint8_t>(20, 0x01));
+        EXPECT_EQ(st.Bytes(), stream);
+        EXPECT_EQ(st.Description(), "all");
+
+        // The steps recorded after it sit behind it in the same stream.
+        Type(3, 0x77);
+        ASSERT_TRUE(st.Undo());
+        ASSERT_TRUE(st.Undo());
+        EXPECT_EQ(ed.data, original);
+        for (int i = 0; i < before; ++i)
+            ASSERT_TRUE(st.Undo());
+        EXPECT_EQ(ed.data, std::vector<std::uint8_t>(20, 0x5A));
+        EXPECT_FALSE(st.CanUndo());
+    }
+}
+
+TEST_F(UndoStore, ManySmallStepsAfterABigSnapshotKeepEveryRecordIntact)
+{
+    ed.data.assign(100000, 0x33);
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+    for (int i = 0; i < 300; ++i)
+        Type(i, std::uint8_t(i));
+    const auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 29u + 100000 + 4 + 300 * 34);
+    for (int i = 0; i < 300; ++i) {
+        const size_t at = 29 + 100000 + 4 + size_t(i) * 34;
+        ASSERT_EQ(I32At(b, at), 34);
+        ASSERT_EQ(I32At(b, at + 12), i);
+    }
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(st.Undo());
+    ed.data.assign(5, 0);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data, std::vector<std::uint8_t>(100000, 0x33));
+}
+
+TEST_F(UndoStore, FailedReadWhileRecordingLeavesStoreAndRedoAsTheyWere)
+{
+    Type(0, 0xA0, QStringLiteral("one"));
+    Type(1, 0xA1, QStringLiteral("two"));
+    ASSERT_TRUE(st.Undo());
+    const auto stream = st.Bytes();
+
+    ed.failReads = true;
+    EXPECT_THROW(st.CreateUndo(ufKindAllData, 0, 0, 0, QStringLiteral("all")), EWQHexEditor);
+    EXPECT_THROW(st.CreateUndo(ufKindBytesChanged, 3, 1, 0, QString()), EWQHexEditor);
+    ed.failReads = false;
+
+    EXPECT_EQ(st.Bytes(), stream);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "one");
+    ASSERT_TRUE(st.CanRedo());
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(ed.data[1], 0xA1);
+    EXPECT_EQ(st.Count(), 2);
+}
+
+TEST_F(UndoStore, PlaceholderByteIsZeroWhereAnOlderRecordLay)
+{
+    for (int i = 0; i < 4; ++i)
+        Type(i, 0xF0);
+    Type(5, 0xF1);  // its data area holds 0x55
+    st.RemoveLastUndo();
+    st.CreateUndo(ufKindInsertBuffer, 5, 3, 0, QString());
+    st.CreateUndo(ufKindSelection, 2, 1, 0, QString());
+    const auto b = st.Bytes();
+    ASSERT_EQ(b.size(), 4u * 34 + 34 + 46);  // a selection step carries its block
+    EXPECT_EQ(b[4 * 34 + 29], 0);
+    EXPECT_EQ(b[5 * 34 + 29], 0);
+}
+
+// The redo of a whole-data step checks all of the data the undo left, not
+// just its first part.
+TEST_F(UndoStore, WholeDataRedoSeesAnyChangeToTheDataTheUndoLeft)
+{
+    const int n = 200000;
+    std::vector<std::uint8_t> original(n);
+    for (int i = 0; i < n; ++i)
+        original[size_t(i)] = std::uint8_t(i * 7);
+    const std::vector<std::uint8_t> edited(n, 0xEE);
+
+    for (int at : {-1, 0, 65535, 65536, n - 1}) {
+        SCOPED_TRACE(at);
+        st.Reset(true);
+        ed.data = original;
+        st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+        ed.data = edited;
+        ASSERT_TRUE(st.Undo());
+        ASSERT_EQ(ed.data, original);
+        if (at < 0) {
+            EXPECT_TRUE(st.Redo());
+            EXPECT_EQ(ed.data, edited);
+            continue;
+        }
+        ed.data[size_t(at)] ^= 0x01;
+        const auto changed = ed.data;
+        EXPECT_FALSE(st.Redo());
+        EXPECT_EQ(ed.data, changed);
+        EXPECT_FALSE(st.CanRedo());
+    }
+}
+
 } // namespace
