@@ -3,20 +3,28 @@
 
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhdragdriver.h"
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
 #include "hexeditor/ex/wqholeimport.h"
+#include "hexeditor/wqhmemorystream.h"
 #include "hexeditor/wqhwaitcursor.h"
 #include "platform/exceptions.h"
 
+#include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
 constexpr const char* kUndoPaste = "Paste from clipboard";
 constexpr const char* kUndoDropped = "Data dropped";
+constexpr const char* kUndoMoved = "Data moved";
 
 wqhimport::TWQHOLEOperation Op(TWQHOLEOperation o)
 {
@@ -221,9 +229,73 @@ void TWQHexEditorEx::SetDropTargetActive(bool Active)
         FDropTarget->SetActive(Active);
 }
 
-void TWQHexEditorEx::OleMouseDown(TMouseButton, TShiftState, int, int) {}
+// ---- drag source -------------------------------------------------------------
 
-void TWQHexEditorEx::OleMouseMove(TShiftState, int, int) {}
+struct WQHExDragDrop {
+    // The same copy of the selection as a copy to the clipboard makes; the
+    // drag keeps it alive, FClipData is left alone.
+    static std::shared_ptr<TWQHDataObject> SelectionObject(TWQHexEditorEx& e)
+    {
+        const int pos = std::min(e.SelStart(), e.SelEnd());
+        const QString scrap = QFileInfo(e.Filename()).fileName().left(255);
+        return TWQHDataObject::CreateFromStream(&e.DataStorage(), pos, e.SelCount(), scrap, e.ClipboardAsHexText(),
+                                                e.SwapNibbles());
+    }
+
+    static void Drag(TWQHexEditorEx& e)
+    {
+        e.FOleStartDrag = false;
+        e.FOleDragging = true;
+        e.FOleWasTarget = false;
+        // Whatever happens in the drag loop, the control leaves it idle.
+        struct Idle {
+            TWQHexEditorEx& e;
+            ~Idle()
+            {
+                e.FOleDragging = false;
+                e.FOleWasTarget = false;
+                e.HideDragCell();
+            }
+        } idle{e};
+
+        const auto data = SelectionObject(e);
+        const DWORD allowed = e.ReadOnlyView() ? DROPEFFECT_COPY : DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        TWQHDropSource source;
+        DWORD effect = DROPEFFECT_NONE;
+        const HRESULT hr = DoDragDrop(&e, data, source, allowed, effect);
+        // A target may tell through the data object what it really did.
+        effect = wqhimport::SourceDropEffect(effect, data->HasDropEffect(), data->DropEffect(), allowed);
+        if (hr != DRAGDROP_S_DROP && hr != DRAGDROP_S_CANCEL && Failed(hr))
+            WQHRaiseOleError(hr);
+        if (hr != DRAGDROP_S_DROP || effect != DROPEFFECT_MOVE)
+            return;
+        if (e.FOleWasTarget)
+            // The drop deleted and inserted: one step for the user.
+            e.CombineUndo(2, QString::fromLatin1(kUndoMoved));
+        else if (!e.ReadOnlyView())
+            e.DeleteSelection(QString());
+    }
+};
+
+void TWQHexEditorEx::OleMouseDown(TMouseButton Button, TShiftState, int X, int Y)
+{
+    if (!FOleDragDrop || Button != mbLeft || FIsSelecting || !CursorOverSelection(X, Y))
+        return;
+    FOleStartDrag = true;
+    FOleDragging = false;
+    FOleDragX = X;
+    FOleDragY = Y;
+}
+
+void TWQHexEditorEx::OleMouseMove(TShiftState Shift, int X, int Y)
+{
+    if (!FOleDragDrop || !(Shift & ssLeft) || FOleDragging || !FOleStartDrag || FIsSelecting
+        || !CursorOverSelection(X, Y))
+        return;
+    const int threshold = QApplication::startDragDistance();
+    if (std::abs(X - FOleDragX) >= threshold || std::abs(Y - FOleDragY) >= threshold)
+        WQHExDragDrop::Drag(*this);
+}
 
 void TWQHexEditorEx::OleMouseUp(TMouseButton, TShiftState, int, int)
 {

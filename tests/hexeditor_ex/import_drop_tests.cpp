@@ -70,8 +70,6 @@ private:
 class Editor : public TWQHexEditorEx {
 public:
     using TWQHexEditorEx::FDropTarget;
-    using TWQHexEditorEx::FOleDragging;
-    using TWQHexEditorEx::FOleWasTarget;
 };
 
 QByteArray Data(const Editor& ed)
@@ -125,29 +123,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(ImportDrop, SelfMoveIsOneUndoStepDataMoved)
-{
-    ed.SetSelStart(10);
-    ed.SetSelEnd(19);
-    const QByteArray before = Data(ed);
-    auto obj = TWQHDataObject::Create(before.constData() + 10, 10, QString(), false, false);
-    ed.FOleDragging = true; // as during this control's own drag
-    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    ASSERT_EQ(DropAt(obj.get(), 30, 0, effect), S_OK);
-    EXPECT_EQ(effect, DROPEFFECT_MOVE);
-    EXPECT_TRUE(ed.FOleWasTarget);
-    QByteArray expected = before;
-    expected.remove(10, 10);
-    expected.insert(20, before.mid(10, 10));
-    EXPECT_EQ(Data(ed), expected);
-    EXPECT_EQ(ed.DataSize(), 100);
-    ed.CombineUndo(2, QStringLiteral("Data moved"));
-    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Data moved"));
-    ASSERT_TRUE(ed.Undo());
-    EXPECT_EQ(Data(ed), before);
-    EXPECT_EQ(ed.DropPosition(), -1); // the mark is hidden
-}
 
 TEST_F(ImportDrop, ForeignTextIsInsertedAtTheMarkAsACopy)
 {
