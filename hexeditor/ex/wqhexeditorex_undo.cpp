@@ -73,9 +73,12 @@ bool TWQHexEditorEx::DumpUndoStorage(const QString& FileName)
     try {
         const std::vector<std::uint8_t> bytes = FUndoStorage->Bytes();
         // A fresh file that replaces the target only when all of it is
-        // written: a failure leaves no partial file behind.
+        // written: a failure leaves no partial file behind. Where the target
+        // must be written in place, truncate it so no tail of a longer old
+        // dump is left.
         platform::TReplaceFile replace(FileName);
-        const int fd = ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd =
+            ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return false;
         std::size_t done = 0;

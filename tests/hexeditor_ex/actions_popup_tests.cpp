@@ -1,6 +1,8 @@
 // The standard edit actions with and without focus, and the offset menu
 // that opens over the gutter and the header rows only.
 #include "ex_support.h"
+#include "fake_clipboard.h"
+#include "hexeditor/ex/wqhclipformats.h"
 #include "hexeditor/ex/wqhpopupmenu.h"
 #include "hexeditor/wqhactions.h"
 #include "hexeditor/wqhundo.h"
@@ -30,6 +32,9 @@ public:
 
 class ExActions : public ::testing::Test {
 protected:
+    // Declared before the control, which asks the clipboard when it goes.
+    FakeClipboard clip;
+    ScopedFakeClipboard useClip{clip};
     TWQHexEditorEx ed;
     void SetUp() override
     {
@@ -57,6 +62,7 @@ TEST_F(ExActions, UpdateEnablesEditActionsByWhatTheControlCanDo)
     EXPECT_TRUE(Update(all));
     EXPECT_TRUE(all.Enabled());
     // Nothing can be cut, copied or pasted while the clipboard refuses.
+    clip.getResult = CLIPBRD_E_CANT_OPEN;
     EXPECT_TRUE(Update(cut));
     EXPECT_FALSE(cut.Enabled());
     EXPECT_TRUE(Update(del));
@@ -65,6 +71,23 @@ TEST_F(ExActions, UpdateEnablesEditActionsByWhatTheControlCanDo)
     EXPECT_FALSE(copy.Enabled());
     EXPECT_TRUE(Update(paste));
     EXPECT_FALSE(paste.Enabled());
+    // A selection and bytes on a clipboard that answers enable all four.
+    clip.getResult = S_OK;
+    ed.SetSelStart(1);
+    ed.SetSelEnd(2);
+    ASSERT_TRUE(ed.CBCopy());
+    for (TWQHBasicAction* a : {&cut, &del, &copy, &paste}) {
+        EXPECT_TRUE(Update(*a));
+        EXPECT_TRUE(a->Enabled());
+    }
+    ed.SetReadOnlyView(true);
+    for (TWQHBasicAction* a : {&cut, &del, &paste}) {
+        EXPECT_TRUE(Update(*a));
+        EXPECT_FALSE(a->Enabled()) << "read-only view";
+    }
+    EXPECT_TRUE(Update(copy));
+    EXPECT_TRUE(copy.Enabled());
+    ed.SetReadOnlyView(false);
     other.SetEnabled(true);
     EXPECT_FALSE(Update(other));
     EXPECT_TRUE(other.Enabled()) << "other edit actions are left alone";
@@ -98,17 +121,19 @@ TEST_F(ExActions, UpdateAnswersFalseWithoutFocus)
     EXPECT_EQ(host.updates, 0);
 }
 
-TEST_F(ExActions, ExecuteRunsTheEditActions)
+TEST_F(ExActions, ExecuteRunsTheEditActionsWhileTheClipboardRefuses)
 {
-    RefusingClipboard refusing;
+    clip.getResult = CLIPBRD_E_CANT_OPEN;
     TWQHBasicAction all(akEditSelectAll), del(akEditDelete), undo(akEditUndo), cut(akEditCut), copy(akEditCopy),
         paste(akEditPaste);
+    EXPECT_FALSE(ed.ExecuteAction(cut)) << "nothing selected";
+    EXPECT_FALSE(ed.ExecuteAction(copy));
+    EXPECT_FALSE(ed.ExecuteAction(paste));
+    EXPECT_EQ(clip.sets, 0);
     EXPECT_TRUE(ed.ExecuteAction(all));
     EXPECT_EQ(ed.SelCount(), 32);
-    EXPECT_ANY_THROW(ed.ExecuteAction(cut));  // the clipboard refuses
-    EXPECT_ANY_THROW(ed.ExecuteAction(copy));
-    EXPECT_FALSE(ed.ExecuteAction(paste));
-    EXPECT_EQ(ed.DataSize(), 32);
+    EXPECT_FALSE(ed.ExecuteAction(paste)) << "the clipboard gives nothing";
+    EXPECT_EQ(DataOf(ed), Iota(32));
     ed.SetSelStart(4);
     ed.SetSelEnd(7);
     EXPECT_TRUE(ed.ExecuteAction(del));
@@ -118,9 +143,43 @@ TEST_F(ExActions, ExecuteRunsTheEditActions)
     EXPECT_TRUE(ed.ExecuteAction(undo));
     EXPECT_EQ(DataOf(ed), Iota(32));
     EXPECT_FALSE(ed.ExecuteAction(undo)) << "nothing left to undo";
+    EXPECT_EQ(clip.sets, 0) << "delete does not touch the clipboard";
     HostAction host;
     EXPECT_TRUE(ed.ExecuteAction(host));
     EXPECT_EQ(host.runs, 1);
+}
+
+TEST_F(ExActions, ExecuteCopiesCutsAndPastesThroughTheClipboard)
+{
+    TWQHBasicAction undo(akEditUndo), cut(akEditCut), copy(akEditCopy), paste(akEditPaste);
+    ed.SetSelStart(4);
+    ed.SetSelEnd(6);
+    EXPECT_TRUE(ed.ExecuteAction(copy));
+    EXPECT_EQ(clip.Held(CF_FILECONTENTS()), QByteArray("\x04\x05\x06"));
+    EXPECT_EQ(DataOf(ed), Iota(32));
+
+    ed.SetSelStart(0);
+    ed.SetSelEnd(1);
+    EXPECT_TRUE(ed.ExecuteAction(cut));
+    EXPECT_EQ(clip.Held(CF_FILECONTENTS()), QByteArray("\x00\x01", 2));
+    ASSERT_EQ(ed.DataSize(), 30);
+    EXPECT_EQ(ed.GetDataAt(0), 2);
+
+    // The paste replaces the selection: bytes 2 and 3 give way to 0 and 1.
+    ed.SetSelStart(0);
+    ed.SetSelEnd(1);
+    EXPECT_TRUE(ed.ExecuteAction(paste));
+    Bytes want = Iota(32);
+    want.erase(want.begin() + 2, want.begin() + 4);
+    EXPECT_EQ(DataOf(ed), want);
+
+    EXPECT_TRUE(ed.ExecuteAction(undo));
+    EXPECT_EQ(ed.DataSize(), 30);
+    EXPECT_EQ(ed.GetDataAt(0), 2);
+    EXPECT_TRUE(ed.ExecuteAction(undo));
+    EXPECT_EQ(DataOf(ed), Iota(32));
+    EXPECT_FALSE(ed.ExecuteAction(undo)) << "nothing left to undo";
+    EXPECT_EQ(clip.sets, 2) << "one object per copy or cut";
 }
 
 class ExPopup : public ExActions {

@@ -1,4 +1,5 @@
 // The control's copy, cut and paste entry points over a fake clipboard.
+#include "fake_clipboard.h"
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
@@ -9,38 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class FakeClipboard : public TWQHClipboardTransport {
-public:
-    IDataObjectPtr held;
-    int sets = 0;
-    int gets = 0;
-    int flushes = 0;
-    HRESULT setResult = S_OK;
-    HRESULT flushResult = S_OK;
-    HRESULT SetClipboard(const IDataObjectPtr& obj) override
-    {
-        ++sets;
-        if (setResult == S_OK)
-            held = obj;
-        return setResult;
-    }
-    HRESULT GetClipboard(IDataObjectPtr& obj) override
-    {
-        ++gets;
-        obj = held;
-        return held ? S_OK : CLIPBRD_E_CANT_OPEN;
-    }
-    HRESULT IsCurrentClipboard(const IDataObjectPtr& obj) override
-    {
-        return obj && obj == held ? S_OK : S_FALSE;
-    }
-    HRESULT FlushClipboard() override
-    {
-        ++flushes;
-        return flushResult;
-    }
-};
 
 // Counts what a paste check asks of the clipboard's object.
 class CountingObject : public TWQHDataObject {
@@ -92,13 +61,7 @@ protected:
             ed->ReadBuffer(b.data(), 0, ed->DataSize());
         return b;
     }
-    QByteArray Held(TClipFormat cf)
-    {
-        STGMEDIUM m;
-        if (!clip.held || clip.held->GetData(MakeFormatEtc(cf), m) != S_OK)
-            return "<none>";
-        return m.hGlobal->Bytes();
-    }
+    QByteArray Held(TClipFormat cf) { return clip.Held(cf); }
     void Caret(int pos)
     {
         const TGridCoord c = ed->GetCursorAtPos(pos, false);

@@ -4,12 +4,16 @@
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhformatseldialog.h"
 #include "platform/streams.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -118,4 +122,55 @@ TEST_F(X11Clipboard, ControlsCtrlCIsReadByXclip)
         QThread::msleep(20);
     }
     EXPECT_FALSE(ed.OwnsClipBoard());
+}
+
+TEST_F(X11Clipboard, XclipTextPastesAtTheCaretThroughCtrlV)
+{
+    TWQHexEditorEx ed;
+    ed.resize(600, 400);
+    ed.show();
+    platform::TMemoryStream s;
+    s.Write("0123456789", 10);
+    s.SetPosition(0);
+    ed.LoadFromStream(s);
+    const TGridCoord at = ed.GetCursorAtPos(4, false);
+    ed.MoveColRow(at.X, at.Y, true, true);
+    ASSERT_EQ(ed.SelCount(), 0);
+
+    RunXclip({"-i", "-selection", "clipboard"}, QByteArray("h\xc3\xa9llo"), false);
+    QElapsedTimer t;
+    t.start();
+    while (QGuiApplication::clipboard()->text() != QString::fromUtf8("h\xc3\xa9llo") && t.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("h\xc3\xa9llo")) << "xclip never offered it";
+
+    // Several text formats are offered: the format dialog asks; pick "Text".
+    QStringList listed;
+    SetFormatSelDialogRunner([&](QDialog& d) {
+        auto& f = static_cast<TFormatSelDialog&>(d);
+        for (int i = 0; i < f.LlbxFormats->count(); ++i)
+            listed << f.LlbxFormats->item(i)->text();
+        f.SelectFormat(CF_TEXT);
+        return int(QDialog::Accepted);
+    });
+    struct RunnerReset {
+        ~RunnerReset() { SetFormatSelDialogRunner({}); }
+    } runnerReset;
+
+    // The key press goes the way a real one does: Qt's key event, its
+    // translation and the control's shortcut table.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+    QApplication::sendEvent(&ed, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+    QApplication::sendEvent(&ed, &release);
+
+    QByteArray data(ed.DataSize(), '\0');
+    ed.ReadBuffer(data.data(), 0, ed.DataSize());
+    EXPECT_TRUE(listed.contains(QStringLiteral("Text"))) << listed.join(u',').toStdString();
+    // The text arrives in the 8-bit code page: é is one byte.
+    EXPECT_EQ(data, QByteArray("0123h\xe9llo456789"));
+    EXPECT_FALSE(ed.OwnsClipBoard()) << "a paste does not take the clipboard";
+    EXPECT_TRUE(ed.CanUndo());
 }

@@ -1,8 +1,12 @@
 // Ctrl shortcuts with exact shift states, wheel zoom at its limits, and the
 // double click that selects a byte its release must not clear.
 #include "ex_support.h"
+#include "fake_clipboard.h"
+#include "hexeditor/ex/wqhclipformats.h"
+#include "support/fakes.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -16,6 +20,9 @@ public:
 
 class ExKeys : public ::testing::Test {
 protected:
+    // Declared before the control, which asks the clipboard when it goes.
+    FakeClipboard clip;
+    ScopedFakeClipboard useClip{clip};
     Ed ed;
     void SetUp() override
     {
@@ -62,18 +69,100 @@ TEST_F(ExKeys, CtrlZUndoesAndCtrlShiftZRedoes)
     EXPECT_EQ(ed.GetDataAt(3), 0xEE);
 }
 
-TEST_F(ExKeys, ClipboardKeysWhileTheClipboardRefuses)
+TEST_F(ExKeys, ClipboardKeysDoNothingWhileTheClipboardRefuses)
 {
-    RefusingClipboard refusing;
+    clip.getResult = CLIPBRD_E_CANT_OPEN;
+    ASSERT_FALSE(ed.CanCopy());
+    ASSERT_FALSE(ed.CanCut());
+    ASSERT_FALSE(ed.CanPaste());
+    EXPECT_EQ(Press('C', ssCtrl), 'C') << "the key code stays";
+    EXPECT_EQ(Press('X', ssCtrl), 'X');
+    EXPECT_EQ(Press('V', ssCtrl), 'V');
+    EXPECT_EQ(clip.sets, 0) << "nothing was put on the clipboard";
+    EXPECT_GT(clip.gets, 0) << "Ctrl+V asked the clipboard";
+    EXPECT_EQ(DataOf(ed), Iota(64));
+
+    // With a selection the paste still finds nothing to take.
     Press('A', ssCtrl);
     ASSERT_FALSE(ed.CanPaste());
-    // Cut and copy report the platform's refusal; nothing is removed.
-    EXPECT_ANY_THROW(Press('X', ssCtrl));
+    Press('V', ssCtrl);
     EXPECT_EQ(DataOf(ed), Iota(64));
-    EXPECT_ANY_THROW(Press('C', ssCtrl));
+}
+
+TEST_F(ExKeys, ClipboardKeysCopyCutAndPasteWithTheExactShiftState)
+{
+    ed.SetSelStart(2);
+    ed.SetSelEnd(4);
+    EXPECT_EQ(Press('C', ssCtrl | ssAlt), 'C');
+    Press('C', ssCtrl | ssShift);
+    Press('X', ssCtrl | ssAlt);
+    EXPECT_EQ(clip.sets, 0) << "only Ctrl alone copies or cuts";
+    EXPECT_EQ(DataOf(ed), Iota(64));
+
+    EXPECT_EQ(Press('C', ssCtrl), 'C');
+    EXPECT_EQ(clip.sets, 1);
+    EXPECT_EQ(clip.Held(CF_FILECONTENTS()), QByteArray("\x02\x03\x04"));
+    EXPECT_EQ(DataOf(ed), Iota(64)) << "a copy leaves the data alone";
+
+    ed.SetSelStart(10);
+    ed.SetSelEnd(11);
+    EXPECT_EQ(Press('X', ssCtrl), 'X');
+    EXPECT_EQ(clip.Held(CF_FILECONTENTS()), QByteArray("\x0a\x0b"));
+    ASSERT_EQ(ed.DataSize(), 62);
+    EXPECT_EQ(ed.GetDataAt(10), 12);
+
+    // Paste at the caret with nothing selected: the cut bytes come back at 0.
+    const TGridCoord first = ed.GetCursorAtPos(0, false);
+    ed.MoveColRow(first.X, first.Y, true, true);
+    ed.ResetSelection(true);
+    ASSERT_EQ(ed.SelCount(), 0);
+    ASSERT_EQ(ed.GetPositionAtCursor(ed.Col(), ed.Row()), 0);
+    Press('V', ssCtrl | ssAlt);
+    Press('V', ssCtrl | ssShift);
+    EXPECT_EQ(ed.DataSize(), 62) << "only Ctrl alone pastes";
     EXPECT_EQ(Press('V', ssCtrl), 'V');
-    EXPECT_EQ(Press('X', ssCtrl | ssAlt), 'X');  // not the shortcut's shift set
+    ASSERT_EQ(ed.DataSize(), 64);
+    EXPECT_EQ(ed.GetDataAt(0), 10);
+    EXPECT_EQ(ed.GetDataAt(1), 11);
+    EXPECT_EQ(ed.GetDataAt(2), 0);
+
+    // Undo takes the paste back, then the cut.
+    Press('Z', ssCtrl);
+    EXPECT_EQ(ed.DataSize(), 62);
+    Press('Z', ssCtrl);
     EXPECT_EQ(DataOf(ed), Iota(64));
+}
+
+TEST_F(ExKeys, ReadOnlyViewCopiesButNeverCutsOrPastes)
+{
+    ed.SetSelStart(0);
+    ed.SetSelEnd(0);
+    Press('C', ssCtrl);  // something to paste
+    ASSERT_TRUE(ed.CanPaste());
+    ed.SetReadOnlyView(true);
+    ed.SetSelStart(5);
+    ed.SetSelEnd(6);
+    Press('X', ssCtrl);
+    Press('V', ssCtrl);
+    EXPECT_EQ(DataOf(ed), Iota(64));
+    EXPECT_EQ(clip.sets, 1);
+    Press('C', ssCtrl);
+    EXPECT_EQ(clip.sets, 2);
+    EXPECT_EQ(clip.Held(CF_FILECONTENTS()), QByteArray("\x05\x06"));
+}
+
+TEST_F(ExKeys, ARefusedCopyThroughTheKeyboardIsReportedAndChangesNothing)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    clip.setResult = CLIPBRD_E_CANT_OPEN;
+    ed.SetSelStart(1);
+    ed.SetSelEnd(3);
+    QKeyEvent x(QEvent::KeyPress, Qt::Key_X, Qt::ControlModifier, QStringLiteral("\x18"));
+    QApplication::sendEvent(&ed, &x);
+    EXPECT_EQ(clip.sets, 1);
+    EXPECT_EQ(fakes.ui.exceptions.size(), 1u) << "the failure went to the exception box";
+    EXPECT_EQ(DataOf(ed), Iota(64)) << "the cut stopped before the data changed";
+    EXPECT_FALSE(ed.OwnsClipBoard());
 }
 
 TEST_F(ExKeys, CtrlWheelChangesBytesPerRowWithinOneTo256)

@@ -2,11 +2,15 @@
 // and closes that must never remove a real step.
 #include "ex_support.h"
 #include "hexeditor/wqhundo.h"
+#include "tests/support/other_user.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -197,6 +201,24 @@ TEST(ExUndoDump, FailureAnswersFalseAndLeavesNoFile)
         << "no partial or temporary file is left";
 }
 
+QByteArray ReadAll(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
 TEST(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
 {
     QTemporaryDir dir;
@@ -204,23 +226,65 @@ TEST(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
     Ed ed;
     Load(ed, Iota(8));
     Put(ed, 0, 0xAA);
+    ASSERT_GT(ed.UndoStorage().Bytes().size(), 16u);
     const QString name = dir.filePath(QStringLiteral("undo.bin"));
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
+    WriteFile(name, "old");
+    // A file size limit holds for root too: the write stops after 16 bytes.
+    // In a child, so that the limit stays there.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(2);
+        ::_exit(ed.DumpUndoStorage(name) ? 1 : 0);
     }
-    // The folder refuses new files: the replacement cannot be written.
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const bool root = ::geteuid() == 0;
-    const bool ok = ed.DumpUndoStorage(name);
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (root)
-        GTEST_SKIP() << "root writes into any folder";
-    EXPECT_FALSE(ok);
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the dump answered true, 2: no limit";
+    EXPECT_EQ(ReadAll(name), QByteArray("old"));
+    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("undo.bin")}) << "no partial file is left";
+}
+
+TEST(ExUndoDump, KeepsAnOldFileItMayNotWrite)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    const QString name = dir.filePath(QStringLiteral("undo.bin"));
+    WriteFile(name, "old");
+    // Neither the file nor its folder may be written (as root: for the user
+    // the check runs as).
+    ASSERT_TRUE(QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    testsupport::OpenFolderTo(dir.path(), 0555);
+    const int rc = testsupport::RunAsUnprivileged([&] { return ed.DumpUndoStorage(name) ? 1 : 0; });
+    testsupport::OpenFolderTo(dir.path(), 0700);
+    EXPECT_EQ(rc, 0) << "1: the dump answered true";
+    EXPECT_EQ(ReadAll(name), QByteArray("old"));
+    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("undo.bin")});
+}
+
+TEST(ExUndoDump, WritingInPlaceLeavesNoTailOfALongerOldFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    const std::vector<std::uint8_t> want = ed.UndoStorage().Bytes();
+    const QString name = dir.filePath(QStringLiteral("undo.bin"));
+    WriteFile(name, QByteArray(int(want.size()) + 500, 'x'));
+    // A writable file in a folder that takes no new files is written where it lies.
+    testsupport::GiveToCheckUser(name);
+    testsupport::OpenFolderTo(dir.path(), 0555);
+    const int rc = testsupport::RunAsUnprivileged([&] { return ed.DumpUndoStorage(name) ? 0 : 1; });
+    testsupport::OpenFolderTo(dir.path(), 0700);
+    EXPECT_EQ(rc, 0) << "1: the dump answered false";
+    EXPECT_EQ(ReadAll(name), QByteArray(reinterpret_cast<const char*>(want.data()), int(want.size())));
 }
 
 } // namespace
