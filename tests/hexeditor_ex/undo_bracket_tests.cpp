@@ -163,44 +163,6 @@ TEST(ExUndoBracket, RangeUndoKeepsTheBytesAndLeavesModifiedAlone)
     EXPECT_EQ(ed.UndoStorage().UndoKind(), ufKindAllData);
 }
 
-TEST(ExUndoDump, WritesTheStoreStream)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Ed ed;
-    Load(ed, Iota(8));
-    Put(ed, 0, 0xAA);
-    Put(ed, 1, 0xBB);
-    const QString name = dir.filePath(QStringLiteral("undo.bin"));
-    ASSERT_TRUE(ed.DumpUndoStorage(name));
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray got = f.readAll();
-    const std::vector<std::uint8_t> want = ed.UndoStorage().Bytes();
-    ASSERT_FALSE(want.empty());
-    EXPECT_EQ(got, QByteArray(reinterpret_cast<const char*>(want.data()), int(want.size())));
-}
-
-TEST(ExUndoDump, FailureAnswersFalseAndLeavesNoFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Ed ed;
-    Load(ed, Iota(8));
-    Put(ed, 0, 0xAA);
-    // A folder that does not exist.
-    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QStringLiteral("no/such/undo.bin"))));
-    // A folder under the name itself.
-    const QString asDir = dir.filePath(QStringLiteral("isdir"));
-    ASSERT_TRUE(QDir().mkdir(asDir));
-    EXPECT_FALSE(ed.DumpUndoStorage(asDir));
-    EXPECT_TRUE(QFileInfo(asDir).isDir());
-    // A name too long for the file system.
-    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QString(300, u'x'))));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 0)
-        << "no partial or temporary file is left";
-}
-
 QByteArray ReadAll(const QString& name)
 {
     QFile f(name);
@@ -214,20 +176,52 @@ void WriteFile(const QString& name, const QByteArray& bytes)
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-QStringList FilesIn(const QString& folder)
+// A control with one undo step and a fresh folder for its dump.
+class ExUndoDump : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    Ed ed;
+    QString name;
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        Load(ed, Iota(8));
+        Put(ed, 0, 0xAA);
+        name = dir.filePath(QStringLiteral("undo.bin"));
+    }
+    QByteArray Store()
+    {
+        const std::vector<std::uint8_t> b = ed.UndoStorage().Bytes();
+        return QByteArray(reinterpret_cast<const char*>(b.data()), int(b.size()));
+    }
+    QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+};
+
+TEST_F(ExUndoDump, WritesTheStoreStream)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    Put(ed, 1, 0xBB);
+    ASSERT_TRUE(ed.DumpUndoStorage(name));
+    ASSERT_FALSE(Store().isEmpty());
+    EXPECT_EQ(ReadAll(name), Store());
 }
 
-TEST(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
+TEST_F(ExUndoDump, FailureAnswersFalseAndLeavesNoFile)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Ed ed;
-    Load(ed, Iota(8));
-    Put(ed, 0, 0xAA);
-    ASSERT_GT(ed.UndoStorage().Bytes().size(), 16u);
-    const QString name = dir.filePath(QStringLiteral("undo.bin"));
+    // A folder that does not exist.
+    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QStringLiteral("no/such/undo.bin"))));
+    // A folder under the name itself.
+    const QString asDir = dir.filePath(QStringLiteral("isdir"));
+    ASSERT_TRUE(QDir().mkdir(asDir));
+    EXPECT_FALSE(ed.DumpUndoStorage(asDir));
+    EXPECT_TRUE(QFileInfo(asDir).isDir());
+    // A name too long for the file system.
+    EXPECT_FALSE(ed.DumpUndoStorage(dir.filePath(QString(300, u'x'))));
+    EXPECT_EQ(Files().size(), 0) << "no partial or temporary file is left";
+}
+
+TEST_F(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
+{
+    ASSERT_GT(Store().size(), 16);
     WriteFile(name, "old");
     // A file size limit holds for root too: the write stops after 16 bytes.
     // In a child, so that the limit stays there.
@@ -245,17 +239,11 @@ TEST(ExUndoDump, KeepsAnOldFileWhenTheWriteFails)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the dump answered true, 2: no limit";
     EXPECT_EQ(ReadAll(name), QByteArray("old"));
-    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("undo.bin")}) << "no partial file is left";
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("undo.bin")}) << "no partial file is left";
 }
 
-TEST(ExUndoDump, KeepsAnOldFileItMayNotWrite)
+TEST_F(ExUndoDump, KeepsAnOldFileItMayNotWrite)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Ed ed;
-    Load(ed, Iota(8));
-    Put(ed, 0, 0xAA);
-    const QString name = dir.filePath(QStringLiteral("undo.bin"));
     WriteFile(name, "old");
     // Neither the file nor its folder may be written (as root: for the user
     // the check runs as).
@@ -265,26 +253,19 @@ TEST(ExUndoDump, KeepsAnOldFileItMayNotWrite)
     testsupport::OpenFolderTo(dir.path(), 0700);
     EXPECT_EQ(rc, 0) << "1: the dump answered true";
     EXPECT_EQ(ReadAll(name), QByteArray("old"));
-    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("undo.bin")});
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("undo.bin")});
 }
 
-TEST(ExUndoDump, WritingInPlaceLeavesNoTailOfALongerOldFile)
+TEST_F(ExUndoDump, WritingInPlaceLeavesNoTailOfALongerOldFile)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Ed ed;
-    Load(ed, Iota(8));
-    Put(ed, 0, 0xAA);
-    const std::vector<std::uint8_t> want = ed.UndoStorage().Bytes();
-    const QString name = dir.filePath(QStringLiteral("undo.bin"));
-    WriteFile(name, QByteArray(int(want.size()) + 500, 'x'));
+    WriteFile(name, QByteArray(Store().size() + 500, 'x'));
     // A writable file in a folder that takes no new files is written where it lies.
     testsupport::GiveToCheckUser(name);
     testsupport::OpenFolderTo(dir.path(), 0555);
     const int rc = testsupport::RunAsUnprivileged([&] { return ed.DumpUndoStorage(name) ? 0 : 1; });
     testsupport::OpenFolderTo(dir.path(), 0700);
     EXPECT_EQ(rc, 0) << "1: the dump answered false";
-    EXPECT_EQ(ReadAll(name), QByteArray(reinterpret_cast<const char*>(want.data()), int(want.size())));
+    EXPECT_EQ(ReadAll(name), Store());
 }
 
 } // namespace
