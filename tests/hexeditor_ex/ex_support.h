@@ -37,17 +37,3 @@ inline void Put(TCustomWQHexEditor& ed, int pos, std::uint8_t v)
 {
     ed.Replace(&v, pos, 1, 1, QString(), false);
 }
-
-#include "hexeditor/ex/wqhclipboard.h"
-
-// A clipboard that cannot be opened, installed for the life of the object, so
-// that tests never meet the desktop's clipboard.
-class RefusingClipboard : public TWQHClipboardTransport {
-public:
-    RefusingClipboard() { SetWQHClipboardTransport(this); }
-    ~RefusingClipboard() override { SetWQHClipboardTransport(nullptr); }
-    HRESULT SetClipboard(const IDataObjectPtr&) override { return CLIPBRD_E_CANT_OPEN; }
-    HRESULT GetClipboard(IDataObjectPtr&) override { return CLIPBRD_E_CANT_OPEN; }
-    HRESULT IsCurrentClipboard(const IDataObjectPtr&) override { return S_FALSE; }
-    HRESULT FlushClipboard() override { return CLIPBRD_E_CANT_OPEN; }
-};
