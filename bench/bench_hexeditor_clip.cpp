@@ -7,6 +7,7 @@
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "platform/streams.h"
 
+#include "bench_clip_support.h"
 #include "bench_ratio.h"
 
 #include <benchmark/benchmark.h>
@@ -24,24 +25,6 @@ namespace {
 
 constexpr int kImageSize = 0x4000000;
 
-// Holds what was put on the clipboard, nothing more.
-class HoldingTransport : public TWQHClipboardTransport {
-public:
-    IDataObjectPtr held;
-    HRESULT SetClipboard(const IDataObjectPtr& obj) override
-    {
-        held = obj;
-        return S_OK;
-    }
-    HRESULT GetClipboard(IDataObjectPtr& obj) override
-    {
-        obj = held;
-        return held ? S_OK : E_FAIL;
-    }
-    HRESULT IsCurrentClipboard(const IDataObjectPtr& obj) override { return obj == held ? S_OK : S_FALSE; }
-    HRESULT FlushClipboard() override { return S_OK; }
-};
-
 struct Shared {
     platform::TMemoryStream source;
     std::vector<unsigned char> target;
@@ -51,11 +34,7 @@ struct Shared {
     Shared() : target(kImageSize, 1)
     {
         source.SetSize(kImageSize);
-        std::mt19937_64 rng(750);
-        for (int i = 0; i < kImageSize; i += 8) {
-            const std::uint64_t v = rng();
-            std::memcpy(source.Memory() + i, &v, 8);
-        }
+        FillRandom(source.Memory(), kImageSize);
         SetWQHClipboardTransport(&transport);
         editor = std::make_unique<TWQHexEditorEx>();
         editor->resize(800, 600);
@@ -84,13 +63,7 @@ void BM_MemcpyReference(benchmark::State& s)
 // one: the page faults of new memory are part of the price.
 void BM_MemcpyFreshReference(benchmark::State& s)
 {
-    Shared& d = Data();
-    for (auto _ : s) {
-        auto fresh = std::make_unique_for_overwrite<unsigned char[]>(kImageSize);
-        std::memcpy(fresh.get(), d.source.Memory(), kImageSize);
-        benchmark::DoNotOptimize(fresh.get());
-        benchmark::ClobberMemory();
-    }
+    MemcpyIntoFresh(s, Data().source.Memory(), kImageSize);
 }
 
 void BM_CopyThenGetOwn(benchmark::State& s)

@@ -6,6 +6,7 @@
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "platform/streams.h"
 
+#include "bench_clip_support.h"
 #include "bench_ratio.h"
 
 #include <benchmark/benchmark.h>
@@ -25,23 +26,6 @@ constexpr int kData = 48 << 20;
 constexpr int kTotal = kBlock + kData;
 constexpr int kCaret = kData / 2;
 
-class HoldingTransport : public TWQHClipboardTransport {
-public:
-    IDataObjectPtr held;
-    HRESULT SetClipboard(const IDataObjectPtr& obj) override
-    {
-        held = obj;
-        return S_OK;
-    }
-    HRESULT GetClipboard(IDataObjectPtr& obj) override
-    {
-        obj = held;
-        return held ? S_OK : E_FAIL;
-    }
-    HRESULT IsCurrentClipboard(const IDataObjectPtr& obj) override { return obj == held ? S_OK : S_FALSE; }
-    HRESULT FlushClipboard() override { return S_OK; }
-};
-
 struct Shared {
     platform::TMemoryStream bytes; // kTotal random bytes: the data, then the block
     std::unique_ptr<TWQHexEditorEx> editor;
@@ -50,11 +34,7 @@ struct Shared {
     Shared()
     {
         bytes.SetSize(kTotal);
-        std::mt19937_64 rng(750);
-        for (int i = 0; i < kTotal; i += 8) {
-            const std::uint64_t v = rng();
-            std::memcpy(bytes.Memory() + i, &v, 8);
-        }
+        FillRandom(bytes.Memory(), kTotal);
         SetWQHClipboardTransport(&transport);
         editor = std::make_unique<TWQHexEditorEx>();
         editor->resize(800, 600);
@@ -84,13 +64,7 @@ Shared& Data()
 
 void BM_MemcpyFreshReference(benchmark::State& s)
 {
-    Shared& d = Data();
-    for (auto _ : s) {
-        auto fresh = std::make_unique_for_overwrite<unsigned char[]>(kTotal);
-        std::memcpy(fresh.get(), d.bytes.Memory(), kTotal);
-        benchmark::DoNotOptimize(fresh.get());
-        benchmark::ClobberMemory();
-    }
+    MemcpyIntoFresh(s, Data().bytes.Memory(), kTotal);
 }
 
 void BM_PasteOwnBlockAtCaret(benchmark::State& s)

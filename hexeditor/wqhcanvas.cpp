@@ -311,9 +311,10 @@ void TWQHRecordingCanvas::FillRect(const TRect& R)
     Calls.push_back(c);
 }
 
-void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QString& Text)
+TWQHRecordingCanvas::TCall TWQHRecordingCanvas::TextCall(TOp Op, const TRect& Clip, int X, int Y,
+                                                         const QString& Text) const
 {
-    TCall c = MakeCall(opTextRect, Clip);
+    TCall c = MakeCall(Op, Clip);
     c.X = X;
     c.Y = Y;
     // A real copy: the painter passes views of its own short-lived buffers.
@@ -324,7 +325,12 @@ void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QStrin
     c.FontSize = FontSize();
     c.Bold = FFont.bold();
     c.TextFont = FFont;
-    Calls.push_back(c);
+    return c;
+}
+
+void TWQHRecordingCanvas::TextRect(const TRect& Clip, int X, int Y, const QString& Text)
+{
+    Calls.push_back(TextCall(opTextRect, Clip, X, Y, Text));
 }
 
 int TWQHRecordingCanvas::TextWidth(const QString& Text) const
@@ -354,18 +360,9 @@ bool TWQHRecordingCanvas::CharExtent(QChar Ch, int& Width, int& Height) const
 
 void TWQHRecordingCanvas::TextOut(const TRect& Clip, int X, int Y, const QString& Text)
 {
-    TCall c = MakeCall(opTextOut, Clip);
-    c.X = X;
-    c.Y = Y;
-    c.Text = QString(Text.constData(), Text.size());
-    c.Brush = BrushColor;
-    c.Font = FontColor;
-    c.Background = TextBackground;
-    c.FontSize = FontSize();
-    c.Bold = FFont.bold();
+    TCall c = TextCall(opTextOut, Clip, X, Y, Text);
     c.Align = TextAlign;
     c.Transparent = TransparentText;
-    c.TextFont = FFont;
     Calls.push_back(c);
 }
 

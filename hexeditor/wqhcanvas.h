@@ -141,6 +141,8 @@ public:
     std::vector<TCall> Calls;
 
 private:
+    // The call of a text operation with the text and every text attribute of now.
+    TCall TextCall(TOp Op, const TRect& Clip, int X, int Y, const QString& Text) const;
     QFont FFont;
     int FPenX = 0;
     int FPenY = 0;
