@@ -1,0 +1,41 @@
+#pragma once
+// Shared by the X server tests and their second program: a control that takes
+// drops, where on the screen a byte of it is, and its Ctrl keys.
+#include "hexeditor/ex/wqhexeditorex.h"
+
+#include <QPoint>
+
+#include <cstdint>
+
+class TPeerTestEditor : public TWQHexEditorEx {
+public:
+    TPeerTestEditor()
+    {
+        resize(520, 260);
+        SetOleDragDrop(true);
+    }
+    // The screen point over the first hex digit of a data position.
+    QPoint ScreenAt(int pos) const
+    {
+        const int bpr = BytesPerRow();
+        const TRect r = CellRect(2 + 2 * (pos % bpr), 2 + pos / bpr);
+        return mapToGlobal(QPoint(r.Left + 2, (r.Top + r.Bottom) / 2));
+    }
+    void Select(int from, int to)
+    {
+        SetSelStart(from);
+        SetSelEnd(to);
+    }
+    // The caret before a byte, with nothing selected.
+    void Caret(int pos)
+    {
+        const TGridCoord at = GetCursorAtPos(pos, false);
+        MoveColRow(at.X, at.Y, true, true);
+    }
+    // Ctrl+C, Ctrl+X or Ctrl+V as the control's key handler takes it.
+    void CtrlKey(char letter)
+    {
+        std::uint16_t key = std::uint16_t(letter);
+        KeyDown(key, ssCtrl);
+    }
+};
