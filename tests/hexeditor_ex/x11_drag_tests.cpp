@@ -7,6 +7,8 @@
 #include "ex_support.h"
 #include "x11_peer_client.h"
 
+#include "hexeditor/ex/wqhformatseldialog.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -94,10 +96,21 @@ protected:
         b.show();
         ASSERT_TRUE(WaitExposed(a) && WaitExposed(b));
         Pump(100);
+        // The own format needs no choice; a dialog here would mean it was lost.
+        SetFormatSelDialogRunner([this](QDialog&) {
+            ++dialogs;
+            return int(QDialog::Rejected);
+        });
+    }
+    void TearDown() override
+    {
+        SetFormatSelDialogRunner({});
+        EXPECT_EQ(dialogs, 0);
     }
 
     TPeerTestEditor a;
     TPeerTestEditor b;
+    int dialogs = 0;
 };
 
 
