@@ -7,18 +7,11 @@
 #include "ex_support.h"
 #include "x11_peer_client.h"
 
-#include "hexeditor/ex/wqhformatseldialog.h"
-
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
-#include <QWindow>
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
@@ -53,12 +46,7 @@ bool Drag(QPoint from, QPoint to, const QStringList& keys = {}, bool escape = fa
     p.start(QStringLiteral("xdotool"), a);
     if (!p.waitForStarted(5000))
         return false;
-    QElapsedTimer t;
-    t.start();
-    while (p.state() != QProcess::NotRunning && t.elapsed() < 20000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        p.waitForFinished(5);
-    }
+    PumpUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
     Pump(200); // the drop and what the source does after it
     return p.state() == QProcess::NotRunning && p.exitCode() == 0;
 }
@@ -96,21 +84,12 @@ protected:
         b.show();
         ASSERT_TRUE(WaitExposed(a) && WaitExposed(b));
         Pump(100);
-        // The own format needs no choice; a dialog here would mean it was lost.
-        SetFormatSelDialogRunner([this](QDialog&) {
-            ++dialogs;
-            return int(QDialog::Rejected);
-        });
     }
-    void TearDown() override
-    {
-        SetFormatSelDialogRunner({});
-        EXPECT_EQ(dialogs, 0);
-    }
+    void TearDown() override { EXPECT_EQ(refused.Count, 0) << "the own format was lost on the way"; }
 
     TPeerTestEditor a;
     TPeerTestEditor b;
-    int dialogs = 0;
+    TRefusedFormatDialogs refused;
 };
 
 

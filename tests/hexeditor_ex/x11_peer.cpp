@@ -13,8 +13,6 @@
 
 #include "ex_support.h"
 
-#include "hexeditor/ex/wqhformatseldialog.h"
-
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -70,9 +68,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     TPeerTestEditor ed;
-    // The tests carry the own format, which needs no choice: a format dialog
-    // is refused, so a lost format shows as missing bytes instead of a hang.
-    SetFormatSelDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+    TRefusedFormatDialogs refused;
     if (argc >= 3)
         ed.move(std::atoi(argv[1]), std::atoi(argv[2]));
     ed.show();

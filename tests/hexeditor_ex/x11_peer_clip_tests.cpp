@@ -7,13 +7,9 @@
 #include "support/fakes.h"
 #include "x11_peer_client.h"
 
-#include "hexeditor/ex/wqhclipboard.h"
-#include "hexeditor/ex/wqhformatseldialog.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,23 +36,17 @@ protected:
         ed.show();
         ASSERT_TRUE(WaitExposed(ed));
         ASSERT_TRUE(peer.Start(560, 0));
-        // Our own format needs no choice; a dialog here would mean it was lost.
-        SetFormatSelDialogRunner([this](QDialog&) {
-            ++dialogs;
-            return int(QDialog::Rejected);
-        });
     }
     void TearDown() override
     {
-        SetFormatSelDialogRunner({});
-        EXPECT_EQ(dialogs, 0);
+        EXPECT_EQ(refused.Count, 0) << "the own format was lost on the way";
         EXPECT_TRUE(fakes.ui.exceptions.empty()) << fakes.ui.exceptions.front().toStdString();
     }
 
     testsupport::ScopedPlatformFakes fakes;
     TPeerTestEditor ed;
     Peer peer;
-    int dialogs = 0;
+    TRefusedFormatDialogs refused;
 };
 
 } // namespace

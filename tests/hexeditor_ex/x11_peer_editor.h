@@ -2,6 +2,7 @@
 // Shared by the X server tests and their second program: a control that takes
 // drops, where on the screen a byte of it is, and its Ctrl keys.
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhformatseldialog.h"
 
 #include <QPoint>
 
@@ -38,4 +39,23 @@ public:
         std::uint16_t key = std::uint16_t(letter);
         KeyDown(key, ssCtrl);
     }
+};
+
+// The tests carry the own format, which needs no choice: while this lives a
+// format dialog is refused and counted, so a lost format shows as missing
+// bytes at once instead of a modal dialog that waits for ever.
+class TRefusedFormatDialogs {
+public:
+    TRefusedFormatDialogs()
+    {
+        SetFormatSelDialogRunner([this](QDialog&) {
+            ++Count;
+            return int(QDialog::Rejected);
+        });
+    }
+    ~TRefusedFormatDialogs() { SetFormatSelDialogRunner({}); }
+    TRefusedFormatDialogs(const TRefusedFormatDialogs&) = delete;
+    TRefusedFormatDialogs& operator=(const TRefusedFormatDialogs&) = delete;
+
+    int Count = 0;
 };
