@@ -22,6 +22,7 @@ namespace {
 const QString CommFailureText = QStringLiteral("编程器通信失败！");
 const QString NoChipText = QStringLiteral("请选择芯片型号！");
 const QString BadSizeText = QStringLiteral("芯片容量无效！");
+const QString EraseTimeoutText = QStringLiteral("擦除超时！");
 
 bool Accepted(int result, std::initializer_list<int> codes)
 {
@@ -114,11 +115,13 @@ static bool CheckAccepted(TForm1& form, std::initializer_list<int> codes)
     }
     return true;
 }
-static void ReportCommFailure(TForm1& form, WorkerProgress& progress)
+// A worker that fails hides its bar before the box and is marked failed, so
+// its command ends without time, beep or log line.
+static void ReportWorkerFailure(TForm1& form, WorkerProgress& progress, const QString& text = CommFailureText)
 {
     progress.Hide();
     form.WorkerFailed = true;
-    form.ShowError(CommFailureText);
+    form.ShowError(text);
 }
 
 // The selected chip for a worker; reported and marked failed when unusable.
@@ -168,7 +171,7 @@ void TForm1::ReadChip()
     WorkerProgress progress(Progress, size);
 
     if (!SetAddress(0, 1)) {
-        ReportCommFailure(*this, progress);
+        ReportWorkerFailure(*this, progress);
         return;
     }
     // Whole blocks go into a scratch image, so a failed read leaves the
@@ -181,7 +184,7 @@ void TForm1::ReadChip()
     auto* data = reinterpret_cast<unsigned char*>(scratch.Memory());
     for (std::int64_t offset = 0; offset < size; offset += block) {
         if (usb->usbasp_bulk_read(data + offset, block) != block) {
-            ReportCommFailure(*this, progress);
+            ReportWorkerFailure(*this, progress);
             return;
         }
         progress.Step(offset);
@@ -201,41 +204,61 @@ void TForm1::ReadChip()
     FlashEditor->LoadFromStream(scratch);
 }
 
-int TForm1::WriteChip()
+// The image length grown to whole pages and the number of bytes a write
+// sends; declined when the image is longer than the chip and the user said No.
+struct WritePlan {
+    std::int32_t length = 0;
+    std::int32_t count = 0;
+    bool declined = false;
+};
+
+static WritePlan PlanWrite(TForm1& form, const ChipInfo& chip)
 {
-    WorkerFailed = false;
-    const ChipInfo* chip = WorkerChip(*this, true);
-    if (chip == nullptr)
-        return -1;
-    SetStatusPanel(1, QStringLiteral("编程 Flash ..."));
-    ImageLength = chipops::RoundUpToPages(ImageLength, chip->PageSize, MaxImageSize);
-    std::int32_t count = std::max(ImageLength, 0);
-    if (chip->Size < ImageLength) {
+    WritePlan plan;
+    plan.length = chipops::RoundUpToPages(form.ImageLength, chip.PageSize, TForm1::MaxImageSize);
+    plan.count = std::max(plan.length, 0);
+    if (chip.Size < plan.length) {
         const auto answer = platform::MessageBox(QStringLiteral("文件长度大于芯片容量,是否继续烧录?"),
                                                  QStringLiteral("Info"), platform::MsgIcon::Question,
                                                  platform::MsgButtons::YesNo);
-        if (answer == platform::MsgResult::No)
-            return 0;
-        count = chip->Size;
+        plan.declined = answer == platform::MsgResult::No;
+        plan.count = chip.Size;
     }
-    const int block = chipops::BlockSize(chip->PageSize);
-    WorkerProgress progress(Progress, count);
+    return plan;
+}
 
-    if (!SetAddress(0, 0)) {
-        ReportCommFailure(*this, progress);
+// The write worker. Auto-program settles the question before its erase step
+// and passes the plan in, so that it is not asked twice.
+static int RunWrite(TForm1& form, const WritePlan* settled)
+{
+    form.WorkerFailed = false;
+    const ChipInfo* chip = WorkerChip(form, true);
+    if (chip == nullptr)
+        return -1;
+    form.SetStatusPanel(1, QStringLiteral("编程 Flash ..."));
+    const WritePlan plan = settled != nullptr ? *settled : PlanWrite(form, *chip);
+    form.ImageLength = plan.length;
+    if (plan.declined)
+        return 0;
+    const std::int32_t count = plan.count;
+    const int block = chipops::BlockSize(chip->PageSize);
+    WorkerProgress progress(form.Progress, count);
+
+    if (!form.SetAddress(0, 0)) {
+        ReportWorkerFailure(form, progress);
         return -1;
     }
     std::vector<unsigned char> bounce;
     for (std::int64_t offset = 0; offset < count; offset += block) {
-        unsigned char* source = ImageBuffer + offset;
-        if (offset + block > MaxImageSize) {
+        unsigned char* source = form.ImageBuffer + offset;
+        if (offset + block > TForm1::MaxImageSize) {
             // The last block passes the buffer's end: send what is there, then 0xFF.
             bounce.assign(static_cast<std::size_t>(block), 0xFF);
-            std::memcpy(bounce.data(), source, static_cast<std::size_t>(MaxImageSize - offset));
+            std::memcpy(bounce.data(), source, static_cast<std::size_t>(TForm1::MaxImageSize - offset));
             source = bounce.data();
         }
-        if (usb->usbasp_bulk_write(source, block) != block) {
-            ReportCommFailure(*this, progress);
+        if (form.usb->usbasp_bulk_write(source, block) != block) {
+            ReportWorkerFailure(form, progress);
             return -1;
         }
         progress.Step(offset);
@@ -244,6 +267,8 @@ int TForm1::WriteChip()
         platform::Sleep(100);
     return 1;
 }
+
+int TForm1::WriteChip() { return RunWrite(*this, nullptr); }
 
 void TForm1::EraseChip()
 {
@@ -256,19 +281,23 @@ void TForm1::EraseChip()
         WorkerProgress progress(Progress, chip->Delay);
         protocol::CommandBlock erase = protocol::EraseCommand(protocol::WholeChipEraseAddress);
         if (!SendBlock(erase, 0)) {
-            ReportCommFailure(*this, progress);
+            ReportWorkerFailure(*this, progress);
             return;
         }
-        // At most Delay + 2 polls; reaching the limit ends the erase silently.
+        // At most Delay + 2 polls. A chip still busy at the last one has not
+        // finished: writing to it now would be lost.
         for (std::int64_t n = 0;;) {
             platform::Sleep(50);
             protocol::CommandBlock status = protocol::StatusCommand();
             if (!SendBlock(status, 1)) {
-                ReportCommFailure(*this, progress);
+                ReportWorkerFailure(*this, progress);
                 return;
             }
-            if (chip->Delay < n)
+            if (chip->Delay < n) {
+                if (protocol::StatusBusy(status))
+                    ReportWorkerFailure(*this, progress, EraseTimeoutText);
                 break;
+            }
             ++n;
             progress.StepAlways(n);
             if (!protocol::StatusBusy(status))
@@ -280,7 +309,7 @@ void TForm1::EraseChip()
         for (std::int64_t address = 0; address < chip->Size; address += step) {
             protocol::CommandBlock erase = protocol::EraseCommand(static_cast<std::uint32_t>(address));
             if (!SendBlock(erase, 0)) {
-                ReportCommFailure(*this, progress);
+                ReportWorkerFailure(*this, progress);
                 return;
             }
             progress.Step(address);
@@ -303,17 +332,18 @@ int TForm1::VerifyChip()
     WorkerProgress progress(Progress, ImageLength);
 
     if (!SetAddress(0, 1)) {
-        ReportCommFailure(*this, progress);
+        ReportWorkerFailure(*this, progress);
         return -1;
     }
     std::vector<unsigned char> compare(static_cast<std::size_t>(block));
     for (std::int64_t offset = 0; offset < count; offset += block) {
         if (usb->usbasp_bulk_read(compare.data(), block) != block) {
-            ReportCommFailure(*this, progress);
+            ReportWorkerFailure(*this, progress);
             return -1;
         }
-        // Only the bytes below count are the image; the rest of the last block is not.
-        const int n = static_cast<int>(std::min<std::int64_t>(block, count - offset));
+        // The whole block, also past count: write sent and programmed those
+        // bytes too. Only the end of the buffer limits the last one.
+        const int n = static_cast<int>(std::min<std::int64_t>(block, MaxImageSize - offset));
         const int at = chipops::FirstDifference(compare.data(), ImageBuffer + offset, n);
         if (at >= 0) {
             progress.Hide();
@@ -399,13 +429,23 @@ void TForm1::BitBtn7Click()
     // written is not left erased.
     const bool throughImage = CheckBox2->isChecked() || CheckBox3->isChecked();
     RunChipCommand(*this, true, throughImage, {3, 4, 6}, [this] {
+        // The write's question comes before the erase: a No must leave the
+        // chip as it was.
+        WritePlan write;
+        if (CheckBox2->isChecked()) {
+            write = PlanWrite(*this, *SelectedChip());
+            if (write.declined) {
+                ImageLength = write.length;
+                return; // no time, no beep, no line
+            }
+        }
         if (CheckBox1->isChecked()) {
             EraseChip();
             if (WorkerFailed)
                 return;
         }
-        if (CheckBox2->isChecked() && WriteChip() != 1)
-            return; // declined or failed: no time, no beep, no line
+        if (CheckBox2->isChecked() && RunWrite(*this, &write) != 1)
+            return; // failed: no time, no beep, no line
         if (CheckBox3->isChecked()) {
             const int verified = VerifyChip();
             if (verified < 0)

@@ -312,7 +312,7 @@ TEST_F(ChipOpsTest, LastBlockAtTheEndOfTheBufferStaysInside)
 
 // --- erase ----------------------------------------------------------------
 
-TEST_F(ChipOpsTest, EraseOfABusyChipGivesUpAfterDelayPlusTwoPolls)
+TEST_F(ChipOpsTest, EraseOfAChipStillBusyAtTheLastPollTimesOut)
 {
     sim::ChipOptions chip;
     chip.erasePolls = -1; // busy for ever
@@ -326,8 +326,25 @@ TEST_F(ChipOpsTest, EraseOfABusyChipGivesUpAfterDelayPlusTwoPolls)
     EXPECT_EQ(erase[0].data[18], 0x80);
     // Each poll waits 50 ms first (the read-backs add their own 50 ms).
     EXPECT_EQ(std::count(fakes.system.sleeps.begin(), fakes.system.sleeps.end(), 50), 1 + 2 * 2);
-    EXPECT_EQ(form->LogLines().front(), EraseDone + Stamp);
-    EXPECT_EQ(fakes.system.beeps, 1);
+    ASSERT_EQ(fakes.ui.boxes.size(), 1u);
+    EXPECT_EQ(fakes.ui.boxes[0].text, QStringLiteral("擦除超时！"));
+    EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(LogCount(), 0);
+    EXPECT_EQ(fakes.system.beeps, 0);
+    EXPECT_FALSE(ProgressShown());
+    EXPECT_EQ(CommandCodes().back(), 8);
+
+    // Auto-program does not go on to write a chip that is still busy.
+    FillImage(512);
+    sim::clearLog();
+    fakes.ui.boxes.clear();
+    form->BitBtn7Click();
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("擦除超时！")});
+    EXPECT_TRUE(DataLengths(sim::Call::BulkWrite, 0x05).empty());
+    EXPECT_TRUE(DataLengths(sim::Call::BulkRead, 0x85).empty());
+    EXPECT_EQ(CommandCodes().back(), 8);
+    EXPECT_EQ(LogCount(), 0);
+    EXPECT_EQ(fakes.system.beeps, 0);
 }
 
 TEST_F(ChipOpsTest, EraseStopsPollingWhenTheChipIsReady)
@@ -400,24 +417,32 @@ TEST_F(ChipOpsTest, VerifyReportsTheFirstDifferentAddress)
     EXPECT_EQ(form->StatusPanel(1), Ready);
 }
 
-TEST_F(ChipOpsTest, VerifyComparesOnlyTheImage)
+TEST_F(ChipOpsTest, VerifyComparesTheWholeLastBlock)
 {
-    // The last block reaches past the image: chip bytes there differ, yet
-    // the compare passes. Progress runs up to the image length.
+    // The last block reaches past the image: write programs those bytes too,
+    // so a chip byte there that differs from the buffer is a mismatch.
     sim::ChipOptions chip;
     chip.size = 4096;
     chip.image.assign(4096, 0x00);
     Setup(Chip(4096, 256, 0), chip);
     std::fill(form->ImageBuffer, form->ImageBuffer + 4096, 0x00);
-    form->ImageBuffer[300] = 0xEE; // beyond the image
+    form->ImageBuffer[300] = 0xEE; // beyond the image, inside its last block
     form->ImageLength = 300;
     int maximum = -1;
     fakes.system.onPump = [&] { maximum = form->Progress->maximum(); };
     form->BitBtn9Click();
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("Flash 校验错误地址: 12Ch")});
+    EXPECT_EQ(LogCount(), 0);
+    EXPECT_EQ(maximum, 300); // progress runs up to the image length
+    EXPECT_EQ(DataLengths(sim::Call::BulkRead, 0x85), (std::vector<int>{256, 256}));
+
+    // The same bytes on the chip: the compare passes.
+    sim::memory(device)[300] = 0xEE;
+    sim::memory(device)[512] = 0x01; // the block after the last one is not read
+    fakes.ui.boxes.clear();
+    form->BitBtn9Click();
     EXPECT_TRUE(fakes.ui.boxes.empty());
     EXPECT_EQ(form->LogLines().front(), VerifyDone + Stamp);
-    EXPECT_EQ(maximum, 300);
-    EXPECT_EQ(DataLengths(sim::Call::BulkRead, 0x85), (std::vector<int>{256, 256}));
 }
 
 TEST_F(ChipOpsTest, VerifyOfAnImageLongerThanTheChipStopsAtTheChip)
@@ -462,20 +487,45 @@ TEST_F(ChipOpsTest, AutoProgramWithNoStepsOnlyTimesAndBeeps)
     EXPECT_EQ(CommandCodes(), (std::vector<int>{7, 8}));
 }
 
-TEST_F(ChipOpsTest, AutoProgramStopsWhenTheWriteIsDeclined)
+// The write's question comes before the erase: No leaves the chip as it was,
+// Yes erases and writes the chip's size without asking again.
+TEST_F(ChipOpsTest, AutoProgramAsksAboutAnOversizeImageBeforeErasing)
 {
     sim::ChipOptions chip;
     chip.size = 4096;
+    chip.erasePolls = 2;
+    chip.image.assign(4096, 0x5A);
     Setup(Chip(4096, 256, 0), chip);
     FillImage(5000);
+    int erasesAtQuestion = -1;
+    fakes.ui.onBox = [&](const testsupport::RecordedBox&) { erasesAtQuestion = static_cast<int>(Commands(2).size()); };
+
     fakes.ui.answers = {MsgResult::No};
     form->BitBtn7Click();
-    EXPECT_EQ(sim::firmware(device).chipErases, 1);
+    EXPECT_EQ(Boxes(), std::vector<QString>{QStringLiteral("文件长度大于芯片容量,是否继续烧录?")});
+    EXPECT_EQ(fakes.ui.boxes[0].caption, QStringLiteral("Info"));
+    EXPECT_EQ(fakes.ui.boxes[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(erasesAtQuestion, 0);
+    EXPECT_EQ(CommandCodes(), (std::vector<int>{7, 8}));
+    EXPECT_TRUE(DataLengths(sim::Call::BulkWrite, 0x05).empty());
+    EXPECT_EQ(sim::memory(device), std::vector<std::uint8_t>(4096, 0x5A));
+    EXPECT_EQ(form->ImageLength, 5120); // rounded to pages, as a declined write leaves it
     EXPECT_EQ(fakes.system.beeps, 0);
     EXPECT_EQ(LogCount(), 0);
-    EXPECT_EQ(fakes.ui.boxes.size(), 1u);
-    EXPECT_TRUE(DataLengths(sim::Call::BulkRead, 0x85).empty()); // no verify
-    EXPECT_EQ(CommandCodes().back(), 8);
+    EXPECT_EQ(form->StatusPanel(3), QStringLiteral("00:00:00"));
+    EXPECT_EQ(form->StatusPanel(1), QStringLiteral("就绪"));
+
+    sim::clearLog();
+    fakes.ui.boxes.clear();
+    fakes.ui.answers = {MsgResult::Yes};
+    form->BitBtn7Click();
+    EXPECT_EQ(Boxes().size(), 1u) << "asked once";
+    EXPECT_EQ(erasesAtQuestion, 0);
+    EXPECT_EQ(sim::firmware(device).chipErases, 1);
+    EXPECT_EQ(DataLengths(sim::Call::BulkWrite, 0x05), (std::vector<int>(16, 256)));
+    EXPECT_TRUE(std::equal(sim::memory(device).begin(), sim::memory(device).end(), form->ImageBuffer));
+    EXPECT_EQ(form->LogLines(), QStringList{AutoDone + Stamp});
+    EXPECT_EQ(fakes.system.beeps, 1);
 }
 
 TEST_F(ChipOpsTest, AutoProgramVerifyFailureShowsBothBoxes)

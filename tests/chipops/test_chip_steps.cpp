@@ -115,7 +115,8 @@ TEST_F(StepTest, PageEraseRunsTheBarOverTheChipSize)
 }
 
 // The limit is checked before the step and the busy bit after it: a poll
-// that hits the limit neither moves the bar nor pumps.
+// that hits the limit neither moves the bar nor pumps. A chip still busy at
+// that poll has timed out; one that is ready there has finished.
 TEST_F(StepTest, ErasePollingChecksTheLimitBeforeTheBusyBit)
 {
     struct Case {
@@ -123,27 +124,33 @@ TEST_F(StepTest, ErasePollingChecksTheLimitBeforeTheBusyBit)
         int busyPolls; // -1: busy for ever
         int polls;
         std::vector<int> positions;
+        bool timedOut;
     };
     const Case cases[] = {
-        {0, -1, 2, {1}},
-        {2, -1, 4, {1, 2, 2}}, // the third step passes the range: the bar stays full
-        {0, 1, 2, {1}},       // ready at the second poll, but the limit comes first
-        {5, 0, 1, {1}},       // ready at once: one step, then stop
-        {5, 2, 3, {1, 2, 3}}, // two busy, one ready
-        {-1, -1, 1, {}},      // a negative limit stops at the first poll
+        {0, -1, 2, {1}, true},
+        {2, -1, 4, {1, 2, 2}, true}, // the third step passes the range: the bar stays full
+        {0, 1, 2, {1}, false},       // ready at the second poll, but the limit comes first
+        {0, 2, 2, {1}, true},        // busy at the limit, ready only after it
+        {5, 0, 1, {1}, false},       // ready at once: one step, then stop
+        {5, 2, 3, {1, 2, 3}, false}, // two busy, one ready
+        {-1, -1, 1, {}, true},       // a negative limit stops at the first poll
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "delay " << c.delay << " busy " << c.busyPolls);
         sim::reset();
         form->ComboBox1->clear();
+        fakes.ui.boxes.clear();
         sim::ChipOptions chip;
         chip.erasePolls = c.busyPolls;
         Setup(Chip(4096, 256, 0, c.delay), chip);
         const int lines = LogCount();
+        const int beeps = fakes.system.beeps;
         Seen erase = Watch(&TForm1::BitBtn8Click);
         EXPECT_EQ(sim::firmware(device).statusPolls, c.polls);
         EXPECT_EQ(erase.positions, c.positions);
-        EXPECT_EQ(LogCount(), lines + 1) << "the limit ends the erase silently";
+        EXPECT_EQ(LogCount(), lines + (c.timedOut ? 0 : 1));
+        EXPECT_EQ(fakes.system.beeps, beeps + (c.timedOut ? 0 : 1));
+        EXPECT_EQ(Boxes(), c.timedOut ? std::vector<QString>{QStringLiteral("擦除超时！")} : std::vector<QString>{});
     }
 }
 
@@ -293,4 +300,26 @@ TEST_F(StepTest, PageEraseSendsOnlyTheLowSixteenAddressBits)
     EXPECT_EQ(sim::firmware(device).pageErases,
               (std::vector<std::uint32_t>{0, 0x4000, 0x8000, 0xC000, 0, 0x4000, 0x8000, 0xC000}));
     EXPECT_EQ(fakes.system.beeps, 1);
+}
+
+// A pump per block would cost more than the 256-byte transfer itself: the
+// data workers pump at most once per 15 ms of monotonic time.
+TEST_F(StepTest, DataWorkersPumpPerIntervalNotPerBlock)
+{
+    sim::ChipOptions chip;
+    chip.size = 64 * 1024;
+    Setup(Chip(64 * 1024, 256, 0), chip);
+    FillImage(64 * 1024);
+    sim::memory(device).assign(form->ImageBuffer, form->ImageBuffer + 64 * 1024);
+    for (void (TForm1::*handler)() : {&TForm1::BitBtn3Click, &TForm1::BitBtn9Click, &TForm1::BitBtn2Click}) {
+        fakes.system.pumps = 0;
+        (form.get()->*handler)();
+        EXPECT_EQ(fakes.system.pumps, 1) << "a still clock: only the first block pumps";
+    }
+    // 5 ms per block: every third of the 256 blocks.
+    fakes.system.pumps = 0;
+    fakes.clock.stepMs = 5;
+    form->BitBtn2Click();
+    EXPECT_NEAR(fakes.system.pumps, 256 / 3, 2);
+    EXPECT_EQ(fakes.system.beeps, 4);
 }
