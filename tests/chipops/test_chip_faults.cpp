@@ -1,6 +1,9 @@
 // Failed, short and timed-out transfers and an unplugged programmer in the
 // middle of every chip command.
+#include "app/form1_image_view.h"
 #include "tests/chipops/chipops_fixture.h"
+
+#include <string>
 
 using namespace chipops_test;
 
@@ -56,139 +59,133 @@ protected:
     }
 };
 
-TEST_F(FaultTest, FailedReadKeepsTheImageTheViewAndTheLength)
+namespace {
+
+// A chip of four 256-byte blocks; a whole-chip erase is busy for two polls
+// and ready at the third.
+constexpr int ChipSize = 1024;
+constexpr int Block = 256;
+
+struct Where {
+    const char* name;
+    int endpoint;
+    long long at; // n-th transfer on the endpoint
+};
+
+struct CommandFaults {
+    const char* name;
+    void (TForm1::*handler)();
+    bool pageErase;
+    std::vector<Where> places;
+};
+
+// Transfers on each endpoint, in order:
+//   read, verify  0x04: 7, 5       0x85: reply 7, reply 5, blocks 3-6
+//   write         0x04: 7, 5       0x85: reply 7           0x05: blocks 1-4
+//   erase         0x04: 7, 2, 10 x3                        0x85: reply 7, status replies 2-4
+//   page erase    0x04: 7, pages 2-5
+//   auto-program  0x04: 7, 2, 10 x3, 5, 5   0x05: blocks 1-4
+//                 0x85: reply 7, status replies 2-4, reply 5, blocks 6-9
+const CommandFaults Table[] = {
+    {"read", &TForm1::BitBtn2Click, false,
+     {{"chip check", 0x04, 1}, {"start address", 0x85, 2}, {"first block", 0x85, 3}, {"middle block", 0x85, 4},
+      {"last block", 0x85, 6}}},
+    {"write", &TForm1::BitBtn3Click, false,
+     {{"chip check", 0x04, 1}, {"start address", 0x04, 2}, {"first block", 0x05, 1}, {"middle block", 0x05, 2},
+      {"last block", 0x05, 4}}},
+    {"verify", &TForm1::BitBtn9Click, false,
+     {{"chip check", 0x04, 1}, {"start address", 0x85, 2}, {"first block", 0x85, 3}, {"middle block", 0x85, 4},
+      {"last block", 0x85, 6}}},
+    {"erase", &TForm1::BitBtn8Click, false,
+     {{"chip check", 0x04, 1}, {"erase command", 0x04, 2}, {"last status poll", 0x85, 4}}},
+    {"page erase", &TForm1::BitBtn8Click, true,
+     {{"chip check", 0x04, 1}, {"first page", 0x04, 2}, {"last page", 0x04, 5}}},
+    {"auto-program", &TForm1::BitBtn7Click, false,
+     {{"chip check", 0x04, 1}, {"erase command", 0x04, 2}, {"last status poll", 0x85, 4},
+      {"first block written", 0x05, 1}, {"last block written", 0x05, 4}, {"first block verified", 0x85, 6},
+      {"last block verified", 0x85, 9}}},
+};
+
+// The transfer the fault hit, and what followed it.
+struct AfterFault {
+    bool found = false;
+    bool failed = false;
+    int dataBlocks = 0; // data moved or asked for after the fault
+    int commands = 0;   // command blocks sent after it
+};
+
+AfterFault Inspect(int endpoint, long long at)
 {
-    for (const FaultCase& c : Kinds) {
-        // at 2: the start address read-back; at 5: the third data block.
-        for (const long long at : {2LL, 5LL}) {
-            sim::reset();
-            form->ComboBox1->clear();
-            sim::ChipOptions chip;
-            chip.size = 4096;
-            chip.image.assign(4096, 0x33);
-            Setup(Chip(4096, 256, 0), chip);
-            FillImage(300, 9);
-            std::vector<unsigned char> before(form->ImageBuffer, form->ImageBuffer + 8192);
-            // Put the image into the view as Open would.
-            form->ViewStream->Clear();
-            form->ViewStream->WriteBuffer(form->ImageBuffer, 300);
-            form->FlashEditor->LoadFromStream(*form->ViewStream);
-            const QByteArray view = form->FlashEditor->AsText().toLatin1();
-            Reset();
-            sim::addFault(device, At(c.kind, 0x85, at));
-            const int lines = LogCount();
-            form->BitBtn2Click();
-            ExpectFailedCleanly(c.name, lines);
-            EXPECT_EQ(form->ImageLength, 300) << c.name << at;
-            EXPECT_TRUE(std::equal(before.begin(), before.end(), form->ImageBuffer)) << c.name << at;
-            EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), view) << c.name << at;
+    AfterFault a;
+    long long seen = 0;
+    for (const sim::CallRecord& r : sim::log()) {
+        if (r.call != sim::Call::BulkWrite && r.call != sim::Call::BulkRead)
+            continue;
+        if (!a.found) {
+            if (r.endpoint == endpoint && ++seen == at) {
+                a.found = true;
+                a.failed = r.result != r.length;
+            }
+            continue;
         }
+        if (r.endpoint == 0x05 || (r.endpoint == 0x85 && r.length == Block))
+            ++a.dataBlocks;
+        if (r.endpoint == 0x04)
+            ++a.commands;
     }
+    return a;
 }
 
-TEST_F(FaultTest, FailedWriteStopsAtTheBlock)
-{
-    for (const FaultCase& c : Kinds) {
-        sim::reset();
-        form->ComboBox1->clear();
-        sim::ChipOptions chip;
-        chip.size = 4096;
-        Setup(Chip(4096, 256, 0), chip);
-        FillImage(2048);
-        Reset();
-        const int lines = LogCount();
-        sim::addFault(device, At(c.kind, 0x05, 3));
-        form->BitBtn3Click();
-        ExpectFailedCleanly(c.name, lines);
-        // Nothing after the failed block.
-        EXPECT_EQ(DataLengths(sim::Call::BulkWrite, 0x05).size(), 3u) << c.name;
-    }
-}
+} // namespace
 
-TEST_F(FaultTest, FailedStartAddressStopsTheWrite)
+// Every command, with a timeout, a short transfer or an unplug at its chip
+// check, its first, a middle and its last data block (erase: its command and
+// its last status poll): one error box, no completion line, nothing sent
+// after the failed transfer but the end, and the image, its length and the
+// view as they were.
+TEST_F(FaultTest, EveryCommandStopsCleanlyAtAFailedTransfer)
 {
-    sim::ChipOptions chip;
-    chip.size = 4096;
-    Setup(Chip(4096, 256, 0), chip);
-    FillImage(512);
-    // Transfers on the command endpoint: 7, then 5.
-    sim::addFault(device, At(sim::FaultKind::Timeout, 0x04, 2));
-    form->BitBtn3Click();
-    ExpectFailedCleanly("start address", 0);
-    EXPECT_TRUE(DataLengths(sim::Call::BulkWrite, 0x05).empty());
-}
+    for (const CommandFaults& command : Table) {
+        for (const Where& where : command.places) {
+            for (const FaultCase& c : Kinds) {
+                const std::string what = std::string(command.name) + ", " + where.name + ", " + c.name;
+                SCOPED_TRACE(what);
+                sim::reset();
+                form->ComboBox1->clear();
+                FillImage(ChipSize, 9);
+                sim::ChipOptions chip;
+                chip.size = ChipSize;
+                chip.erasePolls = 2;
+                if (command.pageErase) {
+                    chip.type = sim::ChipType::PageErase;
+                    chip.pageSize = Block;
+                }
+                // Verify would pass, read would change the image.
+                if (command.handler == &TForm1::BitBtn9Click)
+                    chip.image.assign(form->ImageBuffer, form->ImageBuffer + ChipSize);
+                else
+                    chip.image.assign(ChipSize, 0x33);
+                Setup(Chip(ChipSize, Block, command.pageErase ? 1 : 0, /*delay*/ 50), chip);
+                ShowImageInView(*form);
+                const std::vector<unsigned char> image(form->ImageBuffer, form->ImageBuffer + 4 * ChipSize);
+                const QByteArray view = form->FlashEditor->AsText().toLatin1();
+                Reset();
+                sim::addFault(device, At(c.kind, where.endpoint, where.at));
+                const int lines = LogCount();
 
-TEST_F(FaultTest, FailedEraseCommandOrStatusPoll)
-{
-    for (const FaultCase& c : Kinds) {
-        // Whole-chip erase: the erase block (2nd command), then a status read-back.
-        for (const auto& [endpoint, at] : {std::pair{0x04, 2LL}, std::pair{0x85, 2LL}}) {
-            sim::reset();
-            form->ComboBox1->clear();
-            sim::ChipOptions chip;
-            chip.erasePolls = 5;
-            Setup(Chip(4096, 256, 0, 100), chip);
-            Reset();
-            sim::addFault(device, At(c.kind, endpoint, at));
-            form->BitBtn8Click();
-            ExpectFailedCleanly(c.name, 0);
-            if (endpoint == 0x85) {
-                EXPECT_EQ(sim::firmware(device).statusPolls, 1) << c.name;
+                (form.get()->*command.handler)();
+
+                ExpectFailedCleanly(what.c_str(), lines);
+                const AfterFault after = Inspect(where.endpoint, where.at);
+                ASSERT_TRUE(after.found);
+                EXPECT_TRUE(after.failed);
+                EXPECT_EQ(after.dataBlocks, 0);
+                EXPECT_LE(after.commands, 1) << "only the end of the connection";
+                EXPECT_EQ(form->ImageLength, ChipSize);
+                EXPECT_TRUE(std::equal(image.begin(), image.end(), form->ImageBuffer));
+                EXPECT_EQ(form->FlashEditor->AsText().toLatin1(), view);
             }
         }
-        // Page erase: the third page command fails; no more pages follow.
-        sim::reset();
-        form->ComboBox1->clear();
-        sim::ChipOptions pages;
-        pages.type = sim::ChipType::PageErase;
-        pages.size = 1024;
-        pages.pageSize = 64;
-        Setup(Chip(1024, 64, 1), pages);
-        Reset();
-        sim::addFault(device, At(c.kind, 0x04, 1 + 3));
-        form->BitBtn8Click();
-        ExpectFailedCleanly(c.name, 0);
-        // The two pages before it went; the failed one may have reached the chip.
-        const auto erased = sim::firmware(device).pageErases.size();
-        EXPECT_TRUE(erased == 2u || erased == 3u) << c.name << " " << erased;
-    }
-}
-
-TEST_F(FaultTest, FailedVerifyReadIsNotAMismatch)
-{
-    for (const FaultCase& c : Kinds) {
-        sim::reset();
-        form->ComboBox1->clear();
-        sim::ChipOptions chip;
-        chip.size = 4096;
-        Setup(Chip(4096, 256, 0), chip);
-        std::fill(form->ImageBuffer, form->ImageBuffer + 2048, 0xFF);
-        form->ImageLength = 2048;
-        Reset();
-        sim::addFault(device, At(c.kind, 0x85, 4));
-        form->BitBtn9Click();
-        ExpectFailedCleanly(c.name, 0);
-    }
-}
-
-TEST_F(FaultTest, AutoProgramStopsAtTheFailedStep)
-{
-    for (const FaultCase& c : Kinds) {
-        sim::reset();
-        form->ComboBox1->clear();
-        sim::ChipOptions chip;
-        chip.size = 4096;
-        chip.erasePolls = 0;
-        Setup(Chip(4096, 256, 0), chip);
-        FillImage(1024);
-        Reset();
-        sim::addFault(device, At(c.kind, 0x05, 2)); // second data block of the write
-        form->BitBtn7Click();
-        ExpectFailedCleanly(c.name, 0);
-        EXPECT_EQ(sim::firmware(device).chipErases, 1) << c.name;
-        // The verify step never started: only read-backs of commands 7 and 10.
-        for (const auto& r : sim::calls(sim::Call::BulkRead))
-            EXPECT_FALSE(r.data.empty()) << c.name;
     }
 }
 
