@@ -414,6 +414,13 @@ Qt::DropAction Action(DWORD e)
 
 } // namespace
 
+// The events come to the scroll area in its own coordinates; the cells are
+// laid out in the viewport's, inside the frame.
+QPoint TWQHDropTarget::ClientPoint(const QDropEvent& e) const
+{
+    return FEditor.viewport()->mapFrom(&FEditor, e.position().toPoint());
+}
+
 bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != &FEditor)
@@ -430,7 +437,7 @@ bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* e = static_cast<QDragMoveEvent*>(event);
-        const QPoint p = e->position().toPoint();
+        const QPoint p = ClientPoint(*e);
         DWORD effect = Allowed(e->possibleActions());
         HRESULT hr = S_OK;
         platform::Guarded([&] {
@@ -449,7 +456,7 @@ bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
         return true;
     case QEvent::Drop: {
         auto* e = static_cast<QDropEvent*>(event);
-        const QPoint p = e->position().toPoint();
+        const QPoint p = ClientPoint(*e);
         DWORD effect = Allowed(e->possibleActions());
         HRESULT hr = E_FAIL;
         platform::Guarded([&] {
