@@ -208,7 +208,9 @@ void TWQHexEditorEx::SetOleDragDrop(bool Value)
     if (Value == FOleDragDrop)
         return;
     FOleDragDrop = Value;
-    SetDropTargetActive(Value);
+    // While loading, the window's creation switches it on.
+    if (!FIsLoading)
+        SetDropTargetActive(Value);
 }
 
 void TWQHexEditorEx::CreateDropTarget()

@@ -25,6 +25,7 @@ namespace {
 class Editor : public TWQHexEditorEx {
 public:
     using TWQHexEditorEx::FDropTarget;
+    using TWQHexEditorEx::FIsLoading;
 };
 
 QByteArray Data(const Editor& ed)
@@ -247,4 +248,18 @@ TEST_F(ImportDrop, QtDragEventsInsideACellsEdgeMarkAndDropOnThatCell)
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
     EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "ab" "\x05", 4)) << "dropped before position 5";
+}
+
+TEST_F(ImportDrop, SwitchingOnWhileLoadingWaitsForTheWindow)
+{
+    Editor loading;
+    loading.FIsLoading = true;
+    loading.SetOleDragDrop(true);
+    EXPECT_TRUE(loading.OleDragDrop());
+    EXPECT_FALSE(loading.FDropTarget->Active());
+    EXPECT_FALSE(loading.acceptDrops());
+    loading.FIsLoading = false;
+    loading.show(); // the window's creation switches it on
+    EXPECT_TRUE(loading.FDropTarget->Active());
+    EXPECT_TRUE(loading.acceptDrops());
 }
