@@ -5,7 +5,9 @@
 #include "hexeditor/wqhtypes.h"
 
 #include <QObject>
+#include <QPoint>
 
+class QDropEvent;
 class TWQHexEditorEx;
 
 class TWQHDropTarget : public QObject {
@@ -28,6 +30,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QPoint ClientPoint(const QDropEvent& e) const;
+
     TWQHexEditorEx& FEditor;
     bool FActive = false;
 };

@@ -208,7 +208,9 @@ void TWQHexEditorEx::SetOleDragDrop(bool Value)
     if (Value == FOleDragDrop)
         return;
     FOleDragDrop = Value;
-    SetDropTargetActive(Value);
+    // While loading, the window's creation switches it on.
+    if (!FIsLoading)
+        SetDropTargetActive(Value);
 }
 
 void TWQHexEditorEx::CreateDropTarget()
@@ -414,6 +416,13 @@ Qt::DropAction Action(DWORD e)
 
 } // namespace
 
+// The events come to the scroll area in its own coordinates; the cells are
+// laid out in the viewport's, inside the frame.
+QPoint TWQHDropTarget::ClientPoint(const QDropEvent& e) const
+{
+    return FEditor.viewport()->mapFrom(&FEditor, e.position().toPoint());
+}
+
 bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != &FEditor)
@@ -430,7 +439,7 @@ bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* e = static_cast<QDragMoveEvent*>(event);
-        const QPoint p = e->position().toPoint();
+        const QPoint p = ClientPoint(*e);
         DWORD effect = Allowed(e->possibleActions());
         HRESULT hr = S_OK;
         platform::Guarded([&] {
@@ -449,7 +458,7 @@ bool TWQHDropTarget::eventFilter(QObject* watched, QEvent* event)
         return true;
     case QEvent::Drop: {
         auto* e = static_cast<QDropEvent*>(event);
-        const QPoint p = e->position().toPoint();
+        const QPoint p = ClientPoint(*e);
         DWORD effect = Allowed(e->possibleActions());
         HRESULT hr = E_FAIL;
         platform::Guarded([&] {

@@ -127,13 +127,13 @@ void TWQHexEditorEx::DblClick()
     int x = LastMouseX();
     int y = LastMouseY();
     const TGridCoord c = CheckMouseCoord(x, y);
-    if (c.X >= 2 && c.Y >= 2) {
-        const int p = GetPosAtCursor(c.X, c.Y);
-        if (p >= 0 && p < DataSize()) {
-            NewSelection(p, p);
-            FHasDoubleClicked = true;
-            FMouseUpCanResetSel = false;
-        }
+    // Any point gives a position, the gutter and the ruler too: the
+    // conversion clamps what lies before the data to 0.
+    const int p = GetPosAtCursor(c.X, c.Y);
+    if (p >= 0 && p < DataSize()) {
+        NewSelection(p, p);
+        FHasDoubleClicked = true;
+        FMouseUpCanResetSel = false;
     }
     TCustomWQHexEditor::DblClick();
 }

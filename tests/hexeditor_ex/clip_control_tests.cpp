@@ -1,11 +1,16 @@
 // The control's copy, cut and paste entry points over a fake clipboard.
 #include "fake_clipboard.h"
+#include "fake_source.h"
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -287,4 +292,159 @@ TEST_F(ClipControl, PasteDataMovesAnOddCaretDownToTheUnit)
     Caret(3);
     ed->PasteData("\xAA\xBB", 2, QStringLiteral("p"));
     EXPECT_EQ(Data(), Bytes({0, 1, 0xAA, 0xBB, 2, 3, 4, 5}));
+}
+
+namespace {
+
+// The own clipboard block around some bytes.
+QByteArray OwnBlock(const QByteArray& bytes)
+{
+    QByteArray b("WQTH\x01\x00\x01\x00", 8);
+    const auto n = static_cast<std::uint32_t>(bytes.size());
+    for (int i = 0; i < 4; ++i)
+        b.append(static_cast<char>(n >> (8 * i)));
+    return b + bytes;
+}
+
+// Pastes through CBPaste from a foreign object on the clipboard; the format
+// dialog is answered by the test and every showing is recorded.
+class ClipPaste : public ClipControl {
+protected:
+    std::shared_ptr<FakeSource> src = std::make_shared<FakeSource>();
+    int dialogs = 0;
+    QStringList entries;
+    bool hexEnabledOnText = false;
+    bool hexEnabledOnUnicode = true;
+    int answer = QDialog::Rejected;
+    TClipFormat pick = 0;
+    bool hexBox = false;
+
+    void SetUp() override
+    {
+        ClipControl::SetUp();
+        SetLastSelectedFormat(-1);
+        clip.held = src;
+        SetFormatSelDialogRunner([this](QDialog& d) {
+            auto& f = static_cast<TFormatSelDialog&>(d);
+            ++dialogs;
+            entries.clear();
+            for (int i = 0; i < f.LlbxFormats->count(); ++i)
+                entries << f.LlbxFormats->item(i)->text();
+            f.SelectFormat(CF_TEXT);
+            hexEnabledOnText = f.LcbxTextAsHex->isEnabled();
+            f.SelectFormat(CF_UNICODETEXT);
+            hexEnabledOnUnicode = f.LcbxTextAsHex->isEnabled();
+            f.SelectFormat(pick);
+            f.LcbxTextAsHex->setChecked(hexBox);
+            return answer;
+        });
+        Load(Pattern(6));
+        Caret(2);
+    }
+    void TearDown() override
+    {
+        SetFormatSelDialogRunner({});
+        SetLastSelectedFormat(-1);
+        ClipControl::TearDown();
+    }
+    void Offer(std::vector<std::pair<TClipFormat, QByteArray>> blocks) { src->blocks = std::move(blocks); }
+};
+
+} // namespace
+
+TEST_F(ClipPaste, OwnFormatNeedsNoDialogWhateverOtherFormatsSay)
+{
+    Offer({{CF_TEXT, QByteArray("xy\0", 3)}, {WQHClipFormats().Own, OwnBlock(Bytes({0x00, 0xFF}))}});
+    ed->SetSupportsOtherClipFormats(false);
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 0x00, 0xFF, 2, 3, 4, 5}));
+    EXPECT_EQ(ed->UndoDescription(), QStringLiteral("Paste from clipboard"));
+    ed->SetSupportsOtherClipFormats(true);
+    Caret(2); // the pasted bytes are selected: a paste would replace them
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 0x00, 0xFF, 0x00, 0xFF, 2, 3, 4, 5}));
+    EXPECT_EQ(dialogs, 0);
+    // Without the own format and with other formats off, text is not taken.
+    Offer({{CF_TEXT, QByteArray("xy\0", 3)}, {CF_UNICODETEXT, QByteArray("x\0\0\0", 4)}});
+    ed->SetSupportsOtherClipFormats(false);
+    EXPECT_FALSE(ed->CanPaste());
+    EXPECT_FALSE(ed->CBPaste());
+    EXPECT_EQ(dialogs, 0);
+}
+
+TEST_F(ClipPaste, TextAndUnicodeTextAreChosenInTheDialog)
+{
+    Offer({{CF_UNICODETEXT, QByteArray("A\0B\0\0\0", 6)}, {CF_TEXT, QByteArray("AB\0", 3)}});
+    answer = QDialog::Rejected;
+    EXPECT_FALSE(ed->CBPaste());
+    EXPECT_EQ(entries, (QStringList{QStringLiteral("Text"), QStringLiteral("Unicode Text")}));
+    EXPECT_TRUE(hexEnabledOnText);
+    EXPECT_FALSE(hexEnabledOnUnicode);
+    EXPECT_EQ(Data(), Pattern(6)) << "cancel pastes nothing";
+    EXPECT_FALSE(ed->CanUndo());
+
+    answer = QDialog::Accepted;
+    pick = CF_TEXT;
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 'A', 'B', 2, 3, 4, 5}));
+    ASSERT_TRUE(ed->Undo());
+
+    pick = CF_UNICODETEXT;
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 'A', 0, 'B', 0, 2, 3, 4, 5}));
+    ASSERT_TRUE(ed->Undo());
+    ed->SetUnicodeBigEndian(true);
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 0, 'A', 0, 'B', 2, 3, 4, 5}));
+    EXPECT_EQ(dialogs, 4);
+}
+
+TEST_F(ClipPaste, TheDialogsHexBoxDecodesTextPairByPair)
+{
+    Offer({{CF_TEXT, QByteArray("41 42\0", 6)}, {CF_UNICODETEXT, QByteArray("?\0\0\0", 4)}});
+    answer = QDialog::Accepted;
+    pick = CF_TEXT;
+    hexBox = true;
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_TRUE(ed->ClipboardAsHexText()) << "the box's state is kept";
+    EXPECT_EQ(Data(), Bytes({0, 1, 0x41, 0x42, 2, 3, 4, 5}));
+    ASSERT_TRUE(ed->Undo());
+    Offer({{CF_TEXT, QByteArray("414\0", 4)}, {CF_UNICODETEXT, QByteArray("?\0\0\0", 4)}});
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 0x41, 2, 3, 4, 5})) << "a lone last digit is dropped";
+    ASSERT_TRUE(ed->Undo());
+    hexBox = false;
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_FALSE(ed->ClipboardAsHexText());
+    EXPECT_EQ(Data(), Bytes({0, 1, '4', '1', '4', 2, 3, 4, 5}));
+}
+
+TEST_F(ClipPaste, WholeUnitsOnlyAndNothingBelowOneUnit)
+{
+    ed->SetBytesPerUnit(2);
+    Offer({{WQHClipFormats().Own, OwnBlock(Bytes({0xA1, 0xA2, 0xA3}))}});
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 0xA1, 0xA2, 2, 3, 4, 5}));
+    const QByteArray before = Data();
+    const int steps = ed->UndoStorage().Count();
+    Offer({{WQHClipFormats().Own, OwnBlock(Bytes({0xB1}))}});
+    EXPECT_TRUE(ed->CanPaste());
+    EXPECT_FALSE(ed->CBPaste());
+    EXPECT_EQ(Data(), before);
+    EXPECT_EQ(ed->UndoStorage().Count(), steps) << "no step for the failed paste";
+}
+
+TEST_F(ClipPaste, FixedSizeOverwritesAtTheCaretAndNeedsData)
+{
+    ed->SetNoSizeChange(true);
+    Caret(3);
+    Offer({{WQHClipFormats().Own, OwnBlock(Bytes({0xC1, 0xC2, 0xC3, 0xC4, 0xC5}))}});
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(Data(), Bytes({0, 1, 2, 0xC1, 0xC2, 0xC3})) << "clipped at the data end";
+    ASSERT_TRUE(ed->Undo());
+    EXPECT_EQ(Data(), Pattern(6));
+    Load(QByteArray());
+    EXPECT_FALSE(ed->CanPaste()) << "an empty fixed-size control takes nothing";
+    EXPECT_FALSE(ed->CBPaste());
+    EXPECT_EQ(ed->DataSize(), 0);
 }

@@ -1,12 +1,19 @@
 // Drops onto the control through its drop target: placing rules, effects,
 // files, malformed blocks and failures during the drop.
+#include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqholeimport.h"
+#include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 #include "support/fakes.h"
 
+#include "fake_source.h"
+
+#include <QApplication>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -15,61 +22,10 @@
 
 namespace {
 
-// A foreign data object offering fixed blocks; one format may throw.
-class FakeSource : public IDataObject {
-public:
-    std::vector<std::pair<TClipFormat, QByteArray>> blocks;
-    DWORD tymed = TYMED_HGLOBAL;
-    bool throwOnGet = false;
-
-    HRESULT GetData(const FORMATETC& f, STGMEDIUM& m) override
-    {
-        if (throwOnGet)
-            throw std::runtime_error("source gone");
-        for (const auto& [cf, bytes] : blocks)
-            if (cf == f.cfFormat) {
-                m.tymed = tymed;
-                m.hGlobal = std::make_shared<TWQHGlobalBlock>(bytes);
-                return S_OK;
-            }
-        return DV_E_FORMATETC;
-    }
-    HRESULT GetDataHere(const FORMATETC&, STGMEDIUM&) override { return DV_E_FORMATETC; }
-    HRESULT QueryGetData(const FORMATETC&) override { return S_OK; }
-    HRESULT GetCanonicalFormatEtc(const FORMATETC&, FORMATETC&) override { return E_NOTIMPL; }
-    HRESULT SetData(const FORMATETC&, STGMEDIUM&, bool) override { return E_NOTIMPL; }
-    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETCPtr& e) override
-    {
-        e = std::make_shared<Enum>(this);
-        return S_OK;
-    }
-    HRESULT DAdvise(const FORMATETC&, DWORD, IAdviseSink*, DWORD&) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT EnumDAdvise(std::shared_ptr<IEnumSTATDATA>&) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    struct Enum : IEnumFORMATETC {
-        explicit Enum(FakeSource* s) : src(s) {}
-        FakeSource* src;
-        std::size_t i = 0;
-        HRESULT Next(ULONG celt, FORMATETC* out, ULONG* fetched) override
-        {
-            ULONG n = 0;
-            while (n < celt && i < src->blocks.size())
-                out[n++] = MakeFormatEtc(src->blocks[i++].first);
-            if (fetched)
-                *fetched = n;
-            return n == celt ? S_OK : S_FALSE;
-        }
-        HRESULT Skip(ULONG) override { return S_FALSE; }
-        HRESULT Reset() override { i = 0; return S_OK; }
-        HRESULT Clone(IEnumFORMATETCPtr&) override { return E_NOTIMPL; }
-    };
-};
-
 class Editor : public TWQHexEditorEx {
 public:
     using TWQHexEditorEx::FDropTarget;
+    using TWQHexEditorEx::FIsLoading;
 };
 
 QByteArray Data(const Editor& ed)
@@ -158,6 +114,15 @@ TEST_F(ImportDrop, FixedSizeOverwritesInPlaceAndDropsNothingAtTheEnd)
     EXPECT_EQ(ed.DataSize(), 100);
     EXPECT_EQ(Data(ed).right(3), QByteArray("\x61wx", 3));
 
+    // At the end there is nothing to overwrite: the drop is answered but
+    // takes nothing, so a move leaves the source alone.
+    const QByteArray before = Data(ed);
+    const int steps = ed.UndoStorage().Count();
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(DropAt(&src, 100, 0, effect), S_OK);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    EXPECT_EQ(Data(ed), before);
+    EXPECT_EQ(ed.UndoStorage().Count(), steps);
 }
 
 TEST_F(ImportDrop, MalformedOwnBlockFailsAndChangesNothing)
@@ -257,4 +222,44 @@ TEST_F(ImportDrop, DragEnterRefusesUnsupportedDataAndSwitchingOffRevokes)
     ed.SetOleDragDrop(false);
     EXPECT_FALSE(ed.FDropTarget->Active());
     EXPECT_FALSE(ed.acceptDrops());
+}
+
+TEST_F(ImportDrop, QtDragEventsInsideACellsEdgeMarkAndDropOnThatCell)
+{
+    ed.show();
+    // Qt hands the drag to the scroll area, whose origin is outside the frame.
+    ASSERT_NE(ed.viewport()->pos(), QPoint(0, 0));
+    auto own = std::make_shared<TWQHDataObject>("ab", 2, QString(), false, false);
+    TWQHMimeData mime(own, WQHNewMimeToken());
+    // The last pixel of the second digit of position 5, in the scroll area's coordinates.
+    const TRect r = ed.CellRect(2 + 2 * 5 + 1, 2);
+    const QPoint edge = ed.viewport()->mapTo(&ed, QPoint(r.Right - 1, r.Bottom - 1));
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+
+    QDragEnterEvent enter(edge, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&ed, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    EXPECT_EQ(ed.DropPosition(), 5);
+    QDragMoveEvent move(edge, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&ed, &move);
+    EXPECT_EQ(ed.DropPosition(), 5) << "the mark stays on the cell under the pointer";
+    QDropEvent drop(edge, actions, &mime, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&ed, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "ab" "\x05", 4)) << "dropped before position 5";
+}
+
+TEST_F(ImportDrop, SwitchingOnWhileLoadingWaitsForTheWindow)
+{
+    Editor loading;
+    loading.FIsLoading = true;
+    loading.SetOleDragDrop(true);
+    EXPECT_TRUE(loading.OleDragDrop());
+    EXPECT_FALSE(loading.FDropTarget->Active());
+    EXPECT_FALSE(loading.acceptDrops());
+    loading.FIsLoading = false;
+    loading.show(); // the window's creation switches it on
+    EXPECT_TRUE(loading.FDropTarget->Active());
+    EXPECT_TRUE(loading.acceptDrops());
 }

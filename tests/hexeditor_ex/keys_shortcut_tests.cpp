@@ -291,15 +291,39 @@ TEST_F(ExKeys, DoubleClickSelectsTheByteAndTheReleaseKeepsIt)
     EXPECT_EQ(ed.SelCount(), 0);
 }
 
-TEST_F(ExKeys, DoubleClickPastTheDataSelectsNothing)
+TEST_F(ExKeys, DoubleClickSelectsThePositionOfAnyPointUpToTheDataEnd)
 {
-    Load(ed, Iota(3));
-    ed.resize(700, 300);
+    Load(ed, Iota(40)); // 16 bytes per row: rows 2, 3 and 4, the last one partly
+    ed.SetShowRuler(true);
+    ed.resize(1000, 300);
     ed.show();
-    const TRect r = ed.CellRect(2, 4);  // a row with no data
-    ed.SetLastMousePos(r.Left + 1, r.Top + 1);
-    ed.DblClick();
-    EXPECT_EQ(ed.SelCount(), 0);
+    const auto at = [&](int col, int row) {
+        const TRect r = ed.CellRect(col, row);
+        EXPECT_GT(r.Width(), 1) << "cell " << col << ", " << row << " is on screen";
+        return QPoint(r.Left + 1, r.Top + 1);
+    };
+    const auto dbl = [&](QPoint p) {
+        ed.ResetSelection(false);
+        ed.SetLastMousePos(p.x(), p.y());
+        ed.DblClick();
+        return ed.SelCount() == 1 ? ed.SelStart() : -1;
+    };
+    ASSERT_EQ(ed.BytesPerRow(), 16);
+    ASSERT_GT(ed.CellRect(0, 0).Height(), 0) << "the ruler is shown";
+    // The gutter's column 0 stands one byte before its row, column 1 on its first byte.
+    EXPECT_EQ(dbl(at(0, 3)), 15);
+    EXPECT_EQ(dbl(at(1, 3)), 16);
+    EXPECT_EQ(dbl(at(0, 2)), 0) << "before the data: clamped to 0";
+    // The ruler lies before the data in every column.
+    EXPECT_EQ(dbl(at(0, 0)), 0);
+    EXPECT_EQ(dbl(at(2 * 16 + 1, 0)), 0);
+    EXPECT_EQ(dbl(at(2 * 16 + 3 + 15, 0)), 0);
+    // A point on no cell converts from (-1, -1): clamped to 0 as well.
+    EXPECT_EQ(dbl(QPoint(ed.viewport()->width() - 1, ed.viewport()->height() - 1)), 0);
+    // Past the data nothing is selected, wherever the point lies.
+    EXPECT_EQ(dbl(at(2 + 2 * 8, 4)), -1);
+    EXPECT_EQ(dbl(at(0, 4)), 31);
+    EXPECT_EQ(dbl(at(2 + 2 * 7, 4)), 39);
 }
 
 } // namespace

@@ -105,6 +105,14 @@ TEST_F(X11Drag, PlainDragOntoTheOtherControlCopies)
     EXPECT_EQ(b.UndoDescription(), QStringLiteral("Data dropped"));
 }
 
+TEST_F(X11Drag, DropOnTheLastPixelOfACellLandsOnThatCell)
+{
+    a.Select(6, 7);
+    const Bytes before = DataOf(a);
+    ASSERT_TRUE(Drag(a.ScreenAt(6), b.ScreenAtEdge(5)));
+    EXPECT_EQ(DataOf(b), Inserted(Iota(32), 5, Bytes{before[6], before[7]}));
+}
+
 TEST_F(X11Drag, ShiftDragOntoTheOtherControlMoves)
 {
     a.Select(6, 13);

@@ -15,12 +15,20 @@ public:
         resize(520, 260);
         SetOleDragDrop(true);
     }
-    // The screen point over the first hex digit of a data position.
+    // The screen point over the first hex digit of a data position. Cells lie
+    // in the viewport's coordinates, inside the frame.
     QPoint ScreenAt(int pos) const
     {
         const int bpr = BytesPerRow();
         const TRect r = CellRect(2 + 2 * (pos % bpr), 2 + pos / bpr);
-        return mapToGlobal(QPoint(r.Left + 2, (r.Top + r.Bottom) / 2));
+        return viewport()->mapToGlobal(QPoint(r.Left + 2, (r.Top + r.Bottom) / 2));
+    }
+    // The last screen pixel inside the second hex digit of a data position.
+    QPoint ScreenAtEdge(int pos) const
+    {
+        const int bpr = BytesPerRow();
+        const TRect r = CellRect(2 + 2 * (pos % bpr) + 1, 2 + pos / bpr);
+        return viewport()->mapToGlobal(QPoint(r.Right - 1, r.Bottom - 1));
     }
     void Select(int from, int to)
     {
