@@ -457,15 +457,6 @@ TEST_F(CaretMouse, RightToLeftPointsAreMirroredLikeThePaint)
     // The drop target hands over screen points too.
     ed.ResetSelection(false);
     EXPECT_EQ(ed.ShowDragCell(screen(Hex(20)).x(), screen(Hex(20)).y()), 20);
-    ed.HideDragCell();
-
-    ed.setLayoutDirection(Qt::LeftToRight);
-    Pump();
-    LeftDown();
-    send(QEvent::MouseButtonPress, Hex(7), Qt::LeftButton, Qt::LeftButton);
-    LeftUp();
-    send(QEvent::MouseButtonRelease, Hex(7), Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(CaretPos(ed), 7) << "left to right reads points as they are";
 }
 
 // ---- auto-scroll ----

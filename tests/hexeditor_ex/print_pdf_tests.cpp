@@ -38,6 +38,26 @@ struct PrintingEditor : TWQHexEditorEx {
     using TWQHexEditorEx::PrintToCanvas;
 };
 
+// A PDF printer that is never printed on, at 96 screen pixels per inch;
+// installed by Install and gone with the object.
+struct UnusedPdfPrinter {
+    QPrinter qprinter{QPrinter::HighResolution};
+    std::unique_ptr<TWQHQtPrinter> printer;
+    UnusedPdfPrinter()
+    {
+        SetWQHScreenPixelsPerInch(96);
+        qprinter.setOutputFormat(QPrinter::PdfFormat);
+        qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
+        printer = std::make_unique<TWQHQtPrinter>(qprinter);
+    }
+    void Install() { SetWQHPrinter(printer.get()); }
+    ~UnusedPdfPrinter()
+    {
+        SetWQHPrinter(nullptr);
+        SetWQHScreenPixelsPerInch(0);
+    }
+};
+
 } // namespace
 
 TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
@@ -105,14 +125,11 @@ TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
 TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
 {
     testsupport::ScopedPlatformFakes fakes;
-    SetWQHScreenPixelsPerInch(96);
-    QPrinter qprinter(QPrinter::HighResolution);
-    qprinter.setOutputFormat(QPrinter::PdfFormat);
-    qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
-    TWQHQtPrinter printer(qprinter);
+    UnusedPdfPrinter pdf;
+    TWQHQtPrinter& printer = *pdf.printer;
     PrintingEditor ed;
     EXPECT_THROW(ed.PrintNumPages(), EWQHexEditor);  // no printer installed
-    SetWQHPrinter(&printer);
+    pdf.Install();
     EXPECT_EQ(ed.PrintNumPages(), 0);  // no data
     EXPECT_THROW(ed.Print(1), EWQHexEditor);
     EXPECT_THROW(ed.Print(0), EWQHexEditor);
@@ -139,19 +156,13 @@ TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
         EXPECT_EQ(e.Message(), "Invalid page index");
     }
     EXPECT_EQ(ed.cursor().shape(), Qt::ArrowCursor);  // the hourglass went again
-    SetWQHPrinter(nullptr);
-    SetWQHScreenPixelsPerInch(0);
 }
 
 TEST(PrintControl, CharactersPaintAndPrintInTheFontColourOfThePropertyText)
 {
     testsupport::ScopedPlatformFakes fakes;
-    SetWQHScreenPixelsPerInch(96);
-    QPrinter qprinter(QPrinter::HighResolution);
-    qprinter.setOutputFormat(QPrinter::PdfFormat);
-    qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
-    TWQHQtPrinter printer(qprinter);
-    SetWQHPrinter(&printer);
+    UnusedPdfPrinter pdf;
+    pdf.Install();
     PrintingEditor ed;
     ed.resize(600, 300);
     ed.show();
@@ -194,6 +205,4 @@ TEST(PrintControl, CharactersPaintAndPrintInTheFontColourOfThePropertyText)
     ed.SetPrintFont(own);
     count(ed.PrintPreview(1)->Canvas(), QStringLiteral("A"), all, red);
     EXPECT_EQ(red, 16);
-    SetWQHPrinter(nullptr);
-    SetWQHScreenPixelsPerInch(0);
 }
