@@ -92,14 +92,16 @@ public:
         FPainter->setFont(FFont);
     }
 
-    void FillRect(const TRect& R) override
+    void FillRect(const TRect& Rect) override
     {
+        const TRect R = MirrorRect(Rect);
         if (R.Right > R.Left && R.Bottom > R.Top)
             FPainter->fillRect(QRect(R.Left, R.Top, R.Width(), R.Height()), TColorToQColor(BrushColor));
     }
 
-    void TextRect(const TRect& Clip, int X, int Y, const QString& Text) override
+    void TextRect(const TRect& Box, int X, int Y, const QString& Text) override
     {
+        const TRect Clip = MirrorRect(Box);
         if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top)
             return;
         const QRect clip(Clip.Left, Clip.Top, Clip.Width(), Clip.Height());
@@ -109,7 +111,10 @@ public:
         FPainter->save();
         FPainter->setClipRect(clip, Qt::IntersectClip);
         FPainter->setPen(TColorToQColor(FontColor));
-        FPainter->drawText(QPoint(X, Y + Metrics().ascent()), Text);
+        const QFontMetrics m = Metrics();
+        if (MirrorWidth())
+            X = MirrorLeft(X, m.horizontalAdvance(Text));
+        FPainter->drawText(QPoint(X, Y + m.ascent()), Text);
         FPainter->restore();
     }
 
@@ -130,13 +135,14 @@ public:
         return true;
     }
 
-    void TextOut(const TRect& Clip, int X, int Y, const QString& Text) override
+    void TextOut(const TRect& Box, int X, int Y, const QString& Text) override
     {
+        const TRect Clip = MirrorRect(Box);
         if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top || Text.isEmpty())
             return;
         const QFontMetrics m = Metrics();
         const int w = m.horizontalAdvance(Text);
-        const int left = TextAlign == taRightAlign ? X - w : TextAlign == taCenterAlign ? X - w / 2 : X;
+        const int left = MirrorLeft(AlignedLeft(X, w), w);
         const QRect clip(Clip.Left, Clip.Top, Clip.Width(), Clip.Height());
         FPainter->save();
         FPainter->setClipRect(clip, Qt::IntersectClip);
@@ -153,39 +159,42 @@ public:
         FPenY = Y;
     }
 
-    void LineTo(int X, int Y) override
+    void LineTo(int ToX, int Y) override
     {
+        const int X = MirrorX(ToX);
+        const int FromX = MirrorX(FPenX);
         const int w = PenWidth < 1 ? 1 : PenWidth;
         const int off = w / 2;  // a wide pen is centred on the line
         const QColor colour = TColorToQColor(PenColor);
         if (Y == FPenY) {
-            const int x0 = std::min(FPenX, X + (X < FPenX ? 1 : 0));
-            const int len = std::abs(X - FPenX);
+            const int x0 = std::min(FromX, X + (X < FromX ? 1 : 0));
+            const int len = std::abs(X - FromX);
             if (len > 0)
                 FPainter->fillRect(QRect(x0, Y - off, len, w), colour);
-        } else if (X == FPenX) {
+        } else if (X == FromX) {
             const int y0 = std::min(FPenY, Y + (Y < FPenY ? 1 : 0));
             const int len = std::abs(Y - FPenY);
             if (len > 0)
-                FPainter->fillRect(QRect(X - off, y0, w, len), colour);
+                FPainter->fillRect(QRect(X - (MirrorWidth() ? w - 1 - off : off), y0, w, len), colour);
         } else {
             // Leave out the end point: stop one step short along the major axis.
-            const int dx = X - FPenX;
+            const int dx = X - FromX;
             const int dy = Y - FPenY;
             const int steps = std::max(std::abs(dx), std::abs(dy));
-            const double ex = FPenX + dx * double(steps - 1) / steps;
+            const double ex = FromX + dx * double(steps - 1) / steps;
             const double ey = FPenY + dy * double(steps - 1) / steps;
             QPen pen(colour);
             pen.setWidth(w);
             FPainter->setPen(pen);
-            FPainter->drawLine(QPointF(FPenX, FPenY), QPointF(ex, ey));
+            FPainter->drawLine(QPointF(FromX, FPenY), QPointF(ex, ey));
         }
-        FPenX = X;
+        FPenX = ToX;
         FPenY = Y;
     }
 
-    void FrameRect(const TRect& R, TColor Color) override
+    void FrameRect(const TRect& Rect, TColor Color) override
     {
+        const TRect R = MirrorRect(Rect);
         if (R.Right <= R.Left || R.Bottom <= R.Top)
             return;
         const QColor colour = TColorToQColor(Color);
@@ -199,7 +208,7 @@ public:
 
     void DrawFocusRect(const TRect& R) override
     {
-        const QVector<QPoint> dots = FocusDots(R);
+        const QVector<QPoint> dots = FocusDots(MirrorRect(R));
         if (dots.isEmpty())
             return;
         FPainter->save();
@@ -213,11 +222,12 @@ public:
     {
         if (Index < 0 || Index >= List.Count())
             return;
-        FPainter->drawImage(QPoint(X, Y), List.Glyph(Index));
+        FPainter->drawImage(QPoint(MirrorLeft(X, List.Width()), Y), List.Glyph(Index));
     }
 
-    void InvertRect(const TRect& R) override
+    void InvertRect(const TRect& Rect) override
     {
+        const TRect R = MirrorRect(Rect);
         if (R.Right <= R.Left || R.Bottom <= R.Top)
             return;
         FPainter->save();
@@ -306,7 +316,7 @@ void TWQHRecordingCanvas::SetFontSize(int Size)
 
 void TWQHRecordingCanvas::FillRect(const TRect& R)
 {
-    TCall c = MakeCall(opFillRect, R);
+    TCall c = MakeCall(opFillRect, MirrorRect(R));
     c.Brush = BrushColor;
     Calls.push_back(c);
 }
@@ -314,8 +324,8 @@ void TWQHRecordingCanvas::FillRect(const TRect& R)
 TWQHRecordingCanvas::TCall TWQHRecordingCanvas::TextCall(TOp Op, const TRect& Clip, int X, int Y,
                                                          const QString& Text) const
 {
-    TCall c = MakeCall(Op, Clip);
-    c.X = X;
+    TCall c = MakeCall(Op, MirrorRect(Clip));
+    c.X = MirrorWidth() ? MirrorLeft(X, TextWidth(Text)) : X;
     c.Y = Y;
     // A real copy: the painter passes views of its own short-lived buffers.
     c.Text = QString(Text.constData(), Text.size());
@@ -361,6 +371,12 @@ bool TWQHRecordingCanvas::CharExtent(QChar Ch, int& Width, int& Height) const
 void TWQHRecordingCanvas::TextOut(const TRect& Clip, int X, int Y, const QString& Text)
 {
     TCall c = TextCall(opTextOut, Clip, X, Y, Text);
+    if (MirrorWidth()) {
+        // The text's box is mirrored; X stays its anchor for the alignment.
+        const int w = TextWidth(Text);
+        const int left = AlignedLeft(X, w);
+        c.X = MirrorLeft(left, w) + (X - left);
+    }
     c.Align = TextAlign;
     c.Transparent = TransparentText;
     Calls.push_back(c);
@@ -408,7 +424,7 @@ void TWQHRecordingCanvas::MoveTo(int X, int Y)
 
 void TWQHRecordingCanvas::LineTo(int X, int Y)
 {
-    TCall c = MakeCall(opLine, TRect{FPenX, FPenY, X, Y});
+    TCall c = MakeCall(opLine, TRect{MirrorX(FPenX), FPenY, MirrorX(X), Y});
     c.Font = PenColor;
     c.PenWidth = PenWidth;
     Calls.push_back(c);
@@ -418,21 +434,20 @@ void TWQHRecordingCanvas::LineTo(int X, int Y)
 
 void TWQHRecordingCanvas::FrameRect(const TRect& R, TColor Color)
 {
-    TCall c = MakeCall(opFrameRect, R);
+    TCall c = MakeCall(opFrameRect, MirrorRect(R));
     c.Font = Color;
     Calls.push_back(c);
 }
 
 void TWQHRecordingCanvas::DrawFocusRect(const TRect& R)
 {
-    Calls.push_back(MakeCall(opFocusRect, R));
+    Calls.push_back(MakeCall(opFocusRect, MirrorRect(R)));
 }
 
 void TWQHRecordingCanvas::DrawGlyph(const TWQHImageList& List, int Index, int X, int Y)
 {
-    (void)List;
     TCall c = MakeCall(opGlyph, TRect{});
-    c.X = X;
+    c.X = MirrorLeft(X, List.Width());
     c.Y = Y;
     c.Index = Index;
     Calls.push_back(c);
@@ -440,5 +455,5 @@ void TWQHRecordingCanvas::DrawGlyph(const TWQHImageList& List, int Index, int X,
 
 void TWQHRecordingCanvas::InvertRect(const TRect& R)
 {
-    Calls.push_back(MakeCall(opInvertRect, R));
+    Calls.push_back(MakeCall(opInvertRect, MirrorRect(R)));
 }

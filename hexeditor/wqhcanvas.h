@@ -78,6 +78,30 @@ public:
     virtual void DrawGlyph(const TWQHImageList& List, int Index, int X, int Y) = 0;
     // XOR-inverts a rectangle (the caret).
     virtual void InvertRect(const TRect& R) = 0;
+
+    // Right to left: every x is mirrored in a surface this wide, so that
+    // x = 0 is its right edge; texts and glyphs stay readable, their boxes
+    // are mirrored. 0 draws left to right.
+    int MirrorWidth() const { return FMirrorWidth; }
+    void SetMirrorWidth(int Width) { FMirrorWidth = Width > 0 ? Width : 0; }
+
+protected:
+    // The pixel column a surface shows for x.
+    int MirrorX(int X) const { return FMirrorWidth ? FMirrorWidth - 1 - X : X; }
+    TRect MirrorRect(const TRect& R) const
+    {
+        return FMirrorWidth ? TRect{FMirrorWidth - R.Right, R.Top, FMirrorWidth - R.Left, R.Bottom} : R;
+    }
+    // The left edge of something Width wide that starts at X.
+    int MirrorLeft(int X, int Width) const { return FMirrorWidth ? FMirrorWidth - X - Width : X; }
+    // The left edge of a text Width wide whose anchor is X under TextAlign.
+    int AlignedLeft(int X, int Width) const
+    {
+        return TextAlign == taRightAlign ? X - Width : TextAlign == taCenterAlign ? X - Width / 2 : X;
+    }
+
+private:
+    int FMirrorWidth = 0;
 };
 
 // Paints on a QPaintDevice (the viewport) through one QPainter.

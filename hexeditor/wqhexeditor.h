@@ -226,6 +226,10 @@ public:
     const QString& RulerCharString() const { return FRulerCharString; }
     // The editor font ("Courier New" maps to the system's fixed-pitch font).
     void SetEditorFont(const QFont& Font);
+    // The font's colour (Font.Color), which a QFont does not carry: the
+    // character field's text.
+    TColor FontColor() const { return FFontColor; }
+    void SetFontColor(TColor Value);
     const TNotifyEvent& OnTopLeftChanged() const { return FOnTopLeftChanged; }
     void SetOnTopLeftChanged(TNotifyEvent Value) { FOnTopLeftChanged = std::move(Value); }
     void SetOnResize(TNotifyEvent Value) { FOnResize = std::move(Value); }
@@ -348,6 +352,8 @@ protected:
 
     // ---- paint ----
     void Paint() override;
+    // The grid's per-cell drawing is not used: Paint draws every cell.
+    void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
     void PaintCellRange(TWQHCanvas& Canvas, int ACol0, int ARow0, int XLimit, int YLimit, int Kind);
 
     // ---- caret ----
@@ -452,6 +458,7 @@ protected:
     bool FSetAutoBytesPerRow = false;
     int FCharWidth = -1;
     int FCharHeight = 0;
+    TColor FFontColor = clWindowText;
     bool FShowRuler = false;
     bool FDrawGutter3D = true;
     bool FDrawGridLines = false;

@@ -669,6 +669,8 @@ bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const
 
 int TCustomWQHexEditor::ShowDragCell(int X, int Y)
 {
+    // The drop target passes the pointer's client point as it is on screen.
+    X = GridX(X);
     // A point past the last column or row means that column or row: the
     // point is pulled onto the cells before it is looked up.
     TGridDrawInfo di;

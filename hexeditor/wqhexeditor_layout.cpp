@@ -259,6 +259,14 @@ void TCustomWQHexEditor::SetEditorFont(const QFont& Font)
     setFont(WQHFixedPitchFont(Font));
 }
 
+void TCustomWQHexEditor::SetFontColor(TColor Value)
+{
+    if (Value == FFontColor)
+        return;
+    FFontColor = Value;
+    Invalidate();
+}
+
 void TCustomWQHexEditor::CMFontChanged()
 {
     TWQHGrid::CMFontChanged();

@@ -242,7 +242,7 @@ struct WQHPaint {
             } else {
                 back = active ? k.ActiveFieldBackground() : k.Background();
                 if (!hex)
-                    font = clWindowText;
+                    font = e.FFontColor;
                 else
                     font = ((c - 2) / std::max(1, e.FBytesPerCol)) % 2 == 0 ? k.OddColumn() : k.EvenColumn();
             }
@@ -353,6 +353,26 @@ struct WQHPaint {
         return x;
     }
 
+    // Right to left for the length of a paint.
+    struct TOrientation {
+        TCustomWQHexEditor& e;
+        TWQHCanvas& Canvas;
+        const bool RightToLeft;
+        TOrientation(TCustomWQHexEditor& Editor, TWQHCanvas& C)
+            : e(Editor), Canvas(C), RightToLeft(Editor.UseRightToLeftAlignment())
+        {
+            if (RightToLeft)
+                e.ChangeGridOrientation(Canvas, true);
+        }
+        ~TOrientation()
+        {
+            if (RightToLeft)
+                e.ChangeGridOrientation(Canvas, false);
+        }
+        TOrientation(const TOrientation&) = delete;
+        TOrientation& operator=(const TOrientation&) = delete;
+    };
+
     static int RowStart(const TCustomWQHexEditor& e, int ARow0)
     {
         const int end = ARow0 < e.FixedRows() ? ARow0 : e.FixedRows();
@@ -367,11 +387,16 @@ void TCustomWQHexEditor::Paint()
 {
     auto canvas = CreateQtCanvas(viewport(), font());
     PaintTo(*canvas);
+    // The caret sits on its cell as painted, mirrored or not.
+    WQHPaint::TOrientation orientation(*this, *canvas);
     DrawCaret(*canvas);
 }
 
+void TCustomWQHexEditor::DrawCell(int, int, const TRect&, TGridDrawState) {}
+
 void TCustomWQHexEditor::PaintTo(TWQHCanvas& Canvas)
 {
+    WQHPaint::TOrientation orientation(*this, Canvas);
     TGridDrawInfo di;
     CalcDrawInfo(di);
     const int clientW = ClientWidth();
@@ -432,9 +457,8 @@ void TCustomWQHexEditor::PaintCellRange(TWQHCanvas& Canvas, int ACol0, int ARow0
     const int lastCol = std::min(ColCount() - 1, s.LastCharCol);
     int y = WQHPaint::RowStart(*this, ARow0);
     for (int r = ARow0; y < YLimit && r < RowCount(); ++r) {
+        // A row of height 0 is still walked, so the host hears of its cells.
         const int h = RowHeights(r);
-        if (h <= 0)
-            continue;
         int x = x0;
         for (int c = ACol0; x < XLimit && c <= lastCol; ++c) {
             const int w = ColWidths(c);

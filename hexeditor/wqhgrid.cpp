@@ -1,6 +1,8 @@
 #include "hexeditor/wqhgrid.h"
 #include "hexeditor/wqhactions.h"
 
+#include "hexeditor/wqhcanvas.h"
+
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhkeys.h"
 #include "platform/exceptions.h"
@@ -647,7 +649,47 @@ void TWQHGrid::DoContextPopup(TPoint MousePos, bool& Handled)
 
 void TWQHGrid::WMDestroy() {}
 
-void TWQHGrid::Paint() {}
+void TWQHGrid::Paint()
+{
+    const bool focused = Focused();
+    // Visible cells only: a cell that starts past the client edge, or was
+    // scrolled away, has no left or top edge.
+    const auto walk = [&](int ARow0, int ARow1, int ACol0, int ACol1) {
+        for (int r = ARow0; r < ARow1 && RowTop(r) >= 0; ++r)
+            for (int c = ACol0; c < ACol1 && ColLeft(c) >= 0; ++c) {
+                if (ColWidths(c) == 0)
+                    continue;
+                TGridDrawState state = 0;
+                if (c < FFixedCols || r < FFixedRows)
+                    state = gdFixed;
+                else if (c == FCol && r == FRow)
+                    state = focused ? gdSelected | gdFocused : gdSelected;
+                DrawCell(c, r, CellRect(c, r), state);
+            }
+    };
+    walk(0, FFixedRows, 0, FFixedCols);
+    walk(0, FFixedRows, FLeftCol, FColCount);
+    walk(FTopRow, FRowCount, 0, FFixedCols);
+    walk(FTopRow, FRowCount, FLeftCol, FColCount);
+}
+
+void TWQHGrid::DrawCell(int, int, const TRect&, TGridDrawState) {}
+
+bool TWQHGrid::UseRightToLeftAlignment() const
+{
+    return layoutDirection() == Qt::RightToLeft;
+}
+
+void TWQHGrid::ChangeGridOrientation(TWQHCanvas& Canvas, bool RightToLeft) const
+{
+    Canvas.SetMirrorWidth(RightToLeft ? ClientWidth() : 0);
+}
+
+QPoint TWQHGrid::ClientPoint(const QPointF& Pos) const
+{
+    const QPoint p = Pos.toPoint();
+    return QPoint(GridX(p.x()), p.y());
+}
 
 void TWQHGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
@@ -814,7 +856,7 @@ void TWQHGrid::mousePressEvent(QMouseEvent* event)
         TMouseButton b;
         if (!ToButton(event->button(), b))
             return;
-        const QPoint p = event->position().toPoint();
+        const QPoint p = ClientPoint(event->position());
         SetLastMousePos(p.x(), p.y());
         // The pressed button is part of the state even on platforms that report it late.
         MouseDown(b, ShiftFromQt(event->modifiers(), event->buttons() | event->button()), p.x(), p.y());
@@ -828,7 +870,7 @@ void TWQHGrid::mouseDoubleClickEvent(QMouseEvent* event)
         TMouseButton b;
         if (!ToButton(event->button(), b))
             return;
-        const QPoint p = event->position().toPoint();
+        const QPoint p = ClientPoint(event->position());
         SetLastMousePos(p.x(), p.y());
         // As the class library: the double click first, then its press.
         if (b == mbLeft)
@@ -842,7 +884,7 @@ void TWQHGrid::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
     platform::Guarded([&] {
-        const QPoint p = event->position().toPoint();
+        const QPoint p = ClientPoint(event->position());
         SetLastMousePos(p.x(), p.y());
         MouseMove(ShiftFromQt(event->modifiers(), event->buttons()), p.x(), p.y());
     });
@@ -853,7 +895,7 @@ void TWQHGrid::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     platform::Guarded([&] {
         TMouseButton b;
-        const QPoint p = event->position().toPoint();
+        const QPoint p = ClientPoint(event->position());
         SetLastMousePos(p.x(), p.y());
         if (!ToButton(event->button(), b)) {
             StopSelecting();
@@ -903,7 +945,7 @@ void TWQHGrid::wheelEvent(QWheelEvent* event)
     event->accept();
     platform::Guarded([&] {
         FWheelAccum += event->angleDelta().y();
-        const QPoint p = event->position().toPoint();
+        const QPoint p = ClientPoint(event->position());
         const TShiftState shift = ShiftFromQt(event->modifiers(), event->buttons());
         // One step per notch (120); high-resolution wheels add up to notches.
         while (FWheelAccum <= -120) {
@@ -968,6 +1010,8 @@ void TWQHGrid::changeEvent(QEvent* event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         platform::Guarded([&] { CMFontChanged(); });
+    else if (event->type() == QEvent::LayoutDirectionChange)
+        Invalidate();
 }
 
 void TWQHGrid::timerEvent(QTimerEvent* event)

@@ -36,6 +36,11 @@ struct TGridDrawInfo {
 
 enum TGridState { gsNormal, gsSelecting };
 
+enum TGridDrawStateFlag : std::uint8_t { gdSelected = 1u << 0, gdFocused = 1u << 1, gdFixed = 1u << 2 };
+using TGridDrawState = std::uint8_t;
+
+class TWQHCanvas;
+
 // OnContextPopup: MousePos in client coordinates, (-1, -1) for a keyboard request.
 using TContextPopupEvent = std::function<void(QObject* Sender, TPoint MousePos, bool& Handled)>;
 
@@ -90,6 +95,13 @@ public:
     // cells (off the client area, past the last cell, or on a scrolled-away part).
     TGridCoord MouseCoord(int X, int Y) const;
     void CalcDrawInfo(TGridDrawInfo& DrawInfo) const;
+    // The control's layout direction is right to left: columns run from the
+    // right edge, and mouse points are mirrored before anything reads them.
+    bool UseRightToLeftAlignment() const;
+    // Switches a paint's canvas to mirrored coordinates and back.
+    void ChangeGridOrientation(TWQHCanvas& Canvas, bool RightToLeft) const;
+    // A client x as the cells lie: mirrored when right to left.
+    int GridX(int X) const { return UseRightToLeftAlignment() ? ClientWidth() - 1 - X : X; }
 
     TGridState GridState() const { return FGridState; }
     // The pointer's last known client position (from mouse events), which
@@ -131,7 +143,9 @@ protected:
     // ---- class-library style operations the editor overrides ----
     virtual bool SelectCell(int ACol, int ARow);
     virtual void TopLeftChanged();
+    // The default paint hands every visible cell to DrawCell.
     virtual void Paint();
+    virtual void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState);
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -205,6 +219,8 @@ private:
     void ClampTopLeft();
     void SelectingMoveTo(int X, int Y);
     void StopSelecting();
+    // A mouse event's point in client coordinates, as the cells lie.
+    QPoint ClientPoint(const QPointF& Pos) const;
     static TShiftState ShiftFromQt(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
 
     int FColCount = 5;

@@ -146,9 +146,8 @@ public:
     virtual bool IsPropPublic(const QString& PropName);
 
 private:
-    // The editor font's colour and character set, which its QFont cannot hold
-    // (properties Font.Color and Font.Charset).
-    TColor FFontColor = clWindowText;
+    // The editor font's character set, which its QFont cannot hold
+    // (property Font.Charset; Font.Color is the core control's FontColor).
     TFontCharset FFontCharset = DEFAULT_CHARSET;
 
 protected:

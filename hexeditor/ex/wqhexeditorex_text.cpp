@@ -84,12 +84,12 @@ struct WQHExText {
         WQHAddFontProps(
             t, QStringLiteral("Font."),
             [&e] {
-                TWQHFont f = TWQHFont::FromQFont(e.font(), e.FFontColor);
+                TWQHFont f = TWQHFont::FromQFont(e.font(), e.FontColor());
                 f.Charset = e.FFontCharset;
                 return f;
             },
             [&e](const TWQHFont& f) {
-                e.FFontColor = f.Color;
+                e.SetFontColor(f.Color);
                 e.FFontCharset = f.Charset;
                 const TWQHFont now = TWQHFont::FromQFont(e.font(), f.Color);
                 // Only a change of the font itself goes through the relayout.

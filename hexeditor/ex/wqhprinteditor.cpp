@@ -42,8 +42,7 @@ TWQHPrintColors TWQHEditorPrintSource::Colors() const
     p.OffsetBackground = c.OffsetBackground();
     p.ActiveFieldBackground = c.ActiveFieldBackground();
     p.CurrentOffset = c.CurrentOffset();
-    // The control draws its text in the window text colour.
-    p.FontColor = clWindowText;
+    p.FontColor = FEditor.FontColor();
     return p;
 }
 

@@ -433,6 +433,32 @@ TEST_F(CaretMouse, QtMouseEventsDragASelection)
     EXPECT_EQ(ed.GridState(), gsNormal);
 }
 
+TEST_F(CaretMouse, RightToLeftPointsAreMirroredLikeThePaint)
+{
+    Show(100);
+    ed.setLayoutDirection(Qt::RightToLeft);
+    Pump();
+    LeftDown();
+    QWidget* vp = ed.viewport();
+    // A cell drawn mirrored: the screen point of a logical point.
+    auto screen = [&](QPoint p) { return QPoint(ed.ClientWidth() - 1 - p.x(), p.y()); };
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent ev(type, QPointF(p), QPointF(vp->mapToGlobal(p)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(vp, &ev);
+    };
+    send(QEvent::MouseButtonPress, screen(Hex(5)), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(ed.LastMouseX(), Hex(5).x());
+    send(QEvent::MouseMove, screen(Hex(12)), Qt::NoButton, Qt::LeftButton);
+    LeftUp();
+    send(QEvent::MouseButtonRelease, screen(Hex(12)), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(ed.RawSelStart(), 5);
+    EXPECT_EQ(ed.RawSelEnd(), 12);
+    EXPECT_EQ(CaretPos(ed), 12);
+    // The drop target hands over screen points too.
+    ed.ResetSelection(false);
+    EXPECT_EQ(ed.ShowDragCell(screen(Hex(20)).x(), screen(Hex(20)).y()), 20);
+}
+
 // ---- auto-scroll ----
 
 TEST_F(CaretMouse, TimerScrollsWhileDraggingBelowTheCells)

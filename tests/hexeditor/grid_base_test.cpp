@@ -42,6 +42,12 @@ public:
     int resizes = 0;
     std::vector<std::pair<std::uint16_t, TShiftState>> keys;
     std::u16string chars;
+    struct Drawn {
+        int Col, Row;
+        TRect Rect;
+        TGridDrawState State;
+    };
+    std::vector<Drawn> drawn;
 
     using TWQHGrid::WMTimer;
     using TWQHGrid::keyPressEvent;
@@ -62,6 +68,10 @@ protected:
     void Resize() override { ++resizes; }
     void KeyDown(std::uint16_t& Key, TShiftState Shift) override { keys.push_back({Key, Shift}); }
     void WMChar(char16_t Ch) override { chars.push_back(Ch); }
+    void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override
+    {
+        drawn.push_back({ACol, ARow, ARect, AState});
+    }
 };
 
 // Client area: 400 wide; fixed part 56 px wide and 13 px high.
@@ -506,4 +516,59 @@ TEST(GridDrawInfo, BoundariesOfTheVisibleCells)
     EXPECT_EQ(di.Vert.FullVisBoundary, 213);
     EXPECT_EQ(di.Vert.GridBoundary, 218);
     EXPECT_EQ(di.Vert.FixedCellCount, 2);
+}
+
+TEST(GridPaint, TheDefaultPaintHandsEachVisibleCellToDrawCell)
+{
+    TestGrid g(100, 30);
+    Show(g, 400, 218);
+    g.SetColWidths(4, 0);
+    g.SetLeftCol(3);
+    g.MoveColRow(5, 6, true, false);
+    g.drawn.clear();
+    g.Repaint();
+    // Columns 0, 1, then 3 and 5 .. 21 (column 4 has no width; column 21 is
+    // cut at the edge); rows 0, 1 (no height, still walked), then 2 .. 22.
+    const int cols = 2 + 18;
+    const int rows = 2 + 21;
+    ASSERT_EQ(int(g.drawn.size()), cols * rows);
+    int fixed = 0;
+    for (const auto& d : g.drawn) {
+        EXPECT_NE(d.Col, 4);
+        EXPECT_NE(d.Col, 2) << "scrolled away";
+        EXPECT_EQ(d.Rect, g.CellRect(d.Col, d.Row));
+        const bool isFixed = d.Col < 2 || d.Row < 2;
+        fixed += isFixed;
+        EXPECT_EQ((d.State & gdFixed) != 0, isFixed);
+        EXPECT_EQ((d.State & gdSelected) != 0, d.Col == 5 && d.Row == 6);
+    }
+    EXPECT_EQ(fixed, cols * rows - 18 * 21);
+    EXPECT_EQ(g.drawn.back().Rect.Right, 400);
+}
+
+TEST(GridMouse, RightToLeftMirrorsThePointerBeforeTheGridReadsIt)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    TestGrid g(100, 10);
+    Show(g);
+    g.setLayoutDirection(Qt::RightToLeft);
+    QApplication::processEvents();
+    ASSERT_EQ(g.ClientWidth(), 400);
+    EXPECT_EQ(g.GridX(0), 399);
+    EXPECT_EQ(g.GridX(399), 0);
+    // The cell at logical (80, 45) lies at 399 - 80 on screen.
+    SendMouse(g, QEvent::MouseButtonPress, 319, 45, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(g.GridState(), gsSelecting);
+    EXPECT_EQ(g.Col(), 3);
+    EXPECT_EQ(g.Row(), 5);
+    EXPECT_EQ(g.LastMouseX(), 80);
+    SendMouse(g, QEvent::MouseButtonRelease, 279, 75, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(g.Col(), 5);
+    EXPECT_EQ(g.Row(), 8);
+    // The gutter is at the right edge now: a press there starts nothing.
+    SendMouse(g, QEvent::MouseButtonPress, 390, 45, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(g.GridState(), gsNormal);
+    SendMouse(g, QEvent::MouseButtonRelease, 390, 45, Qt::LeftButton, Qt::NoButton);
+    g.setLayoutDirection(Qt::LeftToRight);
+    EXPECT_EQ(g.GridX(80), 80);
 }

@@ -264,6 +264,8 @@ TEST_F(EditorPaint, DigitColumnGroupsAlternateBlueAndNavyAndCharactersUseTheFont
 {
     Load(Counting(16));
     ASSERT_EQ(ed.BytesPerColumn(), 2);
+    ASSERT_EQ(ed.FontColor(), clWindowText);
+    ed.SetFontColor(clPurple);
     ed.Colors().SetActiveFieldBackground(clYellow);
     ed.FLastPosInCharField = false;
     const auto calls = Paint();
@@ -276,7 +278,7 @@ TEST_F(EditorPaint, DigitColumnGroupsAlternateBlueAndNavyAndCharactersUseTheFont
             EXPECT_COLOR(t->Background, clYellow) << p;  // the active field
         }
         const Call* ch = TextAt(calls, CharCol(p), 2);
-        EXPECT_COLOR(ch->Font, clWindowText);
+        EXPECT_COLOR(ch->Font, clPurple);
         EXPECT_COLOR(ch->Background, ed.Colors().Background());
     }
     // The active field's brush, except in the last digit column whose
@@ -531,9 +533,11 @@ TEST_F(EditorPaint, RulerAndCornerCellsGoThroughTheDrawEventToo)
     ed.SetShowRuler(true);
     int corner = 0;
     int ruler = 0;
-    ed.SetOnDrawCell([&](QObject*, TWQHCanvas&, int c, int r, QString& text, const TRect&, bool& draw) {
+    std::vector<int> heights;  // of the row 0 cells seen
+    ed.SetOnDrawCell([&](QObject*, TWQHCanvas&, int c, int r, QString& text, const TRect& rect, bool& draw) {
         if (r != 0)
             return;
+        heights.push_back(rect.Height());
         EXPECT_EQ(ed.DrawDataPosition(), -1);
         if (c < 2) {
             ++corner;
@@ -548,6 +552,17 @@ TEST_F(EditorPaint, RulerAndCornerCellsGoThroughTheDrawEventToo)
     EXPECT_EQ(ruler, ed.ColCount() - 2);
     EXPECT_EQ(TextAt(calls, 2, 0), nullptr);
     EXPECT_NE(TextAt(calls, 0, 0), nullptr);
+
+    // A row of no height above the ruler band is still walked: the host
+    // hears of each of its cells.
+    ed.SetRowHeights(1, ed.RowHeights(0));
+    ed.SetRowHeights(0, 0);
+    heights.clear();
+    corner = ruler = 0;
+    Paint();
+    EXPECT_EQ(corner, 2);
+    EXPECT_EQ(ruler, ed.ColCount() - 2);
+    EXPECT_EQ(heights, std::vector<int>(std::size_t(ed.ColCount()), 0));
 }
 
 // ---- unicode -----------------------------------------------------------------
@@ -817,6 +832,71 @@ TEST_F(EditorPaint, TheGutterGetsA3DEdgeAndTheAreasPastTheCellsAreFilled)
     EXPECT_TRUE(filled(TRect{0, di.Vert.GridBoundary, g, h}, k.OffsetBackground()));
     // Only the visible rows are drawn: three data rows, three gutter texts.
     EXPECT_EQ(Count(calls, Rec::opTextRect), 3 + 40 * 3);
+}
+
+TEST_F(EditorPaint, RightToLeftDrawsEveryCellMirroredAndTheCanvasTurnsBack)
+{
+    Load(Counting(40));
+    ed.SetShowRuler(true);
+    ed.SetDrawGridLines(true);
+    ed.FBookmarks[2].mPosition = 17;
+    ed.FShowDrag = true;
+    ed.FDropCol = HexCol(5);
+    ed.FDropRow = 2;
+    Focus();
+    const auto ltr = Paint();
+    ed.setLayoutDirection(Qt::RightToLeft);
+    Rec rec(ed.font());
+    ed.PaintTo(rec);
+    EXPECT_EQ(rec.MirrorWidth(), 0) << "the orientation is switched back after the paint";
+    const auto& rtl = rec.Calls;
+
+    // The same calls in the same order, each at its mirrored place; texts
+    // and glyphs keep their reading direction inside their mirrored box.
+    const int w = ed.ClientWidth();
+    const QFontMetrics m(ed.font());
+    ASSERT_EQ(rtl.size(), ltr.size());
+    ASSERT_GT(Count(ltr, Rec::opGlyph), 0);
+    ASSERT_GT(Count(ltr, Rec::opLine), 0);
+    for (std::size_t i = 0; i < ltr.size(); ++i) {
+        const Call& a = ltr[i];
+        const Call& b = rtl[i];
+        ASSERT_EQ(b.Op, a.Op) << i;
+        EXPECT_EQ(b.Text, a.Text) << i;
+        EXPECT_EQ(b.Font, a.Font) << i;
+        EXPECT_EQ(b.Brush, a.Brush) << i;
+        switch (a.Op) {
+        case Rec::opLine:
+            EXPECT_EQ(b.Rect, (TRect{w - 1 - a.Rect.Left, a.Rect.Top, w - 1 - a.Rect.Right, a.Rect.Bottom})) << i;
+            break;
+        case Rec::opGlyph:
+            EXPECT_EQ(b.X, w - a.X - 10) << i;
+            EXPECT_EQ(b.Y, a.Y) << i;
+            break;
+        default:
+            EXPECT_EQ(b.Rect, (TRect{w - a.Rect.Right, a.Rect.Top, w - a.Rect.Left, a.Rect.Bottom})) << i;
+            if (a.Op == Rec::opTextRect)
+                EXPECT_EQ(b.X, w - a.X - m.horizontalAdvance(a.Text)) << i;
+            break;
+        }
+    }
+    // So the gutter sits at the right edge, and byte 0 just left of it.
+    const int g = ed.ColWidths(0);
+    const TRect gutter = Cell(0, 2);
+    const auto at = [&](const std::vector<Call>& calls, const QString& text, int top) -> const Call* {
+        for (const Call& k : calls)
+            if (k.Op == Rec::opTextRect && k.Text == text && k.Rect.Top == top)
+                return &k;
+        return nullptr;
+    };
+    const Call* offset = at(rtl, ed.GetOffsetString(0), gutter.Top);
+    ASSERT_NE(offset, nullptr);
+    EXPECT_EQ(offset->Rect, (TRect{w - g, gutter.Top, w, gutter.Bottom}));
+    const TRect digit = Cell(HexCol(0), 2);
+    const Call* first = at(rtl, QStringLiteral("0"), digit.Top);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Rect.Right, w - digit.Left);
+    EXPECT_LT(first->Rect.Right, w - g);
 }
 
 TEST_F(EditorPaint, OnlyTheVisibleRowsOfALongImageArePainted)

@@ -110,6 +110,32 @@ TEST_F(EditorRender, TheScreenShowsWhatPaintToDraws)
     EXPECT_EQ(Px(screen, Cell(HexCol(2), 2).Left, Cell(HexCol(2), 2).Bottom - 1), Rgb(ed.Colors().ChangedBackground()));
 }
 
+TEST_F(EditorRender, RightToLeftRunsTheColumnsFromTheRightEdge)
+{
+    ed.SetChanged(2, true);
+    ed.clearFocus();
+    QApplication::processEvents();
+    ed.setLayoutDirection(Qt::RightToLeft);
+    QApplication::processEvents();
+    const QImage screen = ed.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = Render();
+    EXPECT_EQ(CountColour(drawn, TRect{0, 0, drawn.width(), drawn.height()}, 0xFF00FF), 0);
+    ASSERT_EQ(screen.size(), drawn.size());
+    EXPECT_EQ(screen, drawn) << "the screen paints mirrored too";
+
+    const int w = drawn.width();
+    const TRect changed = Cell(HexCol(2), 2);
+    EXPECT_EQ(Px(drawn, w - 1 - changed.Left, changed.Bottom - 1), Rgb(ed.Colors().ChangedBackground()));
+    EXPECT_EQ(Px(drawn, w - changed.Right, changed.Bottom - 1), Rgb(ed.Colors().ChangedBackground()));
+    const TRect gutter = Cell(0, 3);
+    EXPECT_EQ(Px(drawn, w - 1 - gutter.Left - 1, gutter.Top + 1), Rgb(ed.Colors().OffsetBackground()));
+    EXPECT_EQ(Px(drawn, 1, gutter.Top + 1), Rgb(ed.Colors().Background()));
+    // The glyphs stay readable: the digit '3' of byte 0x33 inks its mirrored box.
+    const TRect digit = Cell(HexCol(3, true), 2);
+    const TRect box{w - digit.Left - ed.CharWidth(), digit.Top, w - digit.Left, digit.Bottom};
+    EXPECT_GT(Ink(drawn, box, Rgb(clWhite), Rgb(ed.Colors().EvenColumn())), 0);
+}
+
 TEST_F(EditorRender, SelectionIsInvertedUpToTheLastSelectedBytesTrailingSpace)
 {
     ed.SetBytesPerColumn(1);  // every second digit carries a trailing space

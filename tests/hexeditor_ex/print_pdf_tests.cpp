@@ -1,7 +1,9 @@
 // End to end: a 1000-byte image in the real control, printed with a header
 // through a QPrinter writing a PDF; poppler's tools read the file back.
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhfont.h"
 #include "hexeditor/ex/wqhprinter.h"
+#include "hexeditor/wqhcanvas.h"
 #include "platform/streams.h"
 #include "support/fakes.h"
 
@@ -34,6 +36,26 @@ QString Squeezed(QString s)
 struct PrintingEditor : TWQHexEditorEx {
     using TWQHexEditorEx::PrinterMarginRect;
     using TWQHexEditorEx::PrintToCanvas;
+};
+
+// A PDF printer that is never printed on, at 96 screen pixels per inch;
+// installed by Install and gone with the object.
+struct UnusedPdfPrinter {
+    QPrinter qprinter{QPrinter::HighResolution};
+    std::unique_ptr<TWQHQtPrinter> printer;
+    UnusedPdfPrinter()
+    {
+        SetWQHScreenPixelsPerInch(96);
+        qprinter.setOutputFormat(QPrinter::PdfFormat);
+        qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
+        printer = std::make_unique<TWQHQtPrinter>(qprinter);
+    }
+    void Install() { SetWQHPrinter(printer.get()); }
+    ~UnusedPdfPrinter()
+    {
+        SetWQHPrinter(nullptr);
+        SetWQHScreenPixelsPerInch(0);
+    }
 };
 
 } // namespace
@@ -103,14 +125,11 @@ TEST(PrintPdf, ThousandBytesWithAHeaderOnTwoPages)
 TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
 {
     testsupport::ScopedPlatformFakes fakes;
-    SetWQHScreenPixelsPerInch(96);
-    QPrinter qprinter(QPrinter::HighResolution);
-    qprinter.setOutputFormat(QPrinter::PdfFormat);
-    qprinter.setOutputFileName(QStringLiteral(QV750_PRINT_PDF_DIR "/print_unused.pdf"));
-    TWQHQtPrinter printer(qprinter);
+    UnusedPdfPrinter pdf;
+    TWQHQtPrinter& printer = *pdf.printer;
     PrintingEditor ed;
     EXPECT_THROW(ed.PrintNumPages(), EWQHexEditor);  // no printer installed
-    SetWQHPrinter(&printer);
+    pdf.Install();
     EXPECT_EQ(ed.PrintNumPages(), 0);  // no data
     EXPECT_THROW(ed.Print(1), EWQHexEditor);
     EXPECT_THROW(ed.Print(0), EWQHexEditor);
@@ -137,6 +156,53 @@ TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
         EXPECT_EQ(e.Message(), "Invalid page index");
     }
     EXPECT_EQ(ed.cursor().shape(), Qt::ArrowCursor);  // the hourglass went again
-    SetWQHPrinter(nullptr);
-    SetWQHScreenPixelsPerInch(0);
+}
+
+TEST(PrintControl, CharactersPaintAndPrintInTheFontColourOfThePropertyText)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    UnusedPdfPrinter pdf;
+    pdf.Install();
+    PrintingEditor ed;
+    ed.resize(600, 300);
+    ed.show();
+    platform::TMemoryStream data;
+    data.WriteBuffer("AAAAAAAAAAAAAAAA", 16);
+    data.Seek(0, platform::SeekOrigin::Begin);
+    ed.LoadFromStream(data);
+    ed.PrintOptions().SetFlags(0);
+    ed.SetPropertiesAsString(QStringLiteral("Font.Color=255\r\n"));
+    EXPECT_EQ(ed.FontColor(), 255);
+    EXPECT_TRUE(ed.PropertiesAsString().contains(QLatin1String("\r\nFont.Color=255\r\n")));
+
+    // Counts the character cells ('A') and digit cells ('4') drawn in red.
+    const auto count = [](const TWQHRecordingCanvas& c, const QString& text, int& all, int& red) {
+        all = red = 0;
+        for (const auto& k : c.Calls)
+            if ((k.Op == TWQHRecordingCanvas::opTextRect || k.Op == TWQHRecordingCanvas::opTextOut) && k.Text == text) {
+                ++all;
+                red += k.Font == 255;
+            }
+    };
+    int all = 0, red = 0;
+    TWQHRecordingCanvas screen(ed.font());
+    ed.PaintTo(screen);
+    count(screen, QStringLiteral("A"), all, red);
+    EXPECT_EQ(all, 16);
+    EXPECT_EQ(red, 16);
+    count(screen, QStringLiteral("4"), all, red);
+    EXPECT_GT(all, 0);
+    EXPECT_EQ(red, 0) << "the digits keep their column colours";
+
+    const auto page = ed.PrintPreview(1);
+    ASSERT_TRUE(page);
+    count(page->Canvas(), QStringLiteral("A"), all, red);
+    EXPECT_EQ(all, 16);
+    EXPECT_EQ(red, 16);
+    // Printing with its own font still takes the control's font colour.
+    TWQHFont own = ed.PrintFont();
+    own.Color = clGreen;
+    ed.SetPrintFont(own);
+    count(ed.PrintPreview(1)->Canvas(), QStringLiteral("A"), all, red);
+    EXPECT_EQ(red, 16);
 }
