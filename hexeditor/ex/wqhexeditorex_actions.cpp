@@ -64,7 +64,9 @@ void TWQHexEditorEx::DoContextPopup(TPoint MousePos, bool& Handled)
     // A keyboard request (-1, -1) names no point and never uses the menu.
     if (MousePos.X == -1 && MousePos.Y == -1)
         return;
-    const bool inGutter = MousePos.X >= 0 && MousePos.X < ColWidths(0) + ColWidths(1);
+    // The gutter lies at the right edge when the columns run right to left.
+    const int cellX = GridX(MousePos.X);
+    const bool inGutter = cellX >= 0 && cellX < ColWidths(0) + ColWidths(1);
     const bool inHeader = MousePos.Y >= 0 && MousePos.Y < RowHeights(0) + RowHeights(1);
     if (!inGutter && !inHeader)
         return;

@@ -225,6 +225,20 @@ TEST_F(ExPopup, OpensOverTheGutterAndTheHeaderOnly)
     EXPECT_EQ(events, 6) << "the event is asked first every time";
 }
 
+TEST_F(ExPopup, RightToLeftOpensOverTheGutterAtTheRightEdge)
+{
+    ed.setLayoutDirection(Qt::RightToLeft);
+    const int right = ed.ClientWidth() - 1;
+    ASSERT_GT(right, GutterEnd() + 30);
+    EXPECT_TRUE(Popup(right, HeaderEnd() + 20)) << "the gutter's outer edge";
+    EXPECT_TRUE(Popup(right - (GutterEnd() - 1), HeaderEnd() + 20)) << "the gutter's inner edge";
+    EXPECT_FALSE(Popup(right - GutterEnd(), HeaderEnd() + 20)) << "the first data column";
+    EXPECT_FALSE(Popup(1, HeaderEnd() + 20)) << "the left edge holds characters";
+    ASSERT_EQ(menu.opened.size(), 2u);
+    EXPECT_EQ(menu.opened[0], ed.viewport()->mapToGlobal(QPoint(right, HeaderEnd() + 20)))
+        << "the menu opens where the pointer is";
+}
+
 TEST_F(ExPopup, HandledEventOrAutoPopupOffOrNoMenuOpensNothing)
 {
     eventHandles = true;
