@@ -203,9 +203,6 @@ void TCustomWQHexEditor::SetSelection(int aPos, int aStart, int aEnd)
     FSelPosition = ClampInt(aPos, -1, last);
     FSelStart = ClampInt(aStart, -1, last);
     FSelEnd = ClampInt(aEnd, -1, last);
-    // A range that cannot be inside the data is no selection at all.
-    if (FSelPosition == -1 || FSelStart == -1 || FSelEnd == -1)
-        FSelPosition = FSelStart = FSelEnd = -1;
 }
 
 void TCustomWQHexEditor::NewSelection(int aFrom, int aTo)
@@ -244,14 +241,8 @@ int TCustomWQHexEditor::SelCount() const
 
 void TCustomWQHexEditor::SetSelCount(int Value)
 {
-    if (Value <= 0 || GetDataSize() < 1) {
-        // As SelEnd := -1: cleared without a notification.
-        ResetSelection(true);
-        return;
-    }
-    const int from = SelStart();
-    const int to = ClampInt(static_cast<std::int64_t>(from) + Value - 1, 0, GetDataSize() - 1);
-    NewSelection(from, to);
+    const std::int64_t end = static_cast<std::int64_t>(SelStart()) + Value - 1;
+    SetSelEnd(static_cast<int>(std::clamp<std::int64_t>(end, INT_MIN, GetDataSize() - 1)));
 }
 
 int TCustomWQHexEditor::SelStart() const
@@ -286,6 +277,7 @@ void TCustomWQHexEditor::SetSelEnd(int Value)
     if (Value >= 0) {
         const TGridCoord c = GetCursorAtPos(Value, GetIsCharFieldCol(Col()));
         Select(Col(), Row(), c.X, c.Y);
+        SelectionChanged();
     }
 }
 
@@ -635,9 +627,12 @@ void TCustomWQHexEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, 
 
 void TCustomWQHexEditor::WMTimer()
 {
-    // The grid scrolls towards a pointer outside the cells: that is the
-    // whole point of the timer, so every tick of a drag selection goes on.
-    if (GridState() == gsSelecting)
+    if (GridState() != gsSelecting)
+        return;
+    int x = LastMouseX();
+    int y = LastMouseY();
+    const TGridCoord c = CheckMouseCoord(x, y);
+    if (c.X != -1 && c.Y != -1)
         TWQHGrid::WMTimer();
 }
 

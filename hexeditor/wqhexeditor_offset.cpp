@@ -7,17 +7,14 @@
 
 struct WQHOffset {
     // Marks the host's offset handler as running; cleared however it ends.
+    // IsMaxOffset keeps telling which offset was asked last.
     struct HandlerScope {
         HandlerScope(TCustomWQHexEditor& e, bool IsMax) : ed(e)
         {
             ed.FOffsetHandler = true;
             ed.FIsMaxOffset = IsMax;
         }
-        ~HandlerScope()
-        {
-            ed.FOffsetHandler = false;
-            ed.FIsMaxOffset = false;
-        }
+        ~HandlerScope() { ed.FOffsetHandler = false; }
         HandlerScope(const HandlerScope&) = delete;
         HandlerScope& operator=(const HandlerScope&) = delete;
         TCustomWQHexEditor& ed;

@@ -569,11 +569,8 @@ std::unique_ptr<std::uint8_t[]> TCustomWQHexEditor::BufferFromFile(int aPos, int
         throw EWQHexEditor(QString::fromLatin1(wqhstr::InvalidBufferFromFile));
     if (static_cast<std::int64_t>(aPos) + aCount > size)
         aCount = size - aPos;
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<size_t>(aCount) + 1]);
-    if (!block) {
-        aCount = 0;
-        return nullptr;
-    }
+    // Too little memory is the caller's error, not an empty copy.
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[static_cast<size_t>(aCount) + 1]);
     try {
         ReadBuffer(block.get(), aPos, aCount);
     } catch (...) {
@@ -848,10 +845,10 @@ void TCustomWQHexEditor::InternalErase(bool KeyWasBackspace, const QString& Undo
         Changed();
         return;
     }
-    // Delete: the append position has no byte to remove.
-    if (raw >= size)
+    // Delete: the caret position reads the append position as the last
+    // byte, so there the last unit goes.
+    if (c >= size)
         return;
-    c = raw - raw % unit;
     int n = unit;
     while (c + n > size)
         --n;
@@ -1041,9 +1038,7 @@ bool TCustomWQHexEditor::InsertMode() const { return FInsertModeOn && IsInsertMo
 
 void TCustomWQHexEditor::SetInsertMode(bool Value)
 {
-    // Switching off is always allowed, so that a mode made impossible
-    // meanwhile cannot stay stored as on.
-    if (Value == FInsertModeOn || (Value && !IsInsertModePossible()))
+    if (Value == FInsertModeOn || !IsInsertModePossible())
         return;
     FInsertModeOn = Value;
     if (FCaretKind == ckAuto && Focused())

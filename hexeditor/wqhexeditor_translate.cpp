@@ -37,11 +37,12 @@ struct WQHTranslate {
         }
     }
 
-    // The search text as compared: folded through the same table as the data
-    // bytes, kWildcard, or kNever for an element that is no byte value at all.
-    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, const TWQHFindTable& Table,
-                                           bool UseWildcard, QChar Wildcard)
-    {        std::vector<int> el(static_cast<std::size_t>(aCount));
+    // The search text as compared: each element as it is (only the data
+    // bytes go through the table), kWildcard, or kNever for an element that
+    // is no byte value at all.
+    static std::vector<int> CompilePattern(const QChar* aBuffer, int aCount, bool UseWildcard, QChar Wildcard)
+    {
+        std::vector<int> el(static_cast<std::size_t>(aCount));
         for (int j = 0; j < aCount; ++j) {
             const char16_t c = aBuffer[j].unicode();
             if (UseWildcard && c == Wildcard.unicode())
@@ -49,7 +50,7 @@ struct WQHTranslate {
             else if (c > 255)
                 el[j] = kNever;
             else
-                el[j] = Table[c];
+                el[j] = c;
         }
         return el;
     }
@@ -180,7 +181,7 @@ struct WQHTranslate {
         std::uint8_t fold[256];
         for (int i = 0; i < 256; ++i)
             fold[i] = static_cast<std::uint8_t>(table[i]);
-        const std::vector<int> el = CompilePattern(aBuffer, aCount, table, UseWildcard, Wildcard);
+        const std::vector<int> el = CompilePattern(aBuffer, aCount, UseWildcard, Wildcard);
 
         TWQHWaitCursor cursor(e);
         if (e.FFindProgress && e.FOnProgress)

@@ -527,16 +527,15 @@ TRect TWQHGrid::CellRect(int ACol, int ARow) const
 
 TGridCoord TWQHGrid::MouseCoord(int X, int Y) const
 {
+    // Each coordinate on its own: a point beside the cells still has its row.
     TGridCoord c{-1, -1};
-    if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight())
-        return c;
     const int fixedW = FixedWidth();
     const int fixedH = FixedHeight();
-    const int col = X < fixedW ? ColAtOffset(0, FFixedCols, X) : ColAtOffset(FLeftCol, FColCount, X - fixedW);
-    const int row = Y < fixedH ? RowAtOffset(0, FFixedRows, Y) : RowAtOffset(FTopRow, FRowCount, Y - fixedH);
-    if (col < 0 || row < 0)
-        return c;
-    return TGridCoord{col, row};
+    if (X >= 0 && X < ClientWidth())
+        c.X = X < fixedW ? ColAtOffset(0, FFixedCols, X) : ColAtOffset(FLeftCol, FColCount, X - fixedW);
+    if (Y >= 0 && Y < ClientHeight())
+        c.Y = Y < fixedH ? RowAtOffset(0, FFixedRows, Y) : RowAtOffset(FTopRow, FRowCount, Y - fixedH);
+    return c;
 }
 
 void TWQHGrid::CalcDrawInfo(TGridDrawInfo& DrawInfo) const

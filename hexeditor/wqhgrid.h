@@ -91,8 +91,8 @@ public:
     // Client rectangle of a cell, cut at the client edge when the cell is
     // partly visible; all zero when it is not visible.
     TRect CellRect(int ACol, int ARow) const;
-    // The cell under a client point; both -1 when the point is outside the
-    // cells (off the client area, past the last cell, or on a scrolled-away part).
+    // The cell under a client point; -1 in each coordinate that lies outside
+    // the cells (off the client area or past the last column or row).
     TGridCoord MouseCoord(int X, int Y) const;
     void CalcDrawInfo(TGridDrawInfo& DrawInfo) const;
     // The control's layout direction is right to left: columns run from the

@@ -106,11 +106,14 @@ TEST_F(CaretMouse, PointsOutsideTheCellsAreNotCorrected)
 {
     Show(20);
     ed.SetInsertMode(true);
-    // Below the last row, and right of the client area.
-    for (QPoint p : {QPoint(CellPoint(ed, 10, 2).x(), ed.ClientHeight() - 3), QPoint(ed.ClientWidth() + 40, 10)}) {
+    // Below the last row, and right of the client area: only the coordinate
+    // outside the cells is -1.
+    const QPoint below(CellPoint(ed, 10, 2, 0.9).x(), ed.ClientHeight() - 3);
+    const QPoint right(ed.ClientWidth() + 40, CellPoint(ed, 10, 2).y());
+    for (const auto& [p, cell] : {std::pair{below, GridCoord(10, -1)}, std::pair{right, GridCoord(-1, 2)}}) {
         int x = p.x(), y = p.y();
-        EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(-1, -1));
-        EXPECT_EQ(x, p.x()) << "not moved onto the gutter";
+        EXPECT_EQ(ed.CheckMouseCoord(x, y), cell);
+        EXPECT_EQ(x, p.x()) << "not moved onto the next cell";
         EXPECT_EQ(y, p.y());
     }
 }
@@ -461,19 +464,35 @@ TEST_F(CaretMouse, RightToLeftPointsAreMirroredLikeThePaint)
 
 // ---- auto-scroll ----
 
-TEST_F(CaretMouse, TimerScrollsWhileDraggingBelowTheCells)
+TEST_F(CaretMouse, TimerPassesTicksOnlyWithThePointerOverACell)
 {
     Show(1600, 760, 200);
-    ASSERT_GT(ed.RowCount(), ed.TopRow() + ed.VisibleRowCount() + 5);
+    // A height that leaves the row below the last whole one partly shown.
+    TGridDrawInfo di;
+    for (int extra = 1; extra <= ed.RowHeights(2); ++extra) {
+        ed.CalcDrawInfo(di);
+        if (di.Vert.GridBoundary > di.Vert.FullVisBoundary + 1)
+            break;
+        ed.resize(760, 200 + extra);
+        Pump();
+    }
+    ed.CalcDrawInfo(di);
+    ASSERT_GT(di.Vert.GridBoundary, di.Vert.FullVisBoundary + 1);
     LeftDown();
     Press(Hex(2));
     ASSERT_EQ(ed.GridState(), gsSelecting);
-    // The pointer leaves the window downwards: no cell under it.
-    const QPoint below(Hex(2).x(), ed.ClientHeight() + 30);
-    ed.SetLastMousePos(below.x(), below.y());
-    ed.MouseMove(ssLeft, below.x(), below.y());
     const int row = ed.Row();
     const int top = ed.TopRow();
+
+    // Below the window no row lies under the pointer: every tick is dropped.
+    ed.SetLastMousePos(Hex(2).x(), ed.ClientHeight() + 30);
+    for (int i = 0; i < ed.VisibleRowCount() + 3; ++i)
+        ed.WMTimer();
+    EXPECT_EQ(ed.Row(), row);
+    EXPECT_EQ(ed.TopRow(), top);
+
+    // Over the partly shown row the grid scrolls on.
+    ed.SetLastMousePos(Hex(2).x(), di.Vert.FullVisBoundary + 1);
     for (int i = 0; i < ed.VisibleRowCount() + 3; ++i)
         ed.WMTimer();
     EXPECT_GT(ed.Row(), row);
@@ -521,7 +540,7 @@ TEST_F(CaretMouse, DropMarkBelowTheLastRowIsOnTheLastRow)
 {
     Show(40);  // rows 2..4
     const QPoint p(Hex(2).x(), ed.ClientHeight() - 3);
-    ASSERT_EQ(ed.MouseCoord(p.x(), p.y()), GridCoord(-1, -1));
+    ASSERT_EQ(ed.MouseCoord(p.x(), p.y()).Y, -1);
     EXPECT_EQ(ed.ShowDragCell(p.x(), p.y()), 34);
     EXPECT_EQ(ed.DropCell(), GridCoord(6, 4));
 }

@@ -51,6 +51,15 @@ TEST_F(CaretSelection, StoredValuesAreLimitedToTheData)
 
     ed.SetSelection(-7, -7, -7);
     ExpectNoSelection();
+
+    // Each value is limited on its own.
+    ed.SetSelection(5, -3, 90);
+    EXPECT_EQ(ed.SelPosition(), 5);
+    EXPECT_EQ(ed.RawSelStart(), -1);
+    EXPECT_EQ(ed.RawSelEnd(), 39);
+    ed.SetSelection(-1, 2, 4);
+    EXPECT_EQ(ed.SelCount(), 0) << "the anchor alone tells whether there is a selection";
+    EXPECT_EQ(ed.RawSelStart(), 2);
 }
 
 TEST_F(CaretSelection, BackwardSelectionKeepsItsAnchorAsSelStart)
@@ -143,33 +152,42 @@ TEST_F(CaretSelection, SelEndSelectsFromTheCaret)
     ExpectNoSelection();
 }
 
-TEST_F(CaretSelection, SelCountOfZeroOrLessClears)
+TEST_F(CaretSelection, SelCountSetsSelEndFromSelStart)
 {
     ed.SetSelStart(3);
     ed.SetSelCount(4);
     ExpectSelection(3, 6);
 
+    // A count of 0 ends one before SelStart: the caret's byte and that one.
     ed.SetSelCount(0);
-    ExpectNoSelection();
+    ExpectSelection(2, 3);
+    EXPECT_EQ(ed.SelStart(), 3);
 
-    ed.SetSelCount(4);
-    ed.SetSelCount(-5);
+    // An end below -1 is refused and changes nothing; -1 clears.
+    try {
+        ed.SetSelCount(-5);
+        ADD_FAILURE() << "no exception";
+    } catch (const EWQHexEditor& e) {
+        EXPECT_EQ(e.Message(), QString::fromUtf8(wqhstr::InvalidSelectionEnd));
+    }
+    ExpectSelection(2, 3);
+    ed.SetSelCount(-3);
     ExpectNoSelection();
 }
 
-TEST_F(CaretSelection, SelCountCountsFromSelStartAndStopsAtTheData)
+TEST_F(CaretSelection, SelCountSelectsFromTheCaretAndStopsAtTheData)
 {
-    // Backward selection: the anchor 20 is SelStart, the caret sits elsewhere.
+    // Backward selection: the anchor 20 is SelStart, the caret sits at 5.
     ed.SetSelStart(5);
     ed.NewSelection(20, 10);
     ed.SetSelCount(3);
-    ExpectSelection(20, 22);
-    EXPECT_EQ(ed.SelStart(), 20);
+    ExpectSelection(5, 22);
+    EXPECT_EQ(ed.SelStart(), 5);
 
     ed.SetSelCount(1000);
-    ExpectSelection(20, 39);
+    ExpectSelection(5, 39);
     ed.SetSelCount(INT_MAX);
-    ExpectSelection(20, 39);
+    ExpectSelection(5, 39);
 }
 
 TEST_F(CaretSelection, SelectAllPutsTheCaretOnTheLastPlace)
@@ -283,7 +301,7 @@ TEST_F(CaretSelection, SelEndSelectingNotifiesButClearingDoesNot)
     ed.SetSelCount(4);
     Pump();
     EXPECT_EQ(events, 2);
-    ed.SetSelCount(0);
+    ed.SetSelCount(-3);  // SelEnd := -1
     Pump();
     ExpectNoSelection();
     EXPECT_EQ(events, 2) << "clearing through SelCount is silent";

@@ -137,7 +137,7 @@ TEST(GridGeometry, PartlyVisibleCellIsCutAtTheEdge)
     EXPECT_EQ(g.VisibleRowCount(), 20);
 }
 
-TEST(GridGeometry, MouseCoordIsMinusOneOutsideTheCells)
+TEST(GridGeometry, MouseCoordIsMinusOneInEachCoordinateOutsideTheCells)
 {
     TestGrid g(30, 10);
     Show(g);
@@ -147,14 +147,17 @@ TEST(GridGeometry, MouseCoordIsMinusOneOutsideTheCells)
     EXPECT_EQ(g.MouseCoord(56, 13), (TGridCoord{2, 2}));
     EXPECT_EQ(g.MouseCoord(75, 22), (TGridCoord{2, 2}));
     EXPECT_EQ(g.MouseCoord(76, 23), (TGridCoord{3, 3}));
-    EXPECT_EQ(g.MouseCoord(-1, 20), (TGridCoord{-1, -1}));
-    EXPECT_EQ(g.MouseCoord(60, -1), (TGridCoord{-1, -1}));
+    // The coordinates are independent: the other one still names its cell.
+    EXPECT_EQ(g.MouseCoord(-1, 20), (TGridCoord{-1, 2}));
+    EXPECT_EQ(g.MouseCoord(60, -1), (TGridCoord{2, -1}));
+    EXPECT_EQ(g.MouseCoord(-1, -1), (TGridCoord{-1, -1}));
     // Past the last column (56 + 8 * 20 = 216).
     EXPECT_EQ(g.MouseCoord(215, 20), (TGridCoord{9, 2}));
-    EXPECT_EQ(g.MouseCoord(216, 20), (TGridCoord{-1, -1}));
+    EXPECT_EQ(g.MouseCoord(216, 20), (TGridCoord{-1, 2}));
     // Outside the client area.
-    EXPECT_EQ(g.MouseCoord(100, 213), (TGridCoord{-1, -1}));
-    EXPECT_EQ(g.MouseCoord(400, 20), (TGridCoord{-1, -1}));
+    EXPECT_EQ(g.MouseCoord(100, 213), (TGridCoord{4, -1}));
+    EXPECT_EQ(g.MouseCoord(400, 20), (TGridCoord{-1, 2}));
+    EXPECT_EQ(g.MouseCoord(400, 213), (TGridCoord{-1, -1}));
     // Scrolled: the point maps to the scrolled rows.
     g.SetTopRow(9);
     EXPECT_EQ(g.MouseCoord(60, 13), (TGridCoord{2, 9}));
@@ -169,7 +172,7 @@ TEST(GridGeometry, MouseCoordPastTheLastRowOfShortData)
     TestGrid g(5, 10);
     Show(g);
     EXPECT_EQ(g.MouseCoord(60, 13 + 3 * 10 - 1), (TGridCoord{2, 4}));
-    EXPECT_EQ(g.MouseCoord(60, 13 + 3 * 10), (TGridCoord{-1, -1}));
+    EXPECT_EQ(g.MouseCoord(60, 13 + 3 * 10), (TGridCoord{2, -1}));
     EXPECT_EQ(g.VisibleRowCount(), 3);
 }
 

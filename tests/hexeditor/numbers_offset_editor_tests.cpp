@@ -153,12 +153,14 @@ TEST_F(OffsetEditor, HandlerDecoratesTheFormatText)
     EXPECT_EQ(ed->GetOffsetString(0x20), "[0x020]");
     ed->UpdateGetOffsetText();
     EXPECT_EQ(ed->OffsetDisplayWidth(), int(QStringLiteral("[0x100]").size()) + 1);
+    EXPECT_TRUE(ed->IsMaxOffset()) << "the widest offset was asked last";
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], std::make_pair(std::int64_t(0x20), false));
     EXPECT_EQ(calls[1], std::make_pair(std::int64_t(0x100), true));
     // Positions are zero-extended.
     EXPECT_EQ(ed->GetOffsetString(0xFFFFFFFFu), "[0xFFFFFFFF]");
     EXPECT_EQ(calls.back().first, 0xFFFFFFFFLL);
+    EXPECT_FALSE(ed->IsMaxOffset());
     EXPECT_FALSE(ed->FOffsetHandler);
 }
 

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <cstdio>
+#include <new>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +51,7 @@ public:
     using TCustomWQHexEditor::CutChangedMarks;
     using TCustomWQHexEditor::InternalDelete;
     using TCustomWQHexEditor::InternalInsertBuffer;
+    using TCustomWQHexEditor::Stream2Stream;
 };
 
 // A stream that claims a size and serves fewer bytes (or none).
@@ -558,6 +561,27 @@ TEST_F(StoreEditor, SaveRangeChecksItsRangeBeforeWriting)
     EXPECT_EQ(ed.DataSize(), 10);
 }
 
+TEST_F(StoreEditor, CopyOfNothingCopiesReportsAndRaisesNothing)
+{
+    Load(Pattern(10));
+    platform::TMemoryStream src;
+    src.WriteBuffer("abc", 3);
+    platform::TMemoryStream out;
+    for (std::int64_t at : {0, 3, 7}) {  // also past the source's end
+        SCOPED_TRACE(at);
+        src.SetPosition(at);
+        EXPECT_NO_THROW(ed.Stream2Stream(src, out, pkSave, 0));
+        EXPECT_EQ(src.Position(), at);
+    }
+    // Into and out of the data block.
+    ed.DataStorage().SetPosition(10);
+    EXPECT_NO_THROW(ed.Stream2Stream(ed.DataStorage(), out, pkSave, 0));
+    EXPECT_NO_THROW(ed.Stream2Stream(src, ed.DataStorage(), pkLoad, 0));
+    EXPECT_EQ(out.Size(), 0);
+    EXPECT_EQ(Data(), Pattern(10));
+    EXPECT_TRUE(progress.empty());
+}
+
 // ---- data set and simple access ---------------------------------------------------
 
 TEST_F(StoreEditor, EmptyDataSetAndModifiedFlag)
@@ -618,6 +642,52 @@ TEST_F(StoreEditor, BufferFromFileCutsTheCountToTheData)
     EXPECT_EQ(ErrorOf([&] { ed.BufferFromFile(-1, count); }), invalid);
     count = -4;
     EXPECT_EQ(ErrorOf([&] { ed.BufferFromFile(0, count); }), invalid);
+}
+
+// Address space as used now plus a margin, while it lives.
+class ScopedAddressSpaceLimit {
+public:
+    explicit ScopedAddressSpaceLimit(long long margin)
+    {
+        ::getrlimit(RLIMIT_AS, &saved_);
+        long long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%lld", &pages) != 1)
+                pages = 0;
+            std::fclose(f);
+        }
+        rlimit lower = saved_;
+        lower.rlim_cur = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + margin);
+        ok_ = pages > 0 && ::setrlimit(RLIMIT_AS, &lower) == 0;
+    }
+    ~ScopedAddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST_F(StoreEditor, BufferFromFileWithoutMemoryRaises)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing";
+#endif
+    const int size = 64 << 20;
+    Load(Bytes(static_cast<size_t>(size), 0x5A));
+    int count = size;
+    bool raised = false;
+    {
+        ScopedAddressSpaceLimit limit(8 << 20);
+        ASSERT_TRUE(limit.ok());
+        try {
+            ed.BufferFromFile(0, count);
+        } catch (const std::bad_alloc&) {
+            raised = true;
+        }
+    }
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(ed.DataSize(), size);
 }
 
 TEST_F(StoreEditor, SetDataSizeFillsWithoutOnChangeAndKeepsFixedSizeRule)
@@ -814,20 +884,35 @@ TEST_F(StoreEditor, BackspaceInOverwriteModeRemovesTheUnitBeforeTheCaret)
     EXPECT_EQ(Data(), (Bytes{1, 3, 4, 5}));
 }
 
-TEST_F(StoreEditor, DeleteAtTheAppendPositionOrWithoutDataDoesNothing)
+TEST_F(StoreEditor, DeleteAtTheAppendPositionTakesTheLastUnit)
 {
-    Load(Bytes{1, 2, 3});
+    // The caret position reads the append position as the last byte.
+    Load(Bytes{1, 2, 3, 4, 5, 6, 7});
+    ed.SetBytesPerUnit(2);
     ed.SetInsertMode(true);
     ed.SeekToEOF();
+    ASSERT_EQ(ed.GetPositionAtCursor(ed.Col(), ed.Row()), 7);
+    ed.InternalErase(false, QString());  // the unit 6..7 holds one byte
+    EXPECT_EQ(Data(), (Bytes{1, 2, 3, 4, 5, 6}));
+    ed.SeekToEOF();
     ed.InternalErase(false, QString());
-    EXPECT_EQ(Data(), (Bytes{1, 2, 3}));
-    EXPECT_EQ(UndoSteps(), 0);
+    EXPECT_EQ(Data(), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(UndoSteps(), 2);
+    EXPECT_EQ(changes, 2);
+
+    // The selection delete has no byte at the append position.
+    ed.SeekToEOF();
     ed.DeleteSelection(QString());
-    EXPECT_EQ(Data(), (Bytes{1, 2, 3}));
+    EXPECT_EQ(Data(), (Bytes{1, 2, 3, 4}));
     ed.SetSelStart(1);
     ed.InternalErase(false, QString());
-    EXPECT_EQ(Data(), (Bytes{1, 3}));
+    EXPECT_EQ(Data(), (Bytes{3, 4}));  // the whole unit under the caret
+}
+
+TEST_F(StoreEditor, EraseWithoutDataDoesNothing)
+{
     Load(Bytes{});
+    ed.SetInsertMode(true);
     EXPECT_NO_THROW(ed.InternalErase(false, QString()));
     EXPECT_NO_THROW(ed.InternalErase(true, QString()));
     EXPECT_EQ(UndoSteps(), 0);
@@ -1092,6 +1177,21 @@ TEST_F(StoreEditor, InsertModeNeedsAChangeableSize)
     ed.SetInsertMode(true);
     EXPECT_FALSE(ed.InsertMode());
     EXPECT_FALSE(ed.IsInsertModePossible());
+}
+
+TEST_F(StoreEditor, InsertModeWriteIsIgnoredWhileImpossibleAlsoWhenSwitchingOff)
+{
+    Load(Pattern(16));
+    ed.SetInsertMode(true);
+    ed.SetReadOnlyView(true);  // hides the mode, leaves it requested
+    EXPECT_FALSE(ed.InsertMode());
+    ed.SetChanged(3, true);
+    ed.SetInsertMode(false);
+    EXPECT_TRUE(ed.HasChanged(3)) << "the marks stay: nothing was switched";
+    ed.SetReadOnlyView(false);
+    EXPECT_TRUE(ed.InsertMode()) << "the request is still on";
+    ed.SetInsertMode(false);
+    EXPECT_FALSE(ed.InsertMode());
 }
 
 TEST_F(StoreEditor, LeavingInsertModeMovesTheCaretOffTheAppendPosition)
