@@ -354,12 +354,9 @@ void TCustomWQHexEditor::LoadFromStream(platform::TStream& Strm)
         FDataStorage->Clear();
     }
     try {
-        // Inside an undo bracket the steps stay for the bracket's owner, but
-        // no redo may ever apply to a new data set.
+        // Inside an undo bracket the store stays for the bracket's owner.
         if (FUndoStorage->UpdateCount() < 1)
             FUndoStorage->Reset(true);
-        else
-            FUndoStorage->ResetRedo();
         ClearChangedMarks();
         CalcSizes();
         FModified = false;

@@ -150,6 +150,21 @@ struct TRecord {
     std::int32_t SelStart = -1, SelEnd = -1, SelPosition = -1;
 };
 
+TWQHUndoRec HeadOf(const TRecord& r)
+{
+    TWQHUndoRec h{};
+    h.DataLen = r.Len;
+    h.Flags = r.Flags;
+    h.CurPos = r.CurPos;
+    h.Pos = std::uint32_t(r.Pos);
+    h.Count = std::uint32_t(r.Count);
+    h.ReplCount = std::uint32_t(r.ReplCount);
+    h.CurTranslation = r.CurTranslation;
+    h.CurBPU = r.CurBPU;
+    h.Buffer[0] = r.Data[0];  // the head's last byte, whatever follows it
+    return h;
+}
+
 } // namespace
 
 struct TWQHUndoStorage::Impl {
@@ -183,7 +198,9 @@ struct TWQHUndoStorage::Impl {
         std::uint64_t ExpectHash = 0;
         TKeptPtr ExpectRecord;
     };
-    std::unique_ptr<TRedo> redo;
+    // Shared, so that a redo running keeps its block even when a handler
+    // called meanwhile records a step (which ends the redo).
+    std::shared_ptr<TRedo> redo;
     TKeptPtr lastUndo;  // the record the last undo took off
     bool hasLastUndo = false;
     QString lastUndoDesc;
@@ -365,11 +382,11 @@ struct TWQHUndoStorage::Impl {
     bool undo();
     bool redoStep();
     bool checkFits(const TRecord& r) const;
-    void makeRedo(const TRecord& r, int sizeAfterUndo);
+    void makeRedo(const TWQHUndoRec& rec);
     void noteUndoneData(const TKeptPtr& record);
     bool redoMatchesData() const;
     std::uint64_t dataHash() const;
-    void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu);
+    void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation);
     void restoreState(const TRecord& r);
 };
 
@@ -651,12 +668,29 @@ void TWQHUndoStorage::AddSelection(int AStart, int ACount)
     d->addSelection(AStart, ACount);
 }
 
-TWQHUndoFlag TWQHUndoStorage::UndoKind() const
+void TWQHUndoStorage::CreateRedo(const TWQHUndoRec& rec)
+{
+    d->makeRedo(rec);
+}
+
+TWQHUndoFlag TWQHUndoStorage::ReadUndoRecord(TWQHUndoRec& rec, QString& description) const
 {
     TRecord r;
-    if (d->count <= 0 || !d->parseNewest(r))
+    if (d->count <= 0 || !d->parseNewest(r)) {
+        rec = TWQHUndoRec{};
+        description.clear();
         return ufKindNone;
+    }
+    rec = HeadOf(r);
+    description = r.Description;
     return r.Kind;
+}
+
+TWQHUndoFlag TWQHUndoStorage::UndoKind() const
+{
+    TWQHUndoRec rec;
+    QString description;
+    return ReadUndoRecord(rec, description);
 }
 
 int TWQHUndoStorage::Count() const
@@ -794,38 +828,45 @@ bool TWQHUndoStorage::Impl::checkFits(const TRecord& r) const
     }
 }
 
-void TWQHUndoStorage::Impl::makeRedo(const TRecord& r, int sizeAfterUndo)
+void TWQHUndoStorage::Impl::makeRedo(const TWQHUndoRec& rec)
 {
-    resetRedo();
-    if (r.Kind == ufKindConvert || r.Kind == ufKindCombined || r.Kind > ufKindAllData)
+    const TWQHUndoFlag kind = KindOf(rec.Flags);
+    if (kind == ufKindConvert || kind == ufKindCombined || kind > ufKindAllData) {
+        resetRedo();
         return;
-    auto b = std::make_unique<TRedo>();
-    b->Kind = r.Kind;
-    b->Flags = UndoBit(r.Kind);
-    b->Pos = r.Pos;
-    b->Count = r.Count;
-    b->ReplCount = r.ReplCount;
-    const int size = ed.DataSize();
+    }
+    const std::int64_t size = ed.DataSize();
+    const std::int64_t pos = rec.Pos, cnt = rec.Count, repl = rec.ReplCount;
+    // The block is whole before the old one goes: a range outside the data
+    // raises and leaves the redo as it was.
+    auto b = std::make_shared<TRedo>();
+    b->Kind = kind;
+    b->Flags = UndoBit(kind);
+    b->Pos = pos;
+    b->Count = cnt;
+    b->ReplCount = repl;
     auto take = [&](std::int64_t p, std::int64_t n) {
-        b->Data.resize(size_t(std::max<std::int64_t>(n, 0)));
+        if (p < 0 || n < 0 || p + n > size)
+            OutOfBounds();
+        b->Data.resize(size_t(n));
         if (n > 0)
             ed.ReadBytes(b->Data.data(), int(p), int(n));
     };
-    switch (r.Kind) {
+    switch (kind) {
     case ufKindBytesChanged:
-        take(r.Pos, r.Count);
-        if (ed.HasChanged(int(r.Pos)))
+        take(pos, cnt);
+        if (ed.HasChanged(int(pos)))
             b->Flags |= UndoBit(ufFlagByte1Changed);
-        if (r.Count == 2 && ed.HasChanged(int(r.Pos) + 1))
+        if (cnt == 2 && ed.HasChanged(int(pos) + 1))
             b->Flags |= UndoBit(ufFlagByte2Changed);
         break;
     case ufKindInsertBuffer:
     case ufKindReplace:
-        take(r.Pos, r.Count);
+        take(pos, cnt);
         break;
     case ufKindAppendBuffer:
-        take(r.Pos, size - r.Pos);
-        b->Count = size - r.Pos;
+        take(pos, size - pos);
+        b->Count = size - pos;
         break;
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
@@ -836,6 +877,17 @@ void TWQHUndoStorage::Impl::makeRedo(const TRecord& r, int sizeAfterUndo)
     default:
         break;
     }
+    std::int64_t after = size;
+    switch (kind) {
+    case ufKindByteRemoved: after = size + cnt; break;
+    case ufKindInsertBuffer: after = size - cnt; break;
+    case ufKindReplace: after = size - cnt + repl; break;
+    case ufKindAppendBuffer: after = pos; break;
+    case ufKindNibbleInsert: after = size - 1; break;
+    case ufKindAllData: after = cnt; break;
+    default: break;
+    }
+    b->SizeAfterUndo = int(std::clamp<std::int64_t>(after, -1, INT32_MAX));
     const bool inChar = ed.CaretInCharField();
     if (!inChar && ed.CaretOnLaterDigit())
         b->Flags |= UndoBit(ufFlag2ndByteCol);
@@ -856,180 +908,156 @@ void TWQHUndoStorage::Impl::makeRedo(const TRecord& r, int sizeAfterUndo)
     b->SelStart = ed.SelStartField();
     b->SelEnd = ed.SelEndField();
     b->SelPosition = ed.SelPositionField();
-    b->SizeAfterUndo = sizeAfterUndo;
+    resetRedo();
     redo = std::move(b);
 }
 
-// Unicode mode first, then the translation and the unit, each only in a form
-// its setter accepts, so that a restore never stops half way.
-void TWQHUndoStorage::Impl::restoreModes(bool unicode, bool bigEndian, std::uint8_t translation, std::int32_t bpu)
+// Unicode mode, then the translation: the translation's setter refuses any
+// but "as is" in unicode mode, so there the field takes it directly.
+void TWQHUndoStorage::Impl::restoreModes(bool unicode, bool bigEndian, std::uint8_t translation)
 {
     const TWQHTranslationKind trans = translation <= tkCustom ? TWQHTranslationKind(translation) : tkAsIs;
+    // The layout may no longer allow the mode; the step is undone all the same.
     if (unicode && !ed.UnicodeChars() && !ed.CanSwitchUnicodeOn())
-        unicode = false;  // the layout no longer allows it; the data is back all the same
-    if (unicode) {
-        ed.SetUnicodeCharacters(true);
-        ed.SetUnicodeBigEndian(bigEndian);
+        unicode = false;
+    ed.SetUnicodeCharacters(unicode);
+    ed.SetUnicodeBigEndian(bigEndian);
+    if (ed.UnicodeChars())
         ed.SetTranslationField(trans);
-    } else {
-        ed.SetUnicodeCharacters(false);
-        ed.SetUnicodeBigEndian(bigEndian);
+    else
         ed.SetTranslation(trans);
-        if (bpu == 1 || bpu == 2 || bpu == 4 || bpu == 8)
-            ed.SetBytesPerUnit(bpu);
-    }
 }
 
+// The state of the record being undone, which is still the newest in the stream.
 void TWQHUndoStorage::Impl::restoreState(const TRecord& r)
 {
-    restoreModes(Has(r.Flags, ufFlagIsUnicode), Has(r.Flags, ufFlagIsUnicodeBigEndian), r.CurTranslation,
-                 r.CurBPU);
-    ed.SetInsertMode(Has(r.Flags, ufFlagInsertMode));
     ed.PlaceCaret(r.CurPos, Has(r.Flags, ufFlagInCharField), Has(r.Flags, ufFlag2ndByteCol));
+    ed.SetModifiedFlag(Has(r.Flags, ufFlagModified));
+    ed.SetInsertMode(Has(r.Flags, ufFlagInsertMode));
     if (r.HasSel) {
         if (r.SelEnd == -1)
             ed.SeekTo(r.SelStart);
         else
             ed.SetSelection(r.SelPosition, r.SelStart, r.SelEnd);
     }
-    ed.SetModifiedFlag(Has(r.Flags, ufFlagModified));
+    restoreModes(Has(r.Flags, ufFlagIsUnicode), Has(r.Flags, ufFlagIsUnicodeBigEndian), r.CurTranslation);
+    ed.SetBytesPerUnit(r.CurBPU);
+    ed.Repaint();
+    ed.Changed();
 }
 
 bool TWQHUndoStorage::Impl::undo()
 {
-    // A refused undo changes nothing.
-    if (!(count > 0 && updateCount < 1 && live() > 0))
+    if (!(count > 0 && updateCount < 1 && live() > 0)) {
+        reset(false);
         return false;
+    }
+    if (live() < HeadSize) {
+        reset(true);
+        return false;
+    }
     TRecord r;
+    // A record that no longer fits the data (changed outside the store)
+    // would fail half way through; the steps go instead.
     if (!parseNewest(r) || !checkFits(r)) {
         reset(true);
         return false;
     }
     if (r.Kind == ufKindCombined) {
-        const int n = std::min<std::int64_t>(r.Count, count - 1);
+        const int n = int(std::min<std::int64_t>(r.Count, count - 1));
         removeLast();
-        bool any = false;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             if (!undo())
                 break;
-            any = true;
-        }
         resetRedo();
-        return any || n == 0;
+        return true;
     }
 
-    const std::int64_t pos = r.Pos, cnt = r.Count, repl = r.ReplCount;
-    const int size = ed.DataSize();
-
-    int sizeAfter = size;
+    makeRedo(HeadOf(r));
+    // The record stays in the stream until the data and state are back: a
+    // data change that fails leaves the step to be undone again. The saved
+    // bytes are read in place, each before anything can notify a handler.
+    const int pos = int(r.Pos), cnt = int(r.Count), repl = int(r.ReplCount);
+    const std::uint8_t* saved = r.Data;
+    const bool b1 = Has(r.Flags, ufFlagByte1Changed);
+    const bool b2 = Has(r.Flags, ufFlagByte2Changed);
     switch (r.Kind) {
-    case ufKindByteRemoved: sizeAfter = int(size + cnt); break;
-    case ufKindInsertBuffer: sizeAfter = int(size - cnt); break;
-    case ufKindReplace: sizeAfter = int(size - cnt + repl); break;
-    case ufKindAppendBuffer: sizeAfter = int(pos); break;
-    case ufKindNibbleInsert: sizeAfter = size - 1; break;
-    case ufKindAllData: sizeAfter = int(cnt); break;
-    default: break;
-    }
-    makeRedo(r, sizeAfter);
-    const TRecord rec = r;  // head values and selection; Data is replaced by `saved`
-    // The record leaves the stream before the data changes, so a failure half
-    // way never leaves it to be undone twice. `held` keeps its bytes alive
-    // while they are written back, whatever happens to the redo meanwhile.
-    const TKeptPtr held = removeLast();
-    if (!held || held->size() < size_t(rec.Len))
-        return false;
-    const std::uint8_t* saved = held->data() + DataOffset;
-
-    const bool b1 = Has(rec.Flags, ufFlagByte1Changed);
-    const bool b2 = Has(rec.Flags, ufFlagByte2Changed);
-    bool cutMarks = false;
-    const std::int64_t cutAt = pos;
-    switch (rec.Kind) {
     case ufKindBytesChanged:
-        ed.WriteBuffer(saved, int(pos), int(cnt));
+        ed.WriteBuffer(saved, pos, cnt);
+        ed.SetChanged(pos, b1);
+        if (cnt == 2)
+            ed.SetChanged(pos + 1, b2);
+        restoreState(r);
+        ed.Repaint();
         break;
     case ufKindByteRemoved:
-        ed.InternalInsertBuffer(saved, int(cnt), int(pos));
-        cutMarks = true;
+        ed.InternalInsertBuffer(saved, cnt, pos);
+        restoreState(r);
+        ed.AdjustBookmarks(pos, cnt, ed.DataSize());
+        ed.CutChangedMarks(pos);
+        ed.Repaint();
         break;
     case ufKindInsertBuffer:
-        ed.InternalDelete(int(pos), int(pos + cnt));
-        cutMarks = true;
+        ed.InternalDelete(pos, pos + cnt);
+        restoreState(r);
+        ed.AdjustBookmarks(pos + cnt, -cnt, ed.DataSize());
+        ed.CutChangedMarks(pos);
+        ed.Repaint();
         break;
     case ufKindReplace:
-        ed.InternalDelete(int(pos), int(pos + cnt));
-        ed.InternalInsertBuffer(saved, int(repl), int(pos));
-        cutMarks = true;  // at the first replaced byte: the byte before it never moved
+        ed.InternalDelete(pos, pos + cnt);
+        ed.InternalInsertBuffer(saved, repl, pos);
+        restoreState(r);
+        ed.AdjustBookmarks(pos + cnt, repl - cnt, ed.DataSize());
+        ed.CutChangedMarks(std::max(pos - 1, 0));
+        ed.Repaint();
         break;
     case ufKindAppendBuffer:
         ed.SetCol(2);
-        ed.SetDataSizeRaw(int(pos));
+        ed.SetDataSizeRaw(pos);
         ed.CalcSizes();
-        cutMarks = true;
+        ed.CutChangedMarks(pos);
+        restoreState(r);
+        ed.Repaint();
         break;
     case ufKindNibbleInsert:
-        ed.InternalDeleteNibble(int(pos), false);
-        ed.WriteRaw(saved, int(pos), 1);
-        ed.SetDataSizeRaw(size - 1);
+    case ufKindNibbleDelete: {
+        const std::uint8_t byte = saved[0];
+        if (r.Kind == ufKindNibbleInsert)
+            ed.InternalDeleteNibble(pos, false);
+        else
+            ed.InternalInsertNibble(pos, false);
+        ed.SetDataAt(pos, byte);
+        ed.SetChanged(pos, b1);
+        // The size before the state: with the extra byte the size may be
+        // odd, and unicode mode, when the state switches it on, refuses that.
+        ed.SetDataSizeRaw(ed.DataSize() - 1);
         ed.CalcSizes();
-        cutMarks = true;
+        restoreState(r);
+        ed.CutChangedMarks(pos);
+        ed.Repaint();
         break;
-    case ufKindNibbleDelete:
-        ed.InternalInsertNibble(int(pos), false);
-        ed.WriteRaw(saved, int(pos), 1);
-        ed.SetDataSizeRaw(size);
-        ed.CalcSizes();
-        cutMarks = true;
-        break;
+    }
     case ufKindConvert:
-        ed.WriteBuffer(saved, int(pos), int(cnt));
-        cutMarks = true;
+        ed.WriteBuffer(saved, pos, cnt);
+        restoreState(r);
+        ed.CutChangedMarks(pos);
+        ed.Repaint();
+        break;
+    case ufKindSelection:
+        restoreState(r);
         break;
     case ufKindAllData:
-        ed.SetDataSizeRaw(int(cnt));
-        ed.WriteRaw(saved, 0, int(cnt));
+        ed.SetDataSizeRaw(cnt);
+        ed.WriteRaw(saved, 0, cnt);
         ed.CalcSizes();
+        restoreState(r);
         break;
     default:
-        break;
+        return false;
     }
-
-    restoreState(rec);
-
-    // Marks last: an insert mode switch above clears them all.
-    if (cutMarks)
-        ed.CutChangedMarks(int(cutAt));
-    switch (rec.Kind) {
-    case ufKindBytesChanged:
-        ed.SetChanged(int(pos), b1);
-        if (cnt == 2)
-            ed.SetChanged(int(pos) + 1, b2);
-        break;
-    case ufKindNibbleInsert:
-    case ufKindNibbleDelete:
-        ed.SetChanged(int(pos), b1);  // the byte itself is back as it was
-        break;
-    default:
-        break;
-    }
-
-    switch (rec.Kind) {
-    case ufKindByteRemoved:  // undone by an insertion of cnt bytes at pos
-        ed.AdjustBookmarks(int(pos), int(cnt), ed.DataSize());
-        break;
-    case ufKindInsertBuffer:  // undone by a removal
-        ed.AdjustBookmarks(int(pos + cnt), int(-cnt), ed.DataSize());
-        break;
-    case ufKindReplace:  // cnt new bytes go back to repl old ones
-        ed.AdjustBookmarks(int(pos + cnt), int(repl - cnt), ed.DataSize());
-        break;
-    default:
-        break;
-    }
-    noteUndoneData(held);
-    ed.Repaint();
-    ed.Changed();
+    removeLast();
+    noteUndoneData(lastUndo);
     return true;
 }
 
@@ -1156,19 +1184,8 @@ bool TWQHUndoStorage::Impl::redoStep()
         return false;
     }
 
-    // Move everything out first; the store's own state is settled before the
-    // data changes.
-    std::unique_ptr<TRedo> block = std::move(redo);
-    const TKeptPtr kept = std::move(lastUndo);
-    const bool hadKept = hasLastUndo;
-    const QString keptDesc = lastUndoDesc;
-    resetRedo();
-    if (hadKept && kept && kept->size() > 0) {
-        buf.insert(buf.end(), kept->data(), kept->data() + kept->size());
-        ++count;
-        description = keptDesc;
-    }
-
+    // Held here: a handler that records a step meanwhile ends the redo.
+    const std::shared_ptr<TRedo> block = redo;
     const int pos = int(block->Pos), cnt = int(block->Count), repl = int(block->ReplCount);
     const std::uint8_t* data = block->Data.empty() ? nullptr : block->Data.data();
     switch (block->Kind) {
@@ -1201,31 +1218,28 @@ bool TWQHUndoStorage::Impl::redoStep()
 
     ed.SetBookmarksRaw(block->Bookmarks);
     const TWQHUndoFlags f = block->Flags;
-    restoreModes(Has(f, ufFlagIsUnicode), Has(f, ufFlagIsUnicodeBigEndian), block->CurTranslation, block->CurBPU);
-    ed.SetInsertMode(Has(f, ufFlagInsertMode));
     ed.PlaceCaret(block->CurPos, Has(f, ufFlagInCharField), Has(f, ufFlag2ndByteCol));
-    ed.SetSelection(block->SelPosition, block->SelStart, block->SelEnd);
-    ed.SetInCharField(Has(f, ufFlagInCharField));
     ed.SetModifiedFlag(Has(f, ufFlagModified));
-    switch (block->Kind) {
-    case ufKindBytesChanged:
-        ed.SetChanged(pos, Has(f, ufFlagByte1Changed));
-        if (cnt == 2)
-            ed.SetChanged(pos + 1, Has(f, ufFlagByte2Changed));
-        break;
-    case ufKindByteRemoved:
-    case ufKindInsertBuffer:
-    case ufKindReplace:
-    case ufKindNibbleInsert:
-    case ufKindNibbleDelete:
-        // Nothing may stay marked on a shifted byte, as after the edit itself.
-        ed.CutChangedMarks(pos);
-        break;
-    default:
-        break;
+    ed.SetInsertMode(Has(f, ufFlagInsertMode));
+    ed.SetSelection(block->SelPosition, block->SelStart, block->SelEnd);
+    // Unicode mode before the translation, which unicode mode would refuse.
+    restoreModes(Has(f, ufFlagIsUnicode), Has(f, ufFlagIsUnicodeBigEndian), block->CurTranslation);
+    ed.SetBytesPerUnit(block->CurBPU);
+    ed.SetInCharField(Has(f, ufFlagInCharField));
+    ed.SetChanged(pos, Has(f, ufFlagByte1Changed));
+    if (block->Kind == ufKindBytesChanged && cnt == 2)
+        ed.SetChanged(pos + 1, Has(f, ufFlagByte2Changed));
+    // The undone record goes back as the newest step.
+    if (hasLastUndo && lastUndo && lastUndo->size() > 0) {
+        buf.insert(buf.end(), lastUndo->data(), lastUndo->data() + lastUndo->size());
+        ++count;
+        lastUndo.reset();
+        hasLastUndo = false;
+        description = lastUndoDesc;
     }
     ed.Repaint();
     ed.BookmarkChanged();
+    resetRedo();
     ed.Changed();
     return true;
 }

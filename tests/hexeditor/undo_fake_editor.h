@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,13 @@ public:
     int selStart = -1, selEnd = -1, selPosition = -1;
     int maxUndo = 1048576;
     bool failReads = false;  // every read of the data throws
+    bool failWrites = false; // every write into the data throws
     TWQHBookmarks bookmarks{};
     int changedCalls = 0;
     int bookmarkChangedCalls = 0;
     std::vector<std::string> log;  // order of the state-changing calls
     std::vector<std::array<int, 3>> adjustCalls;
+    std::function<void()> onPlaceCaret;  // runs as the caret is restored
 
     int CaretPosition() const override { return caret; }
     bool CaretOnLaterDigit() const override { return laterDigit; }
@@ -83,6 +86,8 @@ public:
     void WriteBuffer(const void* Buffer, int Pos, int Count) override
     {
         log.push_back("WriteBuffer");
+        if (failWrites)
+            throw EWQHexEditor(QStringLiteral("write failed"));
         WriteRaw(Buffer, Pos, Count);
         Changed();
     }
@@ -94,6 +99,7 @@ public:
     }
     void SetChanged(int Pos, bool Value) override
     {
+        log.push_back("SetChanged " + std::to_string(Pos));
         if (insertMode)
             marks.clear();
         if (Value || Pos < int(marks.size())) {
@@ -104,6 +110,7 @@ public:
     }
     void CutChangedMarks(int Pos) override
     {
+        log.push_back("Cut " + std::to_string(Pos));
         if (int(marks.size()) >= Pos)
             marks.resize(size_t(Pos));
     }
@@ -169,23 +176,35 @@ public:
     }
     void SetDataAt(int Pos, std::uint8_t Value) override
     {
+        log.push_back("SetDataAt " + std::to_string(Pos));
         Check(Pos, 1);
         data[size_t(Pos)] = Value;
         Changed();
     }
-    void SetDataSizeRaw(int Size) override { data.resize(size_t(Size)); }
+    void SetDataSizeRaw(int Size) override
+    {
+        log.push_back("Size " + std::to_string(Size));
+        data.resize(size_t(Size));
+    }
     void CalcSizes() override {}
     void SetCol(int Col) override { log.push_back("SetCol " + std::to_string(Col)); }
     void PlaceCaret(int Pos, bool InCharField, bool LaterDigit) override
     {
         log.push_back("PlaceCaret " + std::to_string(Pos));
+        if (onPlaceCaret)
+            onPlaceCaret();
         caret = Pos;
         inChar = InCharField;
         laterDigit = LaterDigit && !InCharField;
     }
-    void SetModifiedFlag(bool Value) override { modified = Value; }
+    void SetModifiedFlag(bool Value) override
+    {
+        log.push_back("Modified");
+        modified = Value;
+    }
     void SetInsertMode(bool Value) override
     {
+        log.push_back("InsertMode");
         if (Value == insertMode)
             return;
         insertMode = Value;
@@ -194,6 +213,7 @@ public:
     }
     void SetSelection(int Position, int Start, int End) override
     {
+        log.push_back("Selection");
         selPosition = Position;
         selStart = Start;
         selEnd = End;
@@ -241,9 +261,17 @@ public:
             throw EWQHexEditor(QString::asprintf(wqhstr::InvalidBytesPerUnit, Value));
         bpu = Value;
     }
-    void SetInCharField(bool Value) override { inChar = Value; }
+    void SetInCharField(bool Value) override
+    {
+        log.push_back("InCharField");
+        inChar = Value;
+    }
     void Repaint() override {}
-    void Changed() override { ++changedCalls; }
+    void Changed() override
+    {
+        log.push_back("Changed");
+        ++changedCalls;
+    }
     void BookmarkChanged() override { ++bookmarkChangedCalls; }
 
     // What a primitive does to the fake data after recording its step.

@@ -7,11 +7,26 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <string>
 
 using undotest::FakeUndoEditor;
 using undotest::I32At;
 
 namespace {
+
+// Whether the entries appear in the log in this order (others may lie between).
+bool InOrder(const std::vector<std::string>& log, std::initializer_list<const char*> want)
+{
+    auto at = log.begin();
+    for (const char* w : want) {
+        at = std::find(at, log.end(), std::string(w));
+        if (at == log.end())
+            return false;
+        ++at;
+    }
+    return true;
+}
 
 class UndoStore : public ::testing::Test {
 protected:
@@ -383,20 +398,25 @@ TEST_F(UndoStore, AppendUndoPutsTheColumnAtTwoBeforeTheCaret)
     EXPECT_EQ(ed.data[12], 3);
 }
 
-TEST_F(UndoStore, NibbleStepsComeBackWithTheByteMark)
+// The byte comes back through SetDataAt; the marks are cut at it afterwards,
+// the mark before it stays.
+TEST_F(UndoStore, NibbleStepsComeBackThroughTheByteAndCutTheMarksAtIt)
 {
-    ed.data = {0x12, 0x34};
-    ed.marks = {true};
-    st.CreateUndo(ufKindNibbleInsert, 0, 0, 0, QString());
-    ed.InternalInsertNibble(0, true);
-    ed.CutChangedMarks(0);
-    ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x01, 0x23, 0x40}));
+    ed.data = {0x12, 0x34, 0x56};
+    ed.marks = {true, true};
+    st.CreateUndo(ufKindNibbleInsert, 1, 0, 0, QString());
+    ed.InternalInsertNibble(1, true);
+    ed.CutChangedMarks(1);
+    ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x03, 0x45, 0x60}));
+    ed.log.clear();
     ASSERT_TRUE(st.Undo());
-    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34}));
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34, 0x56}));
     EXPECT_TRUE(ed.Marked(0));
+    EXPECT_FALSE(ed.Marked(1));
+    EXPECT_TRUE(InOrder(ed.log, {"InternalDeleteNibble", "SetDataAt 1", "SetChanged 1", "Size 3", "PlaceCaret 0",
+                                 "BytesPerUnit 1", "Changed", "Cut 1"}));
     ASSERT_TRUE(st.Redo());
-    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x01, 0x23, 0x40}));
-    EXPECT_FALSE(ed.Marked(0));
+    EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x03, 0x45, 0x60}));
 
     st.Reset(true);
     ed.data = {0x12, 0x34};
@@ -415,6 +435,29 @@ TEST_F(UndoStore, NibbleStepsComeBackWithTheByteMark)
     ASSERT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x30}));
     ASSERT_TRUE(st.Undo());
     EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34}));
+}
+
+// While the extra byte of the nibble shift is there the size is odd: the
+// size goes back before the state, so unicode mode can come back on.
+TEST_F(UndoStore, NibbleUndoBringsUnicodeModeBackOn)
+{
+    for (auto kind : {ufKindNibbleInsert, ufKindNibbleDelete}) {
+        SCOPED_TRACE(int(kind));
+        st.Reset(true);
+        ed.data = {0x12, 0x34, 0x56, 0x78};
+        ed.SetUnicodeCharacters(true);
+        st.CreateUndo(kind, 1, 0, 0, QString());
+        if (kind == ufKindNibbleInsert)
+            ed.InternalInsertNibble(1, true);
+        else
+            ed.InternalDeleteNibble(1, true);
+        ed.SetUnicodeCharacters(false);
+        ed.log.clear();
+        ASSERT_NO_THROW(EXPECT_TRUE(st.Undo()));
+        EXPECT_EQ(ed.data, (std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0x78}));
+        EXPECT_TRUE(ed.unicode);
+        EXPECT_EQ(ed.bpu, 2);
+    }
 }
 
 TEST_F(UndoStore, ConvertAndCombinedCannotBeRedone)
@@ -489,6 +532,100 @@ TEST_F(UndoStore, DescriptionFollowsTheNewestStep)
     ASSERT_TRUE(st.Undo());  // the combined one, with its append
     EXPECT_EQ(st.Description(), "one");
     EXPECT_EQ(ed.DataSize(), 10);
+}
+
+// ---- order of the steps -----------------------------------------------------------
+
+// The record stays the newest in the stream until data and state are back, so
+// an undo or redo whose data change fails leaves every step where it was.
+TEST_F(UndoStore, RecordLeavesTheStreamOnlyOnceTheUndoIsDone)
+{
+    Type(0, 0xA0, QStringLiteral("first"));
+    Type(4, 0xA4, QStringLiteral("second"));
+    int countAtCaret = -1;
+    ed.onPlaceCaret = [&] { countAtCaret = st.Count(); };
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(countAtCaret, 2);
+    EXPECT_EQ(st.Count(), 1);
+
+    const auto stream = st.Bytes();
+    const auto data = ed.data;
+    ed.failWrites = true;
+    EXPECT_THROW(st.Redo(), EWQHexEditor);
+    EXPECT_EQ(st.Bytes(), stream);
+    EXPECT_TRUE(st.CanRedo());
+    EXPECT_THROW(st.Undo(), EWQHexEditor);
+    EXPECT_EQ(ed.data, data);
+    EXPECT_EQ(st.Count(), 1);
+    EXPECT_EQ(st.Description(), "first");
+    ed.failWrites = false;
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
+    EXPECT_EQ(st.Count(), 0);
+}
+
+// Data first, then caret, modified flag, insert mode, selection, unicode,
+// translation and unit; the marks before or after the state as the kind says.
+TEST_F(UndoStore, UndoRestoresInItsOrder)
+{
+    ed.selStart = 2;
+    ed.selEnd = 3;
+    ed.selPosition = 2;
+    Type(5, 0xEE);
+    ed.log.clear();
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(InOrder(ed.log, {"WriteBuffer", "SetChanged 5", "PlaceCaret 0", "Modified", "InsertMode", "Selection",
+                                 "Unicode off", "Translation 0", "BytesPerUnit 1", "Changed"}));
+
+    Remove(2, 3);
+    ed.log.clear();
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(InOrder(ed.log, {"InternalInsertBuffer", "PlaceCaret 0", "BytesPerUnit 1", "Changed", "Cut 2"}));
+
+    Append({1, 2});
+    ed.log.clear();
+    ASSERT_TRUE(st.Undo());
+    EXPECT_TRUE(InOrder(ed.log, {"SetCol 2", "Size 10", "Cut 10", "PlaceCaret 0", "Changed"}));
+}
+
+TEST_F(UndoStore, NewestRecordIsReadAndItsRedoMadeOnRequest)
+{
+    TWQHUndoRec rec{};
+    QString desc = QStringLiteral("stale");
+    EXPECT_EQ(st.ReadUndoRecord(rec, desc), ufKindNone);
+    EXPECT_TRUE(desc.isEmpty());
+
+    ed.caret = 7;
+    Type(3, 0xAB, QStringLiteral("typed"));
+    Remove(1, 2);
+    EXPECT_EQ(st.ReadUndoRecord(rec, desc), ufKindByteRemoved);
+    EXPECT_EQ(rec.DataLen, 35);
+    EXPECT_EQ(rec.Pos, 1u);
+    EXPECT_EQ(rec.Count, 2u);
+    EXPECT_EQ(rec.CurPos, 7);
+    EXPECT_EQ(rec.Buffer[0], 0x11);  // the first removed byte
+    EXPECT_TRUE(desc.isEmpty());
+    st.RemoveLastUndo();
+    EXPECT_EQ(st.ReadUndoRecord(rec, desc), ufKindBytesChanged);
+    EXPECT_EQ(desc, "typed");
+
+    // A redo block of the data as it is now; none for a conversion, and a
+    // range outside the data leaves the block there was.
+    rec.Flags = UndoBit(ufKindConvert);
+    st.CreateRedo(rec);
+    EXPECT_FALSE(st.CanRedo());
+    rec.Flags = UndoBit(ufKindInsertBuffer);
+    rec.Pos = 2;
+    rec.Count = 3;
+    st.CreateRedo(rec);
+    ASSERT_TRUE(st.CanRedo());
+    rec.Pos = 7;
+    EXPECT_THROW(st.CreateRedo(rec), EWQHexEditor);
+    ASSERT_TRUE(st.CanRedo());
+    ed.data.erase(ed.data.begin() + 2, ed.data.begin() + 5);
+    const std::vector<std::uint8_t> removed = {0x44, 0x55, 0x66};  // bytes 2..4 when the block was made
+    ASSERT_TRUE(st.Redo());
+    EXPECT_EQ(std::vector<std::uint8_t>(ed.data.begin() + 2, ed.data.begin() + 5), removed);
 }
 
 // ---- state restore -------------------------------------------------------------
@@ -688,7 +825,7 @@ TEST_F(UndoStore, BookmarkShiftsUseTheSizeTheEditLeaves)
 
 // ---- brackets ---------------------------------------------------------------------
 
-TEST_F(UndoStore, InsideABracketNothingIsRecordedAndUndoIsRefusedWithoutSideEffects)
+TEST_F(UndoStore, InsideABracketNothingIsRecorded)
 {
     Type(0, 0xA0);
     EXPECT_EQ(st.BeginUpdate(), 1);
@@ -697,13 +834,6 @@ TEST_F(UndoStore, InsideABracketNothingIsRecordedAndUndoIsRefusedWithoutSideEffe
     Type(1, 0xA1);
     EXPECT_EQ(st.Count(), 1);
     EXPECT_EQ(st.Size(), 34);
-
-    const auto data = ed.data;
-    EXPECT_FALSE(st.Undo());
-    EXPECT_EQ(st.UpdateCount(), 2);  // a refused undo leaves the bracket open
-    EXPECT_EQ(st.Count(), 1);
-    EXPECT_EQ(st.Description(), "Change byte(s)");
-    EXPECT_EQ(ed.data, data);
 
     EXPECT_EQ(st.EndUpdate(), 1);
     EXPECT_EQ(st.EndUpdate(), 0);
@@ -714,16 +844,33 @@ TEST_F(UndoStore, InsideABracketNothingIsRecordedAndUndoIsRefusedWithoutSideEffe
     EXPECT_EQ(ed.data[1], 0xA1);  // the bracketed edit is not a step
 }
 
-TEST_F(UndoStore, NothingToUndoIsRefusedAndKeepsTheRedo)
+// An undo that cannot run empties the store (brackets included) and keeps
+// the redo; the data stays as it is.
+TEST_F(UndoStore, RefusedUndoEmptiesTheStoreAndKeepsTheRedo)
 {
-    Type(0, 0xA0);
-    ASSERT_TRUE(st.Undo());
-    const auto data = ed.data;
-    EXPECT_FALSE(st.Undo());
-    EXPECT_EQ(ed.data, data);
-    EXPECT_TRUE(st.CanRedo());
-    EXPECT_TRUE(st.Redo());
-    EXPECT_EQ(ed.data[0], 0xA0);
+    for (const bool inBracket : {false, true}) {
+        SCOPED_TRACE(inBracket);
+        st.Reset(true);
+        Type(0, 0xA0);
+        Type(1, 0xA1);
+        ASSERT_TRUE(st.Undo());
+        if (inBracket) {
+            st.BeginUpdate();
+            st.BeginUpdate();
+        } else {
+            ASSERT_TRUE(st.Undo());
+        }
+        const auto data = ed.data;
+        EXPECT_FALSE(st.Undo());
+        EXPECT_EQ(ed.data, data);
+        EXPECT_EQ(st.UpdateCount(), 0);
+        EXPECT_EQ(st.Count(), 0);
+        EXPECT_EQ(st.Size(), 0);
+        EXPECT_TRUE(st.Description().isEmpty());
+        ASSERT_TRUE(st.CanRedo());
+        EXPECT_TRUE(st.Redo());
+        EXPECT_EQ(ed.data[inBracket ? 1 : 0], inBracket ? 0xA1 : 0xA0);
+    }
 }
 
 // ---- redo rules --------------------------------------------------------------------
@@ -839,40 +986,64 @@ TEST_F(UndoStore, RedoOverDataChangedInPlaceIsRefused)
     EXPECT_TRUE(st.Redo());
 }
 
-TEST_F(UndoStore, RedoCutsTheMarksFromItsPosition)
+// Every redo ends by setting the mark of its position to the block's first
+// byte flag, which only a changed-bytes block carries; no other mark moves.
+TEST_F(UndoStore, RedoSetsTheMarkAtItsPositionOnly)
 {
-    Remove(3, 2);
+    const auto removal = [&] { Remove(3, 2); };
+    const auto insertion = [&] { Insert(1, {5, 6}); };
+    const auto replacement = [&] { ReplaceRange(4, 2, {5, 6, 7}); };
+    const auto appending = [&] { Append({1, 2}); };
+    struct Case {
+        const char* name;
+        std::function<void()> edit;
+        int pos;
+    };
+    for (const Case& c : {Case{"remove", removal, 3}, Case{"insert", insertion, 1}, Case{"replace", replacement, 4},
+                          Case{"append", appending, 10}}) {
+        SCOPED_TRACE(c.name);
+        st.Reset(true);
+        ed.data = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99};
+        c.edit();
+        ASSERT_TRUE(st.Undo());
+        ed.marks.assign(ed.data.size() + 2, true);
+        ed.log.clear();
+        ASSERT_TRUE(st.Redo());
+        EXPECT_EQ(ed.log.back(), "Changed");
+        EXPECT_TRUE(InOrder(ed.log, {"InCharField", ("SetChanged " + std::to_string(c.pos)).c_str()}));
+        EXPECT_TRUE(ed.Marked(c.pos - 1));
+        EXPECT_FALSE(ed.Marked(c.pos));
+        EXPECT_TRUE(ed.Marked(c.pos + 1));
+    }
+
+    // A changed-bytes redo puts the marks the bytes had before the undo.
+    st.Reset(true);
+    ed.marks.clear();
+    Type(2, 0xAB);
     ASSERT_TRUE(st.Undo());
-    ed.marks.assign(10, true);  // marks on bytes the redo will shift
+    ASSERT_FALSE(ed.Marked(2));
     ASSERT_TRUE(st.Redo());
     EXPECT_TRUE(ed.Marked(2));
-    EXPECT_FALSE(ed.Marked(3));
-    EXPECT_FALSE(ed.Marked(7));
-
-    st.Reset(true);
-    Insert(1, {5, 6});
-    ASSERT_TRUE(st.Undo());
-    ed.marks.assign(10, true);
-    ASSERT_TRUE(st.Redo());
-    EXPECT_TRUE(ed.Marked(0));
-    EXPECT_FALSE(ed.Marked(1));
-
-    st.Reset(true);
-    ReplaceRange(4, 2, {5, 6, 7});
-    ASSERT_TRUE(st.Undo());
-    ed.marks.assign(10, true);
-    ASSERT_TRUE(st.Redo());
-    EXPECT_TRUE(ed.Marked(3));
-    EXPECT_FALSE(ed.Marked(4));
 }
 
-TEST_F(UndoStore, ReplaceUndoKeepsTheMarkBeforeTheReplacedRange)
+// The undo of a replacement cuts the marks one byte before the range.
+TEST_F(UndoStore, ReplaceUndoCutsTheMarksFromTheByteBeforeTheRange)
 {
-    ed.SetChanged(3, true);
+    ed.marks = {true, true, true, true};
     ReplaceRange(4, 2, {1});
+    ed.SetChanged(3, true);
     ASSERT_TRUE(st.Undo());
-    EXPECT_TRUE(ed.Marked(3));
+    EXPECT_TRUE(ed.Marked(2));
+    EXPECT_FALSE(ed.Marked(3));
     EXPECT_FALSE(ed.Marked(4));
+
+    st.Reset(true);
+    ed.marks = {true, true};
+    ReplaceRange(0, 1, {7, 8});
+    ed.SetChanged(1, true);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_FALSE(ed.Marked(0));
+    EXPECT_FALSE(ed.Marked(1));
 }
 
 // ---- snapshots -------------------------------------------------------------------------
