@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QStringDecoder>
-#include <QStringList>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -228,17 +228,6 @@ TEST_F(IniFileTest, LinesNotChangedAreWrittenBackByteForByte)
     EXPECT_EQ(get(), before);
 }
 
-TEST_F(IniFileTest, Utf8FileTakesNewTextAsUtf8)
-{
-    put("[A]\nName=" + QStringLiteral("芯片").toUtf8() + "\n");
-    {
-        TIniFile ini(path());
-        EXPECT_EQ(ini.ReadString("A", "Name", ""), QStringLiteral("芯片"));
-        ini.WriteString("A", "Other", QStringLiteral("编程器"));
-    }
-    EXPECT_EQ(get(), "[A]\nName=" + QStringLiteral("芯片").toUtf8() + "\nOther=" + QStringLiteral("编程器").toUtf8() + "\n");
-}
-
 TEST_F(IniFileTest, ValuesCannotInjectLinesOrSections)
 {
     {
