@@ -10,19 +10,35 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 const QString Environment = QStringLiteral("Environment");
 const QString Programmer = QStringLiteral("Programmer");
 
-// A damaged file must not place the window where no screen shows it, nor
-// make it larger than the desktop (no backing store could hold it, and
-// coordinates near the int limits overflow).
+// A window larger than the desktop can have no backing store (and sizes near
+// the int limits overflow the coordinates), so a damaged file cannot ask for
+// one; the system does the same when a window is sized by hand.
 QRect Desktop()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desktop = screen ? screen->virtualGeometry() : QRect();
     return desktop.isEmpty() ? QRect(0, 0, 16384, 16384) : desktop;
+}
+
+// Whether any part of the window's rectangle lies on some screen; in 64 bits,
+// as stored positions may sit at the ends of the int range.
+bool OnSomeScreen(const QPoint& pos, const QSize& size)
+{
+    const std::int64_t left = pos.x(), top = pos.y();
+    const std::int64_t right = left + std::max(size.width(), 1), bottom = top + std::max(size.height(), 1);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        if (left < std::int64_t(g.x()) + g.width() && g.x() < right && top < std::int64_t(g.y()) + g.height()
+            && g.y() < bottom)
+            return true;
+    }
+    return QGuiApplication::screens().isEmpty(); // nothing to place it on
 }
 } // namespace
 
@@ -70,12 +86,19 @@ void TForm1::LoadSettings(platform::TIniFile& ini)
     if (ini.ReadBool(Environment, QStringLiteral("FormMax"), false)) {
         setWindowState(windowState() | Qt::WindowMaximized);
     } else {
-        // Each value is applied as soon as it is read.
+        // Each value is applied as soon as it is read, as stored: a window
+        // may hang over a screen's edge (a left of -8 is a common one).
         const QRect desktop = Desktop();
-        move(x(), std::clamp(ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10), desktop.top(), desktop.bottom()));
-        move(std::clamp(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), desktop.left(), desktop.right()), y());
+        move(x(), ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10));
+        move(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), y());
         resize(width(), std::min(ini.ReadInteger(Environment, QStringLiteral("FormHeight"), 500), desktop.height()));
         resize(std::min(ini.ReadInteger(Environment, QStringLiteral("FormWidth"), 700), desktop.width()), height());
+        // Only a window that no screen would show at all (a screen since
+        // removed, a damaged file) comes back, to the default place.
+        if (!OnSomeScreen(pos(), size())) {
+            const QScreen* screen = QGuiApplication::primaryScreen();
+            move((screen ? screen->geometry().topLeft() : QPoint()) + QPoint(10, 10));
+        }
     }
     CpuType = ini.ReadInteger(Programmer, QStringLiteral("CpuType"), 0);
     SPEED = ini.ReadInteger(Programmer, QStringLiteral("SPEED"), 0);

@@ -18,7 +18,8 @@ QString ImageFileExtension(const QString& fileName)
 
 bool NeedsSniffing(const QString& fileName)
 {
-    return IsExt(fileName, ".eep");
+    // ".src" is what Save writes S-records to, so it must read them back.
+    return IsExt(fileName, ".eep") || IsExt(fileName, ".src");
 }
 
 ImageKind LoadKindFor(const QString& fileName, int firstChar)
@@ -32,7 +33,7 @@ ImageKind LoadKindFor(const QString& fileName, int firstChar)
     }
     if (IsExt(fileName, ".hex"))
         return ImageKind::IntelHex;
-    return ImageKind::Raw; // .bin, .rom, .src and every other name
+    return ImageKind::Raw; // .bin, .rom and every other name
 }
 
 ImageKind SaveKindFor(const QString& fileName)

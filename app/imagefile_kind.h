@@ -8,9 +8,9 @@ enum class ImageKind { Raw, IntelHex, SRecord };
 // included; empty when there is none.
 QString ImageFileExtension(const QString& fileName);
 
-// Format for loading. ".eep" files are sniffed: firstChar is their first
-// byte (-1 for an empty file); ':' means Intel HEX, 'S' S-record.
+// Format for loading. ".eep" and ".src" files are sniffed: firstChar is
+// their first byte (-1 for an empty file); ':' means Intel HEX, 'S' S-record.
 ImageKind LoadKindFor(const QString& fileName, int firstChar = -1);
-bool NeedsSniffing(const QString& fileName); // ".eep"
+bool NeedsSniffing(const QString& fileName); // ".eep", ".src"
 // Format for saving: ".src" S-record, ".hex" Intel HEX, anything else raw.
 ImageKind SaveKindFor(const QString& fileName);

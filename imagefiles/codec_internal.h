@@ -177,7 +177,8 @@ inline std::string_view FieldAt(std::string_view line, std::size_t pos)
 class LineSource {
 public:
     LineSource(platform::TStream& stream, int limit);
-    // False when no byte is left (no box; the caller reports).
+    // False when no byte is left, or when a read error cut the line off (no
+    // box; the caller reports).
     bool Next(std::string_view& line, bool& overlong);
 
 private:
@@ -190,6 +191,7 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    bool failed_ = false; // the stream reported a read error
 };
 
 // Collects output and writes it to the stream in large blocks; remembers the

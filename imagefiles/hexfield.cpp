@@ -1,6 +1,7 @@
 #include "imagefiles/hexfield.h"
 
 #include "imagefiles/codec_internal.h"
+#include "platform/exceptions.h"
 #include "platform/seams.h"
 #include "platform/streams.h"
 
@@ -29,6 +30,18 @@ void ShowFileError(const QString& text)
 
 namespace {
 
+// A read the system failed counts as no bytes read: the reader then reports
+// its own read failure rather than the stream's.
+std::int64_t ReadOrNothing(platform::TStream& stream, void* buffer, std::int64_t count, bool& failed)
+{
+    try {
+        return stream.Read(buffer, count);
+    } catch (const platform::EReadError&) {
+        failed = true;
+        return 0;
+    }
+}
+
 // Where the line at p ends: the length taken (LF included) and whether it is
 // too long. `atEnd` says that no byte follows the `available` ones.
 int SplitLine(const char* p, std::size_t available, bool atEnd, int limit, bool& overlong)
@@ -47,7 +60,8 @@ bool ReadLimitedLine(platform::TStream& stream, TextLine& line, int limit)
 {
     const std::int64_t start = stream.Position();
     // One byte beyond the limit tells a last line from a line that is too long.
-    const std::int64_t got = stream.Read(line.text, limit + 1);
+    bool failed = false;
+    const std::int64_t got = ReadOrNothing(stream, line.text, limit + 1, failed);
     if (got < 1) {
         line.length = 0;
         line.overlong = false;
@@ -125,7 +139,8 @@ bool LineSource::Fill()
     begin_ = 0;
     end_ = tail;
     while (!eof_ && end_ < capacity_) {
-        const std::int64_t got = stream_.Read(buffer_.get() + end_, static_cast<std::int64_t>(capacity_ - end_));
+        const std::int64_t got =
+            ReadOrNothing(stream_, buffer_.get() + end_, static_cast<std::int64_t>(capacity_ - end_), failed_);
         if (got <= 0)
             eof_ = true;
         else
@@ -142,6 +157,10 @@ bool LineSource::Next(std::string_view& line, bool& overlong)
     if (available == 0)
         return false;
     const char* p = buffer_.get() + begin_;
+    // Lines read whole before a read error still count; the one the error
+    // cut off fails as if no byte of it had come.
+    if (failed_ && available <= static_cast<std::size_t>(limit_) && !std::memchr(p, '\n', available))
+        return false;
     const int length = SplitLine(p, available, eof_, limit_, overlong);
     line = std::string_view(p, static_cast<std::size_t>(length));
     begin_ += static_cast<std::size_t>(length);

@@ -9,6 +9,12 @@ using namespace imagefiles_detail;
 
 namespace {
 
+// Whether the line holds the start of another record from `from` on.
+bool GluedRecord(std::string_view line, std::size_t from)
+{
+    return from < line.size() && line.find(':', from) != std::string_view::npos;
+}
+
 class IntelHexReader {
 public:
     IntelHexReader(unsigned char* buffer, std::uint64_t maxSize) : buffer_(buffer), maxSize_(maxSize) {}
@@ -17,6 +23,8 @@ public:
     std::uint64_t Result() const { return result_; }
 
 private:
+    Outcome Record(std::string_view line, std::uint32_t count, std::uint32_t address, std::uint32_t type,
+                   std::uint32_t sum);
     Outcome DataRecord(std::string_view line, std::uint32_t count, std::uint32_t address, std::uint32_t sum);
     Outcome BaseRecord(std::string_view line, std::uint32_t count, std::uint32_t sum, int type);
 
@@ -48,6 +56,18 @@ Outcome IntelHexReader::Line(std::string_view line, bool overlong)
     const std::uint32_t sum = count + (address >> 8) + (address & 0xFF) + type;
     if (type > 5)
         return Fail("Invalid Record type");
+    const Outcome outcome = Record(line, count, address, type, sum);
+    // Text after the checksum is ignored, but a ':' there is a record glued
+    // behind this one (a bare CR between them, or two on one line): taking
+    // the line as read would drop that record without a word.
+    if (outcome != Outcome::Failed && GluedRecord(line, 11 + 2 * std::size_t(count)))
+        return Fail("Illegal Line found");
+    return outcome;
+}
+
+Outcome IntelHexReader::Record(std::string_view line, std::uint32_t count, std::uint32_t address, std::uint32_t type,
+                               std::uint32_t sum)
+{
     switch (type) {
     case 0: return DataRecord(line, count, address, sum);
     case 1: {

@@ -9,6 +9,26 @@ using namespace imagefiles_detail;
 
 namespace {
 
+// Whether the line holds the start of another record ('S' and a type digit)
+// after the checksum of a record whose count is `count`.
+bool GluedRecord(std::string_view line, std::uint32_t count)
+{
+    for (std::size_t i = 4 + 2 * std::size_t(count); i + 1 < line.size(); ++i)
+        if (line[i] == 'S' && line[i + 1] >= '0' && line[i + 1] <= '9')
+            return true;
+    return false;
+}
+
+// The count of a record the reader skips, when it is there to be had; no box.
+bool SkippedCount(std::string_view line, std::uint32_t& count)
+{
+    std::uint8_t byte = 0;
+    if (line.size() < 4 || !ParseByte(PairValues(), line.data() + 2, byte))
+        return false;
+    count = byte;
+    return true;
+}
+
 Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, std::uint64_t maxSize,
                    std::uint64_t& result)
 {
@@ -17,8 +37,14 @@ Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, 
     const char kind = line.size() > 1 ? line[1] : '\0';
     if (kind == '7' || kind == '8' || kind == '9')
         return Outcome::Done;
-    if (kind != '1' && kind != '2' && kind != '3')
+    // Text after a checksum is ignored, but a record glued behind this one (a
+    // bare CR between them, or two on one line) must not vanish with it.
+    if (kind != '1' && kind != '2' && kind != '3') {
+        std::uint32_t count = 0;
+        if (kind >= '0' && kind <= '9' && SkippedCount(line, count) && GluedRecord(line, count))
+            return Fail("Illegal Line found");
         return Outcome::Continue;
+    }
     const int addressBytes = kind - '0' + 1;
     std::uint32_t count = 0, address = 0;
     if (!ParseHexField(FieldAt(line, 2), 2, count) || !ParseHexField(FieldAt(line, 4), 2 * addressBytes, address))
@@ -37,6 +63,8 @@ Outcome ReadRecord(std::string_view line, bool overlong, unsigned char* buffer, 
         return Outcome::Failed;
     if ((sum & 0xFF) != 0xFF)
         return Fail("Checksum Error");
+    if (GluedRecord(line, count))
+        return Fail("Illegal Line found");
     return Outcome::Continue;
 }
 

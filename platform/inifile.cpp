@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QStringDecoder>
-#include <QStringList>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,20 +19,27 @@ namespace {
 // never overwritten.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
+// One line as the file holds it: its bytes are written back untouched unless
+// the program changes its value, so other sections, keys in the ANSI code
+// page and bytes that decode to nothing survive a save.
 struct Line {
     enum class Kind { Other, Section, Entry };
-    QString text;
+    QByteArray raw;  // the line's bytes without its line end
+    QByteArray eol;  // "\r\n", "\n", "\r", or empty for a last line without one
     Kind kind = Kind::Other;
-    QString name;  // section name or key, trimmed
-    qsizetype valueStart = 0; // Entry: index of the value in text
+    QString name;             // section name or key, decoded and trimmed
+    qsizetype valueStart = 0; // Entry: byte index of the value in raw
 };
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-Line parseLine(const QString& text)
+// The structure is read from the decoded text. '=' is never part of a
+// multi-byte character in UTF-8 or GBK (nor swallowed by a refused byte), so
+// the first '=' of the text is the first '=' byte of the line.
+Line parseLine(QByteArray raw, const QString& text)
 {
     Line line;
-    line.text = text;
+    line.raw = std::move(raw);
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
         ++i;
@@ -51,7 +57,7 @@ Line parseLine(const QString& text)
     if (eq >= 0) {
         line.kind = Line::Kind::Entry;
         line.name = text.left(eq).trimmed();
-        line.valueStart = eq + 1;
+        line.valueStart = line.raw.indexOf('=') + 1;
     }
     return line;
 }
@@ -79,12 +85,12 @@ QString cleanSection(const QString& s)
     return out;
 }
 
-// UTF-8 when the bytes are valid UTF-8, else the ANSI code page (GBK).
-QString decodeSettings(const QByteArray& bytes)
+// Whether the bytes are valid UTF-8; if not, the file is in the ANSI code page (GBK).
+bool isUtf8(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
-    return decoder.hasError() ? AnsiToString(bytes) : text;
+    const QString text = decoder.decode(bytes); // decodes only when converted
+    return !decoder.hasError();
 }
 
 // Reads the whole file. Returns false when the file exists but cannot be
@@ -152,6 +158,19 @@ struct TIniFile::Impl {
     bool readOnly = false; // the file exists but could not be read: never overwrite it
     bool bom = false;
     bool crlf = false;
+    bool utf8 = true; // the file's encoding, which new text is written in too
+
+    QString decode(const QByteArray& bytes) const
+    {
+        return utf8 ? QString::fromUtf8(bytes) : AnsiToString(bytes);
+    }
+    QByteArray encode(const QString& text) const { return utf8 ? text.toUtf8() : StringToAnsi(text); }
+    Line newLine(const QString& text) const
+    {
+        Line line = parseLine(encode(text), text);
+        line.eol = crlf ? "\r\n" : "\n";
+        return line;
+    }
 
     // Index of the entry key in the first section named section that has it.
     qsizetype findEntry(const QString& section, const QString& key) const
@@ -180,7 +199,7 @@ struct TIniFile::Impl {
         const qsizetype i = findEntry(section, key);
         if (i < 0)
             return std::nullopt;
-        return lines[i].text.mid(lines[i].valueStart);
+        return decode(lines[i].raw.mid(lines[i].valueStart));
     }
 
     void load()
@@ -196,22 +215,36 @@ struct TIniFile::Impl {
             bytes.remove(0, 3);
         }
         crlf = bytes.contains("\r\n");
-        const QString text = decodeSettings(bytes);
-        const QStringList texts = SplitTextLines(text);
-        lines.reserve(static_cast<size_t>(texts.size()));
-        for (const QString& t : texts)
-            lines.push_back(parseLine(t));
+        utf8 = isUtf8(bytes);
+        // Lines end at CR LF, LF or CR; neither byte occurs inside a
+        // character of UTF-8 or GBK.
+        const qsizetype n = bytes.size();
+        qsizetype start = 0;
+        while (start < n) {
+            qsizetype end = start;
+            while (end < n && bytes[end] != '\r' && bytes[end] != '\n')
+                ++end;
+            QByteArray raw = bytes.mid(start, end - start);
+            const QString text = decode(raw);
+            Line line = parseLine(std::move(raw), text);
+            qsizetype next = end;
+            if (next < n)
+                next += (bytes[next] == '\r' && next + 1 < n && bytes[next + 1] == '\n') ? 2 : 1;
+            line.eol = bytes.mid(end, next - end);
+            lines.push_back(std::move(line));
+            start = next;
+        }
     }
 
     QByteArray serialize() const
     {
-        const char* eol = crlf ? "\r\n" : "\n";
         QByteArray out;
         if (bom)
             out += "\xEF\xBB\xBF";
-        for (const Line& line : lines) {
-            out += line.text.toUtf8();
-            out += eol;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            out += lines[i].raw;
+            // A last line without a line end gets one when lines follow it now.
+            out += lines[i].eol.isEmpty() && i + 1 < lines.size() ? QByteArray(crlf ? "\r\n" : "\n") : lines[i].eol;
         }
         return out;
     }
@@ -235,16 +268,15 @@ struct TIniFile::Impl {
         const qsizetype entry = findEntry(section, key);
         if (entry >= 0) {
             Line& line = lines[entry];
-            // Keep the key as the file spells it.
-            line.text = line.text.left(line.valueStart) + v;
+            // Keep the key as the file spells it, in its own bytes.
+            line.raw = line.raw.left(line.valueStart) + encode(v);
             dirty = true;
             return;
         }
-        const QString k = cleanName(key);
-        Line added = parseLine(k + u'=' + v);
+        Line added = newLine(cleanName(key) + u'=' + v);
         const qsizetype header = findSection(section);
         if (header < 0) {
-            lines.push_back(parseLine(u'[' + cleanSection(section) + u']'));
+            lines.push_back(newLine(u'[' + cleanSection(section) + u']'));
             lines.push_back(std::move(added));
             dirty = true;
             return;
@@ -255,7 +287,7 @@ struct TIniFile::Impl {
         for (qsizetype i = header + 1; i < static_cast<qsizetype>(lines.size()); ++i) {
             if (lines[i].kind == Line::Kind::Section)
                 break;
-            if (!lines[i].text.trimmed().isEmpty())
+            if (!lines[i].raw.trimmed().isEmpty())
                 at = i + 1;
         }
         lines.insert(lines.begin() + at, std::move(added));

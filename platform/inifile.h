@@ -2,7 +2,8 @@
 // INI settings file with the class library's reading rules: sections in
 // brackets, key=value lines, case-insensitive names, integers in decimal or
 // hexadecimal ("$", "0x", "0X"), booleans true for any non-zero integer.
-// Lines and sections it does not know are kept when the file is written.
+// Lines it does not change are written back byte for byte; new text goes out
+// in the file's own encoding (UTF-8, else the ANSI code page).
 #include <QString>
 #include <memory>
 

@@ -240,12 +240,18 @@ TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheFileBesideTheProgramCannotB
 
 TEST_F(WindowTest, SettingsBesideTheProgramAreReadAndWrittenThere)
 {
-    WriteFile(IniPath(), "[Programmer]\nERASE=0\n[PROGRAM]\nKeep=me\n");
+    // Another program's section with a key and value in GBK (芯片), a byte
+    // GBK does not map, and a key of ours in its own spelling.
+    const QByteArray other = "[PROGRAM]\r\n\xD0\xBE\xC6\xAC=\xD0\xBE\xC6\xAC \x80\r\n";
+    WriteFile(IniPath(), "[Programmer]\r\nerase = 0\r\n" + other);
     EXPECT_EQ(SettingsFileName(), IniPath());
     Create();
     EXPECT_FALSE(form->CheckBox1->isChecked());
     form->CheckBox2->setChecked(false);
     form->close();
+    const QByteArray saved = ReadFile(IniPath());
+    EXPECT_TRUE(saved.startsWith("[Programmer]\r\nerase =0\r\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(other)) << "lines the program does not change keep their bytes";
     platform::TIniFile back(IniPath());
     EXPECT_EQ(back.ReadString("Programmer", "WRITE", "?"), QStringLiteral("0"));
     EXPECT_FALSE(QFileInfo::exists(UserSettingsFileName()));
@@ -567,6 +573,46 @@ TEST_F(WindowTest, LogPaneKeepsItsDesignedHeight)
     form->resize(900, 700);
     QApplication::processEvents();
     EXPECT_EQ(form->RichEdit1->height(), 87) << "the hex view takes the extra height";
+}
+
+TEST_F(WindowTest, SavedPlacementIsAppliedAsStoredUnlessOnNoScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QPoint home = screen.topLeft() + QPoint(10, 10);
+    const struct {
+        int left, top;
+        QPoint expected;
+    } cases[] = {
+        {-8, -5, screen.topLeft() + QPoint(-8, -5)},          // hangs over the corner: stays
+        {screen.right() - 20, screen.bottom() - 20, screen.bottomRight() - QPoint(20, 20)}, // a corner still shows
+        {screen.left() - 700, screen.top() + 5, home},          // ends just left of the screen
+        {screen.right() + 1, screen.top() + 5, home},           // starts just right of it
+        {screen.left() + 5, screen.top() - 500, home},          // just above
+        {screen.left() + 5, screen.bottom() + 1, home},         // just below
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.left << "," << c.top);
+        WriteFile(IniPath(), QStringLiteral("[Environment]\nFormTop=%1\nFormLeft=%2\nFormHeight=500\nFormWidth=700\n")
+                                 .arg(c.top)
+                                 .arg(c.left)
+                                 .toLatin1());
+        Form2 = nullptr;
+        form2.reset();
+        form.reset();
+        Create();
+        EXPECT_EQ(form->pos(), c.expected);
+        EXPECT_EQ(form->size(), QSize(700, 500));
+    }
+    // As stored, it is also written back as stored.
+    WriteFile(IniPath(), "[Environment]\nFormTop=-5\nFormLeft=-8\n");
+    Form2 = nullptr;
+    form2.reset();
+    form.reset();
+    Create();
+    form->close();
+    platform::TIniFile back(IniPath());
+    EXPECT_EQ(back.ReadInteger("Environment", "FormLeft", 0), screen.left() - 8);
+    EXPECT_EQ(back.ReadInteger("Environment", "FormTop", 0), screen.top() - 5);
 }
 
 TEST_F(WindowTest, AbsurdSavedGeometryStaysUsable)

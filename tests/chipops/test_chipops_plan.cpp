@@ -130,7 +130,6 @@ TEST(ImageFileKind, LoadChoosesByExtensionAndSniffsEep)
 {
     EXPECT_EQ(LoadKindFor("IMAGE.HEX"), ImageKind::IntelHex);
     EXPECT_EQ(LoadKindFor("image.hex"), ImageKind::IntelHex);
-    EXPECT_EQ(LoadKindFor("image.src"), ImageKind::Raw); // saved as S-record, loads raw
     EXPECT_EQ(LoadKindFor("image.rom"), ImageKind::Raw);
     EXPECT_EQ(LoadKindFor("image"), ImageKind::Raw);
     EXPECT_EQ(LoadKindFor("/x.hex/image"), ImageKind::Raw);
@@ -140,6 +139,12 @@ TEST(ImageFileKind, LoadChoosesByExtensionAndSniffsEep)
     EXPECT_EQ(LoadKindFor("image.EEP", 'S'), ImageKind::SRecord);
     EXPECT_EQ(LoadKindFor("image.eep", 's'), ImageKind::Raw);
     EXPECT_EQ(LoadKindFor("image.eep", -1), ImageKind::Raw);
+    // ".src" is sniffed the same way.
+    EXPECT_TRUE(NeedsSniffing("image.SRC"));
+    EXPECT_EQ(LoadKindFor("image.src", 'S'), ImageKind::SRecord);
+    EXPECT_EQ(LoadKindFor("image.src", ':'), ImageKind::IntelHex);
+    EXPECT_EQ(LoadKindFor("image.src", 's'), ImageKind::Raw);
+    EXPECT_EQ(LoadKindFor("image.src", -1), ImageKind::Raw);
 }
 
 TEST(ImageFileKind, SaveChoosesByExtension)

@@ -144,10 +144,18 @@ TEST_F(ImageFileTest, ExtensionsChooseTheReader)
     EXPECT_EQ(form->ImageLength, 18);
     EXPECT_EQ(form->ImageBuffer[0], 's');
 
-    // .src loads as raw bytes although Save writes S-records for it.
-    WriteAll(Path("d.src"), "S9030000FC\r\n");
+    // .src sniffed as .eep is: S-records, Intel HEX, else raw.
+    WriteAll(Path("d.src"), "S00600004844521B\r\nS1060004AABBCCC4\r\nS9030000FC\r\n");
     Open(Path("d.src"));
-    EXPECT_EQ(form->ImageLength, 12);
+    EXPECT_EQ(form->ImageLength, 7);
+    EXPECT_EQ(form->ImageBuffer[4], 0xAA);
+    WriteAll(Path("e.SRC"), ":0400100001020304E2\r\n:00000001FF\r\n");
+    Open(Path("e.SRC"));
+    EXPECT_EQ(form->ImageLength, 0x14);
+    WriteAll(Path("f.src"), "raw S-less text");
+    Open(Path("f.src"));
+    EXPECT_EQ(form->ImageLength, 15);
+    EXPECT_EQ(form->ImageBuffer[0], 'r');
     EXPECT_TRUE(fakes.ui.boxes.empty());
 }
 
@@ -224,6 +232,15 @@ TEST_F(ImageFileTest, FailedLoadKeepsTheImageTheViewThePathAndTheLog)
         EXPECT_EQ(form->FlashEditor->AsText(), shown);
         EXPECT_EQ(form->LogLines(), log);
     }
+    // A file the system fails to read (/proc/self/mem at address 0 gives EIO):
+    // the reader's own boxes, not the stream's exception box.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), Path("unreadable.hex")));
+    fakes.ui.boxes.clear();
+    Open(Path("unreadable.hex"));
+    EXPECT_EQ(Boxes(), (std::vector<QString>{QStringLiteral("File Read Operation Failed"), QStringLiteral("Error reading File")}));
+    EXPECT_TRUE(fakes.ui.exceptions.empty());
+    EXPECT_EQ(form->ImageLength, 8192);
+    EXPECT_EQ(form->LogLines(), log);
     // A file without data records is no failure: an empty image.
     WriteAll(Path("nodata.hex"), ":00000001FF\r\n");
     fakes.ui.boxes.clear();
@@ -303,6 +320,10 @@ TEST_F(ImageFileTest, SaveWritesTheChipSizeInTheFormatOfTheExtension)
     EXPECT_EQ(form->ImageLength, 128); // the end of the last record written
     EXPECT_EQ(Image().left(100), Pattern(100));
     EXPECT_EQ(Image().mid(100), QByteArray(28, '\xFF'));
+    Open(Path("out.src"));
+    EXPECT_EQ(form->ImageLength, 112);
+    EXPECT_EQ(Image().left(100), Pattern(100));
+    EXPECT_EQ(Image().mid(100), QByteArray(12, '\xFF'));
 }
 
 TEST_F(ImageFileTest, SaveWithoutAUsableChipWritesTheImageLength)

@@ -1,6 +1,7 @@
 #include "imagefiles/hexfield.h"
 #include "imagefile_test_util.h"
 #include "imagefiles/codec_internal.h"
+#include "platform/exceptions.h"
 #include "platform/streams.h"
 
 #include <cstring>
@@ -72,6 +73,55 @@ platform::TMemoryStream StreamOf(const std::string& text)
     s.Write(text.data(), static_cast<std::int64_t>(text.size()));
     s.SetPosition(0);
     return s;
+}
+
+// Reads like a disk with a bad spot at `bad`: the bytes before it come, a read
+// that starts at it raises the stream's read error.
+class BadSpotStream : public platform::TMemoryStream {
+public:
+    BadSpotStream(const std::string& text, std::int64_t bad) : bad_(bad)
+    {
+        TMemoryStream::Write(text.data(), static_cast<std::int64_t>(text.size()));
+        SetPosition(0);
+    }
+    std::int64_t Read(void* buffer, std::int64_t count) override
+    {
+        if (Position() >= bad_)
+            throw platform::EReadError(QStringLiteral("Stream read error. Input/output error"));
+        return TMemoryStream::Read(buffer, std::min(count, bad_ - Position()));
+    }
+
+private:
+    std::int64_t bad_;
+};
+
+TEST_F(HexFieldTest, ReadErrorIsAFailedLineReadAfterTheWholeLinesBeforeIt)
+{
+    const std::string text = ":AB\r\n:CDEF\r\n:0123";
+    for (int limit : {HexLineLimit, SRecordLineLimit}) {
+        auto read = limit == HexLineLimit ? ReadHexFileLine : ReadSRecordFileLine;
+        fakes.ui.boxes.clear();
+        BadSpotStream direct(text, 0);
+        TextLine line;
+        EXPECT_FALSE(read(direct, line));
+        EXPECT_EQ(fakes.ui.boxTexts(), Texts({"File Read Operation Failed"}));
+
+        // Through the buffer: the lines before the bad spot come, the one it
+        // cuts off does not, and nothing is shown here.
+        fakes.ui.boxes.clear();
+        BadSpotStream buffered(text, 15);
+        imagefiles_detail::LineSource lines(buffered, limit);
+        std::string_view got;
+        bool overlong = true;
+        ASSERT_TRUE(lines.Next(got, overlong));
+        EXPECT_EQ(got, ":AB\r\n");
+        EXPECT_FALSE(overlong);
+        ASSERT_TRUE(lines.Next(got, overlong));
+        EXPECT_EQ(got, ":CDEF\r\n");
+        EXPECT_FALSE(lines.Next(got, overlong));
+        EXPECT_FALSE(lines.Next(got, overlong));
+        EXPECT_TRUE(fakes.ui.boxes.empty());
+    }
 }
 
 TEST_F(HexFieldTest, LineReaderSplitsAtLfAndKeepsTheStreamAtTheNextLine)

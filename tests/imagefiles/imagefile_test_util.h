@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class TFileStream;
+}
+
 namespace imagetest {
 
 // A temp dir, the platform fakes and a buffer with guard bytes on both sides
@@ -56,6 +60,17 @@ protected:
         return true;
     }
     const unsigned char* Data() const { return storage.data() + kGuard; }
+
+    // Runs a reader on /proc/self/mem, whose read at address 0 fails with
+    // EIO; the stream slot must come back empty.
+    int ReadUnreadable(int (*reader)(platform::TFileStream**, const QString&, unsigned char*, int))
+    {
+        platform::TFileStream* slot = nullptr;
+        const int result = reader(&slot, QStringLiteral("/proc/self/mem"), Buffer(4096), 4096);
+        EXPECT_EQ(slot, nullptr);
+        ExpectOnlyErrorBoxes();
+        return result;
+    }
 
     std::vector<QString> Boxes() const { return fakes.ui.boxTexts(); }
     void ExpectOnlyErrorBoxes() const

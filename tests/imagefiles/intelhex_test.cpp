@@ -405,10 +405,38 @@ TEST_F(IntelHexTest, LongestRecordFitsTheLineOneMoreByteIsRefused)
     EXPECT_EQ(Boxes(), Texts({"Illegal Line found"}));
 }
 
-TEST_F(IntelHexTest, TextAfterTheChecksumIsIgnored)
+TEST_F(IntelHexTest, TextAfterTheChecksumIsIgnoredUnlessItStartsAnotherRecord)
 {
     EXPECT_EQ(Read(":0100000001FE trailing words\r\n" + kEnd), 1);
+    EXPECT_EQ(Read(":0100000001FE\r\r\n" + kEnd + ":G"), 1);
     EXPECT_TRUE(fakes.ui.boxes.empty());
+
+    // A record glued behind another would be dropped: a bare CR between them,
+    // two on one line, or one hidden in the trailing text; behind every kind
+    // of record that has a checksum, and behind the skipped start addresses.
+    const std::string second = ":10001000000102030405060708090A0B0C0D0E0F68\r\n";
+    const std::string glued[] = {
+        ":0100000001FE\r" + second + kEnd,
+        ":0100000001FE" + second + kEnd,
+        ":0100000001FE words :\r\n" + kEnd,
+        ":020000040000FA\r" + second + kEnd,
+        ":020000021000EC " + second + kEnd,
+        ":0400000300001234B3\r" + second + kEnd,
+        Rec(0, 0, {1}) + ":00000001FF\r" + second,
+    };
+    for (const auto& text : glued) {
+        fakes.ui.boxes.clear();
+        EXPECT_EQ(Read(text), 0) << text;
+        EXPECT_EQ(Boxes(), Texts({"Illegal Line found"})) << text;
+    }
+}
+
+// ---- read errors ------------------------------------------------------------
+
+TEST_F(IntelHexTest, ReadErrorIsTheReadersReadFailure)
+{
+    EXPECT_EQ(ReadUnreadable(&ReadIntelHexFile), 0);
+    EXPECT_EQ(Boxes(), Texts({"File Read Operation Failed", "Error reading File"}));
 }
 
 } // namespace

@@ -302,6 +302,35 @@ TEST_F(SRecordTest, RecordCutShortByItsLineEndIsAnIllegalChar)
     }
 }
 
+TEST_F(SRecordTest, RecordGluedBehindAnotherIsRefusedOtherTrailingTextIgnored)
+{
+    EXPECT_EQ(Read(Rec(2, 0, {1}).substr(0, 12) + " Some text, S or SX\r\n" + kEnd9), 1);
+    // The S1 lies inside the header's count of 0x10 bytes, not after it.
+    EXPECT_EQ(Read("S010S1" + std::string(30, 'x') + "\r\n" + Rec(2, 0, {1}) + kEnd9), 1);
+    EXPECT_TRUE(fakes.ui.boxes.empty());
+
+    const std::string record = Rec(2, 0x10, {1, 2, 3});
+    const std::string line = record.substr(0, record.size() - 2);
+    const std::string glued[] = {
+        line + "\r" + Rec(2, 0x20, {4}) + kEnd9,
+        line + Rec(3, 0x20, {4}) + kEnd9,
+        line + " S9030000FC\r\n",
+        "S00600004844521B\r" + record + kEnd9,
+        "S5030001FB" + record + kEnd9,
+    };
+    for (const auto& text : glued) {
+        fakes.ui.boxes.clear();
+        EXPECT_EQ(Read(text), 0) << text;
+        EXPECT_EQ(Boxes(), Texts({"Illegal Line found"})) << text;
+    }
+}
+
+TEST_F(SRecordTest, ReadErrorIsTheReadersReadFailure)
+{
+    EXPECT_EQ(ReadUnreadable(&ReadSRecordFile), 0);
+    EXPECT_EQ(Boxes(), Texts({"File Read Operation Failed"}));
+}
+
 TEST_F(SRecordTest, LongestLineFitsOneMoreByteIsRefused)
 {
     // S1 with 44 data bytes: 98 characters + CR LF = 100.

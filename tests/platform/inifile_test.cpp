@@ -174,18 +174,58 @@ TEST_F(IniFileTest, CrLfAndByteOrderMarkSurviveAWrite)
     EXPECT_EQ(get(), QByteArray("\xEF\xBB\xBF[A]\r\nk=2\r\n"));
 }
 
-TEST_F(IniFileTest, GbkFileIsReadAndRewrittenAsUtf8)
+TEST_F(IniFileTest, LinesNotChangedAreWrittenBackByteForByte)
 {
-    // 编程器 in GBK: not valid UTF-8, so the file reads as GBK.
-    put("[Programmer]\nName=\xB1\xE0\xB3\xCC\xC6\xF7\n");
+    // 编程器 and 芯片 in GBK: not valid UTF-8, so the file reads as GBK. Keys
+    // and a section in GBK, bytes no code page maps, a NUL, blanks around
+    // names, every kind of line end and a last line without one.
+    const QByteArray gbkName = "\xB1\xE0\xB3\xCC\xC6\xF7";
+    const QByteArray before = "; \xFF\xFE junk \x80\r\n"
+                              "[" + gbkName + "]\r\n"
+                              "  " + gbkName + " = \xD0\xBE\xC6\xAC \n"
+                              "raw=\x81\x7F\xFF" + QByteArray(1, '\0') + "end\r"
+                              "[Programmer]\r\n"
+                              "\xD0\xBE\xC6\xAC=1\r\n"
+                              " cputype =\xFF" "3\r\n"
+                              "\r\n"
+                              "[Other]\n"
+                              "k=v";
+    put(before);
     {
         TIniFile ini(path());
-        EXPECT_EQ(ini.ReadString("Programmer", "Name", ""), QStringLiteral("编程器"));
+        EXPECT_EQ(ini.ReadString(QStringLiteral("编程器"), QStringLiteral("编程器"), ""), QStringLiteral(" 芯片 "));
+        EXPECT_EQ(ini.ReadInteger("Programmer", QStringLiteral("芯片"), 0), 1);
+        ini.WriteInteger("Programmer", "CpuType", 7);
+        ini.WriteInteger("Programmer", "SPEED", 2);
+        ini.WriteString("Programmer", "Name", QStringLiteral("芯片"));
+        ini.WriteString("New", "k", "v");
+    }
+    // Only the changed value and the added lines differ; the added ones are in
+    // the file's code page and line end.
+    EXPECT_EQ(get(), QByteArray("; \xFF\xFE junk \x80\r\n"
+                                "[" + gbkName + "]\r\n"
+                                "  " + gbkName + " = \xD0\xBE\xC6\xAC \n"
+                                "raw=\x81\x7F\xFF" + QByteArray(1, '\0') + "end\r"
+                                "[Programmer]\r\n"
+                                "\xD0\xBE\xC6\xAC=1\r\n"
+                                " cputype =7\r\n"
+                                "SPEED=2\r\n"
+                                "Name=\xD0\xBE\xC6\xAC\r\n"
+                                "\r\n"
+                                "[Other]\n"
+                                "k=v\r\n"
+                                "[New]\r\n"
+                                "k=v\r\n"));
+    TIniFile again(path());
+    EXPECT_EQ(again.ReadString("Programmer", "Name", ""), QStringLiteral("芯片"));
+
+    // A save that changes nothing leaves the file as it was, to the byte.
+    put(before);
+    {
+        TIniFile ini(path());
         EXPECT_TRUE(ini.UpdateFile());
     }
-    EXPECT_EQ(get(), "[Programmer]\nName=" + QStringLiteral("编程器").toUtf8() + "\n");
-    TIniFile again(path());
-    EXPECT_EQ(again.ReadString("Programmer", "Name", ""), QStringLiteral("编程器"));
+    EXPECT_EQ(get(), before);
 }
 
 TEST_F(IniFileTest, ValuesCannotInjectLinesOrSections)
