@@ -80,6 +80,10 @@ TEST(ExBookmarkText, BookmarkThreeAtSixteenReadsBackExactly)
         EXPECT_EQ(b.GetBookmark(static_cast<std::uint8_t>(i)).mPosition, i == 3 ? 16 : -1) << i;
     EXPECT_FALSE(b.GetBookmark(3).mInCharField);
     EXPECT_EQ(b.BookMarksAsString(), text);
+    // A line end kept after the text, as a host reading it from a file may leave it.
+    Ex c;
+    c.SetBookMarksAsString(text + QLatin1String("\r\n"));
+    EXPECT_EQ(c.BookMarksAsString(), text);
 }
 
 TEST(ExBookmarkText, EmptyTextClearsToTheCaretsField)
