@@ -2,8 +2,10 @@
 // of the class library's or the editor's errors, and painting is resumed
 // either way. Whatever state the text left, the control's own text reads
 // into a new control without error and gives the same text again (but for
-// the row width under automatic rows).
+// the row width under automatic rows). The input as one string value is
+// written on one line and reads back exactly.
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhproptext.h"
 #include "platform/exceptions.h"
 
 #include <QApplication>
@@ -34,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static QApplication app(argc, argv);
 
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString value = WQHQuotePropString(text);
+    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) || WQHUnquotePropString(value) != text)
+        std::abort();
+
     TWQHexEditorEx first;
     try {
         first.SetPropertiesAsString(text);

@@ -59,8 +59,7 @@ void ReadSlots(const QString& Text, const std::function<void(int, const TWQHBook
         const bool inChar = (Text[at + 2].unicode() & 0xFF) != 0;
         Apply(i, MakeBookmark(pos, inChar));
     }
-    if (Text.size() != 1 + 10 * SlotChars)
-        BadFormat();
+    // Whatever follows the tenth slot (a line end, say) is not read.
 }
 
 void ReadRecords(const QString& Text, const std::function<void(int, const TWQHBookmark&)>& Apply)

@@ -21,8 +21,8 @@ QString WQHBookmarksToText(const TWQHBookmarks& Bookmarks);
 // Reads Text and hands each bookmark it carries to Apply, in text order;
 // negative positions arrive as -1. Raises EWQHexEditor "Invalid bookmark
 // format" at the first bad slot or record, after the good ones before it
-// were applied: a "$" slot cut short or characters after the tenth slot,
-// text shorter than its checksum, a checksum that does not match (nothing
+// were applied: a "$" slot cut short (characters after the tenth slot are
+// ignored), text shorter than its checksum, a checksum that does not match (nothing
 // applied then), a character that is not a hex digit, a record cut short,
 // an index above 9. An empty text applies nothing.
 void WQHReadBookmarksText(const QString& Text, const std::function<void(int Index, const TWQHBookmark&)>& Apply);

@@ -2,6 +2,7 @@
 
 #include "hexeditor/ex/wqhclipformats.h"
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhexstrings.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -19,11 +20,11 @@ void WQHRaiseOleError(HRESULT hr)
 {
     QString text;
     switch (hr) {
-    case E_OUTOFMEMORY: text = QStringLiteral("Not enough memory resources are available to complete this operation"); break;
-    case CLIPBRD_E_CANT_OPEN: text = QStringLiteral("OpenClipboard Failed"); break;
-    case E_INVALIDARG: text = QStringLiteral("The parameter is incorrect"); break;
-    case E_NOTIMPL: text = QStringLiteral("Not implemented"); break;
-    default: text = QStringLiteral("Unspecified error"); break;
+    case E_OUTOFMEMORY: text = QString::fromLatin1(wqhstr::OleOutOfMemory); break;
+    case CLIPBRD_E_CANT_OPEN: text = QString::fromLatin1(wqhstr::OleCantOpenClipboard); break;
+    case E_INVALIDARG: text = QString::fromLatin1(wqhstr::OleInvalidArg); break;
+    case E_NOTIMPL: text = QString::fromLatin1(wqhstr::OleNotImplemented); break;
+    default: text = QString::fromLatin1(wqhstr::OleUnspecified); break;
     }
     throw EOleSysError(text, hr);
 }

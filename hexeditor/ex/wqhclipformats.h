@@ -1,6 +1,7 @@
 #pragma once
 // The registered clipboard formats of the extended control, and the
 // process-wide registry of format names.
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqholetypes.h"
 
 #include <QString>
@@ -11,11 +12,6 @@
 TClipFormat RegisterClipboardFormatW(const QString& name);
 // The registered name of an id, empty for ids that are not registered ones.
 QString GetClipboardFormatNameW(TClipFormat id);
-
-namespace wqhstr {
-inline constexpr const char* ClipboardFormatName = "TWQHexeditorEx Clipboard Format";
-inline constexpr const char* DumpOfScrapFile = "Dump of %s.bin";
-} // namespace wqhstr
 
 // The eight formats of the control, registered once, in this order, the first
 // time any of them is asked for.

@@ -1,4 +1,5 @@
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhexstrings.h"
 
 #include "platform/seams.h"
 #include "platform/streams.h"
@@ -93,14 +94,28 @@ std::uint8_t* TWQHDataObject::Allocate(int DataSize)
     return p + WQH_CLIP_HEADER_SIZE;
 }
 
+QString WQHFormatScrapName(const QString& Text, const QString& ScrapFileName)
+{
+    const QString file = QFileInfo(ScrapFileName).fileName();
+    const QString base = QFileInfo(file).completeBaseName();
+    const QString args[2] = {base, file.mid(base.size())};
+    // Filled in one pass, so a %s inside the file name stays as it is.
+    QString out;
+    int next = 0;
+    for (qsizetype i = 0; i < Text.size(); ++i) {
+        if (next < 2 && Text[i] == QLatin1Char('%') && i + 1 < Text.size() && Text[i + 1] == QLatin1Char('s')) {
+            out += args[next++];
+            ++i;
+        } else {
+            out += Text[i];
+        }
+    }
+    return out;
+}
+
 void TWQHDataObject::SetScrapName(const QString& ScrapFileName)
 {
-    // The name without directory and extension; the text's second argument
-    // (the extension) is not used by the default text.
-    const QString base = QFileInfo(ScrapFileName).completeBaseName();
-    QString name = QString::fromUtf8(wqhstr::DumpOfScrapFile);
-    name.replace(QLatin1String("%s"), base);
-    FFileName = name.left(255);
+    FFileName = WQHFormatScrapName(QString::fromUtf8(wqhstr::DumpOfScrapFile), ScrapFileName).left(255);
 }
 
 // ---- IDataObject ----------------------------------------------------------------------
@@ -336,7 +351,8 @@ TFormatEnum::TFormatEnum(IDataObject* dataObject)
     if (dataObject == nullptr)
         return;
     IEnumFORMATETCPtr e;
-    if (dataObject->EnumFormatEtc(DATADIR_GET, e) != S_OK || !e)
+    // Any success code of the request counts; the entries run while Next answers S_OK.
+    if (!Succeeded(dataObject->EnumFormatEtc(DATADIR_GET, e)) || !e)
         return;
     while (static_cast<int>(FFormats.size()) < MaxEntries) {
         FORMATETC entry{};

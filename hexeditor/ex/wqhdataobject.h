@@ -24,6 +24,11 @@ std::array<FORMATETC, WQH_OFFERED_FORMAT_COUNT> WQHOfferedFormats();
 // milliseconds since 1970-01-01 UTC.
 std::uint64_t WQHFileTimeFromUnixMs(std::int64_t msSinceEpoch);
 
+// The scrap file text Text ("Dump of %s.bin") filled with the name of
+// ScrapFileName without directory and extension, then its extension (with
+// the dot).
+QString WQHFormatScrapName(const QString& Text, const QString& ScrapFileName);
+
 class TWQHDataObject : public IDataObject {
 public:
     // Copies DataSize bytes from Data; an empty object when Data is nullptr or

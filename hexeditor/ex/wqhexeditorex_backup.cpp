@@ -2,7 +2,7 @@
 // file moves to the backup name.
 #include "hexeditor/ex/wqhexeditorex.h"
 
-#include "hexeditor/wqhstrings.h"
+#include "hexeditor/ex/wqhexstrings.h"
 
 #include <QFile>
 #include <cerrno>
@@ -21,7 +21,12 @@ struct WQHExBackup {
         return ::lstat(Native(Name).constData(), &st) == 0;
     }
 
-    static QString SysError(int Err) { return QString::fromLocal8Bit(std::strerror(Err)); }
+    // The backup's name and the system's message for Err.
+    static QString Message(const char* Text, const QString& Backup, int Err)
+    {
+        return QString::asprintf(Text, Backup.toUtf8().constData(),
+                                 QString::fromLocal8Bit(std::strerror(Err)).toUtf8().constData());
+    }
 };
 
 void TWQHexEditorEx::PrepareOverwriteDiskFile()
@@ -34,12 +39,11 @@ void TWQHexEditorEx::PrepareOverwriteDiskFile()
     const QString backup = FFileName + FBackupFileExt;
     if (WQHExBackup::Exists(backup) && ::unlink(WQHExBackup::Native(backup).constData()) != 0) {
         const int err = errno;
-        throw EWQHexEditor(QStringLiteral("Cannot delete previous backup %1. (%2)")
-                               .arg(backup, WQHExBackup::SysError(err)));
+        throw EWQHexEditor(WQHExBackup::Message(wqhstr::CannotDeleteBackup, backup, err));
     }
     if (std::rename(WQHExBackup::Native(FFileName).constData(), WQHExBackup::Native(backup).constData()) != 0) {
         const int err = errno;
-        throw EWQHexEditor(QStringLiteral("Cannot create backup %1. (%2)").arg(backup, WQHExBackup::SysError(err)));
+        throw EWQHexEditor(WQHExBackup::Message(wqhstr::CannotCreateBackup, backup, err));
     }
     FPendingBackup = backup;
 }
@@ -59,7 +63,7 @@ void TWQHexEditorEx::OverwriteDiskFileFailed() noexcept
 void TWQHexEditorEx::Save()
 {
     if (!HasFile())
-        throw EWQHexEditor(QStringLiteral("No filename specified"));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::NoFileNameSpecified));
     SaveToFile(FFileName, true);
     FPendingBackup.clear();
 }

@@ -2,16 +2,11 @@
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/wqhmemorystream.h"
 
 #include <QFileInfo>
 #include <algorithm>
-
-namespace {
-
-inline constexpr const char* UndoCutToClipboard = "Cut to clipboard";
-
-} // namespace
 
 struct WQHExClipboard {
     // The wait cursor for a scope, restored on every way out.
@@ -74,7 +69,7 @@ bool TWQHexEditorEx::CBCut()
     if (!CanCut() || !CBCopy())
         return false;
     WQHExClipboard::WaitScope wait(*this);
-    DeleteSelection(QString::fromUtf8(UndoCutToClipboard));
+    DeleteSelection(QString::fromLatin1(wqhstr::UndoCutToClipboard));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhdragdriver.h"
 #include "hexeditor/ex/wqhdroptarget.h"
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
 #include "hexeditor/ex/wqholeimport.h"
 #include "hexeditor/wqhmemorystream.h"
@@ -22,9 +23,6 @@
 
 namespace {
 
-constexpr const char* kUndoPaste = "Paste from clipboard";
-constexpr const char* kUndoDropped = "Data dropped";
-constexpr const char* kUndoMoved = "Data moved";
 
 wqhimport::TWQHOLEOperation Op(TWQHOLEOperation o)
 {
@@ -153,7 +151,7 @@ HRESULT TWQHexEditorEx::InsertOLEData(IDataObject* dataObj, std::uint32_t, TPoin
         const void* p = data->data();
         const int n = static_cast<int>(count);
         const int pos = static_cast<int>(plan.Position);
-        const QString dropped = QString::fromLatin1(kUndoDropped);
+        const QString dropped = QString::fromLatin1(wqhstr::UndoDataDropped);
         using A = wqhimport::TWQHPlaceAction;
         result = S_OK;
         switch (plan.Action) {
@@ -161,7 +159,7 @@ HRESULT TWQHexEditorEx::InsertOLEData(IDataObject* dataObj, std::uint32_t, TPoin
             result = E_FAIL;
             break;
         case A::PasteData:
-            PasteData(p, n, QString::fromLatin1(kUndoPaste));
+            PasteData(p, n, QString::fromLatin1(wqhstr::UndoPasteFromClipboard));
             break;
         case A::MoveInsert:
         case A::MoveAppend: {
@@ -273,7 +271,7 @@ struct WQHExDragDrop {
             return;
         if (e.FOleWasTarget)
             // The drop deleted and inserted: one step for the user.
-            e.CombineUndo(2, QString::fromLatin1(kUndoMoved));
+            e.CombineUndo(2, QString::fromLatin1(wqhstr::UndoDataMoved));
         else if (!e.ReadOnlyView())
             e.DeleteSelection(QString());
     }

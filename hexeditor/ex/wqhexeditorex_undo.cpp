@@ -4,10 +4,7 @@
 
 #include "hexeditor/wqhundo.h"
 #include "platform/replacefile.h"
-
-#include <QFile>
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/streams.h"
 
 int TWQHexEditorEx::UndoBeginUpdate(const QString& StrUndoDesc)
 {
@@ -72,30 +69,15 @@ bool TWQHexEditorEx::DumpUndoStorage(const QString& FileName)
         return false;
     try {
         const std::vector<std::uint8_t> bytes = FUndoStorage->Bytes();
-        // A fresh file that replaces the target only when all of it is
-        // written: a failure leaves no partial file behind. Where the target
-        // must be written in place, truncate it so no tail of a longer old
-        // dump is left.
+        // Opened as every save opens its target: a fresh file that replaces
+        // it only when all of it is written, or the target itself, created
+        // when missing, truncated, and never waiting on a FIFO nobody reads.
         platform::TReplaceFile replace(FileName);
-        const int fd =
-            ::open(QFile::encodeName(replace.TempName()).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
+        platform::TFileStream out(replace.OpenForWrite(), replace.TempName());
+        if (out.Handle() < 0)
             return false;
-        std::size_t done = 0;
-        bool ok = true;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                ok = false;
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        if (::close(fd) != 0)
-            ok = false;
-        return ok && replace.Commit();
+        out.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        return out.Close() && replace.Commit();
     } catch (...) {
         return false;
     }

@@ -1,4 +1,5 @@
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhexstrings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,18 +31,18 @@ struct StandardName {
 };
 
 constexpr StandardName kStandardNames[] = {
-    {CF_TEXT, "Text"},
-    {CF_BITMAP, "Bitmap Picture"},
-    {CF_METAFILEPICT, "Metafile Picture"},
-    {CF_TIFF, "Tagged Image File Format (TIFF) Picture"},
-    {CF_OEMTEXT, "OEM Text"},
-    {CF_DIB, "Device Independent Bitmap Picture"},
-    {CF_PALETTE, "Color Palete"},
-    {CF_RIFF, "RIFF Audio Data"},
-    {CF_WAVE, "Wave Audio"},
-    {CF_UNICODETEXT, "Unicode Text"},
-    {CF_ENHMETAFILE, "Enhanced Metafile Picture"},
-    {CF_LOCALE, "Text Locale"},
+    {CF_TEXT, wqhstr::FormatText},
+    {CF_BITMAP, wqhstr::FormatBitmap},
+    {CF_METAFILEPICT, wqhstr::FormatMetafilePict},
+    {CF_TIFF, wqhstr::FormatTiff},
+    {CF_OEMTEXT, wqhstr::FormatOemText},
+    {CF_DIB, wqhstr::FormatDib},
+    {CF_PALETTE, wqhstr::FormatPalette},
+    {CF_RIFF, wqhstr::FormatRiff},
+    {CF_WAVE, wqhstr::FormatWave},
+    {CF_UNICODETEXT, wqhstr::FormatUnicodeText},
+    {CF_ENHMETAFILE, wqhstr::FormatEnhMetafile},
+    {CF_LOCALE, wqhstr::FormatLocale},
 };
 
 bool IsText8(int cf) { return cf == CF_TEXT || cf == CF_OEMTEXT; }
@@ -51,7 +52,7 @@ bool IsText8(int cf) { return cf == CF_TEXT || cf == CF_OEMTEXT; }
 TFormatSelDialog::TFormatSelDialog(QWidget* owner)
     : QDialog(owner ? owner : QApplication::activeWindow())
 {
-    setWindowTitle(QStringLiteral("Select data format"));
+    setWindowTitle(QString::fromLatin1(wqhstr::SelectDataFormat));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
     const int w = screen.width() / 4;
@@ -71,7 +72,7 @@ TFormatSelDialog::TFormatSelDialog(QWidget* owner)
     LbtnCancel->setGeometry(w - kButtonWidth - 16, h - kButtonHeight - 8, kButtonWidth, kButtonHeight);
     connect(LbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    LcbxTextAsHex = new QCheckBox(QStringLiteral("Hex text"), this);
+    LcbxTextAsHex = new QCheckBox(QString::fromLatin1(wqhstr::HexText), this);
     LcbxTextAsHex->setEnabled(false);
     LcbxTextAsHex->setGeometry(16, LbtnCancel->y() - kCheckHeight - 8, w - 16, kCheckHeight);
 

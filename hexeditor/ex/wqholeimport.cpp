@@ -1,5 +1,7 @@
 #include "hexeditor/ex/wqholeimport.h"
 
+#include "hexeditor/ex/wqhexstrings.h"
+#include "hexeditor/wqhnumbers.h"
 #include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhtypes.h"
 #include "platform/exceptions.h"
@@ -18,7 +20,6 @@ constexpr std::uint32_t kOwnVersion = 0x00010001;
 constexpr std::int64_t kDropFilesHeader = 20;
 constexpr std::int64_t kMetafilePictHeader = 12;
 constexpr std::int64_t kMaxPaletteEntries = 256;
-constexpr char kFileTooLarge[] = "The data cannot grow past 2147483647 bytes";
 
 std::uint32_t ReadU32(const std::uint8_t* p)
 {
@@ -57,12 +58,12 @@ std::optional<Bytes> Text8(const std::uint8_t* b, std::int64_t size)
 
 std::optional<Bytes> Text16(const std::uint8_t* b, std::int64_t size, bool swap)
 {
-    if (size % 2 != 0)
-        return std::nullopt;
+    // Only whole 16-bit units count: a last odd byte is never part of a character.
+    const std::int64_t whole = size - size % 2;
     std::int64_t n = 0;
-    while (n < size && (b[n] | b[n + 1]) != 0)
+    while (n < whole && (b[n] | b[n + 1]) != 0)
         n += 2;
-    if (n == size)
+    if (n == whole)
         return std::nullopt;
     auto out = Range(b, n);
     if (out && swap)
@@ -71,7 +72,7 @@ std::optional<Bytes> Text16(const std::uint8_t* b, std::int64_t size, bool swap)
     return out;
 }
 
-[[noreturn]] void RaiseTooLarge() { throw EWQHexEditor(QString::fromLatin1(kFileTooLarge)); }
+[[noreturn]] void RaiseTooLarge() { throw EWQHexEditor(QString::fromLatin1(wqhstr::DataTooLarge)); }
 
 } // namespace
 
@@ -161,26 +162,13 @@ std::optional<Bytes> ConvertOLEData(const TWQHClipFormats& ids, TClipFormat cf, 
 
 Bytes DecodeHexText(const Bytes& text, bool swap)
 {
-    Bytes out;
-    out.reserve(text.size() / 2);
-    int high = -1;
-    for (const std::uint8_t c : text) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            continue;
-        if (high < 0) {
-            high = d;
-            continue;
-        }
-        out.push_back(static_cast<std::uint8_t>(swap ? (d << 4) | high : (high << 4) | d));
-        high = -1;
-    }
+    // The text is at most kMaxDataSize bytes, so its length fits the core's int count.
+    const QString chars = QString::fromLatin1(reinterpret_cast<const char*>(text.data()),
+                                              static_cast<qsizetype>(text.size()));
+    Bytes out(text.size() / 2);
+    int translated = 0;
+    ConvertHexToBin(chars.constData(), out.data(), static_cast<int>(chars.size()), swap, translated);
+    out.resize(static_cast<std::size_t>(translated));
     return out;
 }
 
@@ -239,7 +227,7 @@ Bytes ReadDroppedFile(const QString& path, std::int64_t room)
     const QFileInfo info(path);
     if (!info.exists())
         throw platform::EFOpenError(QString::asprintf(wqhstr::CannotOpenFile, path.toUtf8().constData(),
-                                                      "No such file or directory"));
+                                                      wqhstr::NoSuchFile));
     if (!info.isFile())
         throw platform::EFOpenError(QString::asprintf(wqhstr::CannotOpenFile, path.toUtf8().constData(),
                                                       wqhstr::NotRegularFile));

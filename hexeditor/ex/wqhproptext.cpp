@@ -1,5 +1,5 @@
-// Properties as text: value conversion by declared kind, quoting of strings
-// that could break a line, and the line format.
+// Properties as text: value conversion by declared kind, the literal form of
+// strings that could break a line, and the line format.
 #include "hexeditor/ex/wqhproptext.h"
 #include "platform/convert.h"
 #include "platform/exceptions.h"
@@ -91,27 +91,73 @@ std::int64_t ToOrdinal(const TWQHPropDef& Def, const QString& Text)
     BadValue(Def, Text);
 }
 
-bool NeedsQuotes(const QString& Value)
+bool IsControl(char16_t u)
 {
-    if (Value.startsWith(QLatin1Char('\'')) || Value.startsWith(QLatin1Char('#')))
-        return true;
-    for (QChar c : Value)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    return false;
+    return u < 0x20 || u == 0x7F;
 }
 
 } // namespace
 
+std::optional<QString> WQHReadPropLiteral(const QString& Text)
+{
+    // Quoted runs ('' for a quote) and #<decimal> codes, nothing else, with
+    // at least one code: 'bak' alone is plain text.
+    QString out;
+    bool hasCode = false;
+    qsizetype i = 0;
+    const qsizetype n = Text.size();
+    while (i < n) {
+        if (Text[i] == QLatin1Char('\'')) {
+            for (++i;; ++i) {
+                if (i >= n)
+                    return std::nullopt;  // unterminated
+                if (Text[i] == QLatin1Char('\'')) {
+                    if (i + 1 < n && Text[i + 1] == QLatin1Char('\'')) {
+                        out += QLatin1Char('\'');
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                out += Text[i];
+            }
+        } else if (Text[i] == QLatin1Char('#')) {
+            const qsizetype start = ++i;
+            std::uint32_t code = 0;
+            while (i < n && Text[i] >= QLatin1Char('0') && Text[i] <= QLatin1Char('9')) {
+                code = code * 10 + (Text[i].unicode() - '0');
+                if (code > 0xFFFF)
+                    return std::nullopt;
+                ++i;
+            }
+            if (i == start)
+                return std::nullopt;
+            out += QChar(static_cast<char16_t>(code));
+            hasCode = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!hasCode)
+        return std::nullopt;
+    return out;
+}
+
 QString WQHQuotePropString(const QString& Value)
 {
-    if (!NeedsQuotes(Value))
+    bool hasControl = false;
+    for (QChar c : Value)
+        hasControl = hasControl || IsControl(c.unicode());
+    if (!hasControl && !WQHReadPropLiteral(Value))
         return Value;
+    // Without a control character the first character goes as its code, so
+    // that the literal holds one.
     QString out;
     bool inQuotes = false;
-    for (QChar c : Value) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F) {
+    for (qsizetype i = 0; i < Value.size(); ++i) {
+        const char16_t u = Value[i].unicode();
+        if (IsControl(u) || (!hasControl && i == 0)) {
             if (inQuotes) {
                 out += QLatin1Char('\'');
                 inQuotes = false;
@@ -122,9 +168,9 @@ QString WQHQuotePropString(const QString& Value)
                 out += QLatin1Char('\'');
                 inQuotes = true;
             }
-            out += c;
+            out += Value[i];
             if (u == '\'')
-                out += c;
+                out += Value[i];
         }
     }
     if (inQuotes)
@@ -132,50 +178,9 @@ QString WQHQuotePropString(const QString& Value)
     return out;
 }
 
-QString WQHUnquotePropString(const QString& Text, const QString& Name)
+QString WQHUnquotePropString(const QString& Text)
 {
-    // Only a literal starts with a quote or #; the writer quotes every plain
-    // value that does, so anything else is plain text.
-    if (!Text.startsWith(QLatin1Char('\'')) && !Text.startsWith(QLatin1Char('#')))
-        return Text;
-    const auto bad = [&]() {
-        throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(Text, Name));
-    };
-    QString out;
-    int i = 0;
-    const int n = int(Text.size());
-    while (i < n) {
-        if (Text[i] == QLatin1Char('\'')) {
-            ++i;
-            for (;;) {
-                if (i >= n)
-                    bad();  // unterminated
-                if (Text[i] == QLatin1Char('\'')) {
-                    if (i + 1 < n && Text[i + 1] == QLatin1Char('\'')) {
-                        out += QLatin1Char('\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                out += Text[i++];
-            }
-        } else if (Text[i] == QLatin1Char('#')) {
-            ++i;
-            const int start = i;
-            while (i < n && Text[i].isDigit() && Text[i].unicode() < 128)
-                ++i;
-            bool ok = false;
-            const uint code = Text.mid(start, i - start).toUInt(&ok);
-            if (i == start || i - start > 5 || !ok || code > 0xFFFF)
-                bad();
-            out += QChar(static_cast<char16_t>(code));
-        } else {
-            bad();
-        }
-    }
-    return out;
+    return WQHReadPropLiteral(Text).value_or(Text);
 }
 
 QString WQHFormatPropValue(const TWQHPropDef& Def)
@@ -193,7 +198,7 @@ QString WQHFormatPropValue(const TWQHPropDef& Def)
 void WQHSetPropValue(const TWQHPropDef& Def, const QString& Text)
 {
     if (Def.Kind == TWQHPropKind::String)
-        Def.SetStr(WQHUnquotePropString(Text, Def.Name));
+        Def.SetStr(WQHUnquotePropString(Text));
     else
         Def.SetOrd(ToOrdinal(Def, Text));
 }

@@ -6,14 +6,17 @@
 // Values: integers, characters, enumerations and sets as their decimal
 // ordinal (a colour as its decimal TColor), Booleans as True / False, strings
 // as their text. A string that holds a control character (CR and LF among
-// them) or starts with ' or # is written as a quoted literal instead:
-// printable runs in single quotes (a quote doubled), control characters as
-// #<decimal code>, e.g. 'Page 1'#13#10'of 2'. So no value can spill into a
-// second line.
+// them) is written as a literal instead: printable runs in single quotes (a
+// quote doubled), control characters as #<decimal code>, e.g.
+// 'Page 1'#13#10'of 2'. So no value can spill into a second line. Only a
+// value that is one whole literal with at least one code reads as a literal;
+// #page and 'bak' are plain text. A plain string that would read as a
+// literal is written as one too, its first character as a code.
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 enum class TWQHPropKind : std::uint8_t {
@@ -47,9 +50,12 @@ QString WQHFormatPropValue(const TWQHPropDef& Def);
 // <name>" before anything is set; errors of the setter itself pass on.
 void WQHSetPropValue(const TWQHPropDef& Def, const QString& Text);
 
+// The text of Text when it is one well-formed literal holding at least one
+// #<code>; nothing otherwise.
+std::optional<QString> WQHReadPropLiteral(const QString& Text);
 QString WQHQuotePropString(const QString& Value);
-// The inverse of WQHQuotePropString; a malformed literal raises EConvertError.
-QString WQHUnquotePropString(const QString& Text, const QString& Name);
+// The inverse of WQHQuotePropString: a literal's text, else Text as it is.
+QString WQHUnquotePropString(const QString& Text);
 
 // One line per property of Table (in table order) for which IsPublic answers true.
 QString WQHPropertiesToText(const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic);

@@ -93,6 +93,12 @@ TEST(DataObjectBlocks, ScrapNames)
     EXPECT_EQ(name(QString()), QStringLiteral("Dump of .bin"));
     EXPECT_EQ(name(QStringLiteral("a.tar.gz")), QStringLiteral("Dump of a.tar.bin"));
     EXPECT_EQ(name(QString(300, QLatin1Char('n'))).size(), 255);
+    // A text that uses both arguments: the base name, then the extension.
+    const QString both = QStringLiteral("%s (%s) copy%s");
+    EXPECT_EQ(WQHFormatScrapName(both, QStringLiteral("/d/image.bin")), QStringLiteral("image (.bin) copy%s"));
+    EXPECT_EQ(WQHFormatScrapName(both, QStringLiteral("a.tar.gz")), QStringLiteral("a.tar (.gz) copy%s"));
+    EXPECT_EQ(WQHFormatScrapName(both, QStringLiteral("/d/%s.x")), QStringLiteral("%s (.x) copy%s"));
+    EXPECT_EQ(WQHFormatScrapName(both, QStringLiteral("Untitled")), QStringLiteral("Untitled () copy%s"));
 }
 
 TEST(DataObjectBlocks, EmptyObject)
@@ -284,7 +290,7 @@ public:
     HRESULT result = S_OK;
     HRESULT EnumFormatEtc(DWORD, IEnumFORMATETCPtr& out) override
     {
-        out = result == S_OK ? e : nullptr;
+        out = Succeeded(result) ? e : nullptr;
         return result;
     }
 };
@@ -348,4 +354,9 @@ TEST(FormatSnapshot, MisbehavingSourcesCannotLoopOrGrowWithoutEnd)
     ASSERT_EQ(two.Formats().size(), 2u);
     EXPECT_EQ(two.Formats()[0].cfFormat, CF_UNICODETEXT);
     EXPECT_EQ(two.Formats()[1].cfFormat, CF_DIB);
+
+    // A request that succeeds with another success code than S_OK counts too.
+    n = 0;
+    src.result = S_FALSE;
+    EXPECT_EQ(TFormatEnum(&src).Formats().size(), 2u);
 }

@@ -77,8 +77,13 @@ TEST(ImportConvert, UnicodeTextKeepsTwoBytesPerCharacterAndSwapsOnRequest)
     EXPECT_EQ(Convert(CF_UNICODETEXT, ab, true), (Bytes{0, 0x41, 0, 0x42}));
     // A zero byte inside a character does not end the text.
     EXPECT_EQ(Convert(CF_UNICODETEXT, Bytes{0, 0x30, 0, 0}), (Bytes{0, 0x30}));
-    EXPECT_FALSE(Convert(CF_UNICODETEXT, Bytes{'A', 0, 'B', 0, 0}));
     EXPECT_FALSE(Convert(CF_UNICODETEXT, Bytes{'A', 0, 'B', 0}));
+    // A block of odd size: the zero character is looked for in its whole units only.
+    EXPECT_EQ(Convert(CF_UNICODETEXT, Bytes{'A', 0, 0, 0, 'x'}), (Bytes{'A', 0}));
+    EXPECT_EQ(Convert(CF_UNICODETEXT, Bytes{'A', 0, 'B', 0, 0, 0, 0}, true), (Bytes{0, 'A', 0, 'B'}));
+    EXPECT_EQ(Convert(CF_UNICODETEXT, Bytes{0, 0, 0}), Bytes{});
+    EXPECT_FALSE(Convert(CF_UNICODETEXT, Bytes{'A', 0, 'B', 0, 0}));
+    EXPECT_FALSE(Convert(CF_UNICODETEXT, Bytes{0}));
 }
 
 TEST(ImportConvert, DibGetsAFileHeaderAndRawFormatsPassUnchanged)

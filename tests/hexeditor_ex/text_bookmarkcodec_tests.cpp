@@ -143,11 +143,16 @@ TEST(BookmarkTextRead, DollarTextCutShortKeepsTheWholeSlotsBeforeTheCut)
     EXPECT_EQ(ReadFailing(full.left(20)).size(), 2u);
 }
 
-TEST(BookmarkTextRead, DollarTextWithTrailingCharactersFailsAfterTheTenSlots)
+TEST(BookmarkTextRead, DollarTextStopsAfterTheTenthSlot)
 {
     TWQHBookmarks marks;
     marks[5] = Mark(5, false);
-    EXPECT_EQ(ReadFailing(WQHBookmarksToText(marks) + QLatin1Char('z')).size(), 10u);
+    for (const char* tail : {"z", "\r\n", "$0000000000"}) {
+        const Applied got = Read(WQHBookmarksToText(marks) + QLatin1String(tail));
+        ASSERT_EQ(got.size(), 10u) << tail;
+        EXPECT_EQ(got[5].second, Mark(5, false));
+        EXPECT_EQ(got[9].second.mPosition, -1);
+    }
 }
 
 TEST(BookmarkTextRead, ChecksummedRecords)

@@ -80,6 +80,10 @@ TEST(ExBookmarkText, BookmarkThreeAtSixteenReadsBackExactly)
         EXPECT_EQ(b.GetBookmark(static_cast<std::uint8_t>(i)).mPosition, i == 3 ? 16 : -1) << i;
     EXPECT_FALSE(b.GetBookmark(3).mInCharField);
     EXPECT_EQ(b.BookMarksAsString(), text);
+    // A line end kept after the text, as a host reading it from a file may leave it.
+    Ex c;
+    c.SetBookMarksAsString(text + QLatin1String("\r\n"));
+    EXPECT_EQ(c.BookMarksAsString(), text);
 }
 
 TEST(ExBookmarkText, EmptyTextClearsToTheCaretsField)
@@ -266,4 +270,24 @@ TEST(ExPropertyText, ErrorPassesOnKeepsEarlierLinesAndResumesPainting)
     EXPECT_EQ(e.PaintUpdateCounter(), 0);
     EXPECT_THROW(e.SetPropertiesAsString(QStringLiteral("BytesPerColumn=0")), EWQHexEditor);
     EXPECT_EQ(e.PaintUpdateCounter(), 0);
+}
+
+TEST(ExPropertyText, ValuesStartingWithHashOrQuoteAreTheirText)
+{
+    Ex e;
+    e.SetPropertiesAsString(QStringLiteral("PrintOptions.PageHeader=#page\r\nBackupExtension='bak'\r\n"
+                                           "PrintOptions.PageFooter=#13\r\nZoomOnWheel=False\r\n"));
+    EXPECT_EQ(e.PrintOptions().PageHeader(), QStringLiteral("#page"));
+    EXPECT_EQ(e.BackupExtension(), QStringLiteral("'bak'"));
+    EXPECT_EQ(e.PrintOptions().PageFooter(), QStringLiteral("\r"));
+    EXPECT_FALSE(e.ZoomOnWheel());
+    // Written back as they were read, and a footer that looks like a literal stays text.
+    e.PrintOptions().SetPageFooter(QStringLiteral("#13"));
+    const QString text = e.PropertiesAsString();
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nPrintOptions.PageHeader=#page\r\n")));
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nBackupExtension='bak'\r\n")));
+    Ex f;
+    f.SetPropertiesAsString(text);
+    EXPECT_EQ(f.PrintOptions().PageFooter(), QStringLiteral("#13"));
+    EXPECT_EQ(f.PropertiesAsString(), text);
 }

@@ -4,6 +4,7 @@
 #include "platform/exceptions.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "hexeditor/ex/wqhfont.h"
 
@@ -187,40 +188,56 @@ TEST(PropValueParse, SetsByBitsOrNames)
 
 TEST(PropStringQuoting, PlainTextStaysPlain)
 {
-    for (const QString& s : {QStringLiteral("-!10:0x|"), QStringLiteral("a'b#c"), QStringLiteral(" x "),
-                             QString(), QStringLiteral("\u4E2D\u6587")})
-        EXPECT_EQ(WQHQuotePropString(s), s);
-}
-
-TEST(PropStringQuoting, ControlCharactersAndLeadingQuoteOrHash)
-{
-    EXPECT_EQ(WQHQuotePropString(QStringLiteral("Page 1\r\nof 2")), QStringLiteral("'Page 1'#13#10'of 2'"));
-    EXPECT_EQ(WQHQuotePropString(QStringLiteral("\n")), QStringLiteral("#10"));
-    EXPECT_EQ(WQHQuotePropString(QStringLiteral("'x")), QStringLiteral("'''x'"));
-    EXPECT_EQ(WQHQuotePropString(QStringLiteral("#1")), QStringLiteral("'#1'"));
-    EXPECT_EQ(WQHQuotePropString(QStringLiteral("a\tb'c")), QStringLiteral("'a'#9'b''c'"));
-}
-
-TEST(PropStringQuoting, EveryQuotedFormReadsBack)
-{
-    const QString samples[] = {QStringLiteral("Page 1\r\nof 2"), QStringLiteral("'"), QStringLiteral("''"),
-                               QStringLiteral("#"), QStringLiteral("#13"), QStringLiteral("\r"),
-                               QStringLiteral("x\ny=1"), QString(QChar(0)) + QStringLiteral("z"),
-                               QStringLiteral("'\x7f'")};
-    for (const QString& s : samples) {
-        const QString q = WQHQuotePropString(s);
-        EXPECT_FALSE(q.contains(QLatin1Char('\r')) || q.contains(QLatin1Char('\n'))) << q.toStdString();
-        EXPECT_EQ(WQHUnquotePropString(q, QStringLiteral("P")), s) << q.toStdString();
+    // Nothing here is one whole literal with a #code, so each is written and
+    // read as it is.
+    for (const QString& s :
+         {QStringLiteral("-!10:0x|"), QStringLiteral("a'b#c"), QStringLiteral(" x "), QString(),
+          QStringLiteral("\u4E2D\u6587"), QStringLiteral("#page"), QStringLiteral("'bak'"), QStringLiteral("'"),
+          QStringLiteral("#"), QStringLiteral("#x"), QStringLiteral("#70000"), QStringLiteral("'a'b"),
+          QStringLiteral("#13 "), QStringLiteral("'abc"), QStringLiteral("''"), QStringLiteral("#65536")}) {
+        EXPECT_EQ(WQHQuotePropString(s), s) << s.toStdString();
+        EXPECT_EQ(WQHUnquotePropString(s), s) << s.toStdString();
     }
 }
 
-TEST(PropStringQuoting, MalformedLiteralsAreRejected)
+TEST(PropStringQuoting, ControlCharactersAndLiteralLookingValues)
 {
-    for (const QString& bad : {QStringLiteral("'abc"), QStringLiteral("#"), QStringLiteral("#x"),
-                               QStringLiteral("#70000"), QStringLiteral("'a'b"), QStringLiteral("#13 ")})
-        EXPECT_THROW(WQHUnquotePropString(bad, QStringLiteral("P")), platform::EConvertError) << bad.toStdString();
-    // Without a leading quote or hash the text is plain, control characters and all.
-    EXPECT_EQ(WQHUnquotePropString(QStringLiteral("a\tb'"), QStringLiteral("P")), QStringLiteral("a\tb'"));
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("Page 1\r\nof 2")), QStringLiteral("'Page 1'#13#10'of 2'"));
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("\n")), QStringLiteral("#10"));
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("a\tb'c")), QStringLiteral("'a'#9'b''c'"));
+    // A plain value that would read as a literal: its first character as a code.
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("#1")), QStringLiteral("#35'1'"));
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("'x'#13")), QStringLiteral("#39'x''#13'"));
+    EXPECT_EQ(WQHQuotePropString(QStringLiteral("#65535")), QStringLiteral("#35'65535'"));
+    EXPECT_EQ(WQHUnquotePropString(QStringLiteral("'It''s'#33")), QStringLiteral("It's!"));
+    EXPECT_EQ(WQHUnquotePropString(QStringLiteral("#0013#0")), QString(QChar(13)) + QChar(0));
+}
+
+TEST(PropStringQuoting, EveryWrittenValueReadsBackOnOneLine)
+{
+    const auto check = [](const QString& s) {
+        const QString q = WQHQuotePropString(s);
+        EXPECT_FALSE(q.contains(QLatin1Char('\r')) || q.contains(QLatin1Char('\n'))) << q.toStdString();
+        EXPECT_EQ(WQHUnquotePropString(q), s) << q.toStdString();
+    };
+    for (const QString& s :
+         {QStringLiteral("Page 1\r\nof 2"), QStringLiteral("#13"), QStringLiteral("#1#2"), QStringLiteral("''#0"),
+          QStringLiteral("#35'1'"), QStringLiteral("x\ny=1"), QString(QChar(0)) + QStringLiteral("z"),
+          QStringLiteral("'\x7f'"), QString(QChar(0xD800)) + QStringLiteral("#9")})
+        check(s);
+    // Every text of up to four characters over the characters that matter.
+    const QString alphabet = QStringLiteral("'#1\r a");
+    std::vector<QString> texts{QString()};
+    for (int len = 1; len <= 4; ++len) {
+        std::vector<QString> longer;
+        for (const QString& t : texts)
+            if (t.size() == len - 1)
+                for (QChar c : alphabet)
+                    longer.push_back(t + c);
+        texts.insert(texts.end(), longer.begin(), longer.end());
+    }
+    for (const QString& s : texts)
+        check(s);
 }
 
 TEST(PropText, LinesInTableOrderForPublicNamesOnly)
@@ -275,6 +292,16 @@ TEST(PropText, LineBreakInAValueCannotSetAnotherProperty)
     EXPECT_EQ(q.other, p.other);
     EXPECT_EQ(q.count, 16);
     EXPECT_EQ(q.small, 16);
+}
+
+TEST(PropText, ValuesStartingWithQuoteOrHashReadAsTheirText)
+{
+    // A value that is no literal sets its text and the lines after it still apply.
+    Props p;
+    WQHApplyPropertiesText(QStringLiteral("Text=#page\r\nOther='bak'\r\nCount=3\r\n"), p.Table(), All);
+    EXPECT_EQ(p.text, QStringLiteral("#page"));
+    EXPECT_EQ(p.other, QStringLiteral("'bak'"));
+    EXPECT_EQ(p.count, 3);
 }
 
 TEST(PropText, RoundTripRestoresEveryValue)

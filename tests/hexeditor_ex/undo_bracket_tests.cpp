@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -254,6 +255,30 @@ TEST_F(ExUndoDump, KeepsAnOldFileItMayNotWrite)
     EXPECT_EQ(rc, 0) << "1: the dump answered true";
     EXPECT_EQ(ReadAll(name), QByteArray("old"));
     EXPECT_EQ(Files(), QStringList{QStringLiteral("undo.bin")});
+}
+
+TEST_F(ExUndoDump, OpensItsTargetAsASaveDoes)
+{
+    // A link to a file not there yet is written in place: the file is made.
+    const QString target = dir.filePath(QStringLiteral("made.bin"));
+    ASSERT_EQ(::symlink("made.bin", QFile::encodeName(name).constData()), 0);
+    ASSERT_TRUE(ed.DumpUndoStorage(name));
+    EXPECT_EQ(ReadAll(target), Store());
+    EXPECT_TRUE(QFileInfo(name).isSymLink());
+
+    // A FIFO that nobody reads fails at once instead of waiting for a reader.
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::alarm(10);
+        ::_exit(ed.DumpUndoStorage(fifo) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the dump waited on the FIFO";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the dump answered true";
 }
 
 TEST_F(ExUndoDump, WritingInPlaceLeavesNoTailOfALongerOldFile)
