@@ -44,4 +44,12 @@ inline constexpr const char* FormatUnicodeText = "Unicode Text";
 inline constexpr const char* FormatEnhMetafile = "Enhanced Metafile Picture";
 inline constexpr const char* FormatLocale = "Text Locale";
 
+// Printing and the print settings.
+inline constexpr const char* InvalidPageIndex = "Invalid page index";
+inline constexpr const char* NoPrinterInstalled = "No printer is installed";
+inline constexpr const char* PrintingFailed = "Printing failed";
+inline constexpr const char* NoPrintJobOpen = "No print job is open on the printer";
+inline constexpr const char* NoRoomForARow = "The print margins leave no room for a row";
+inline constexpr const char* CannotAssignNilPrintOptions = "Cannot assign a nil to a TWQHPrintOptions";
+
 } // namespace wqhstr

@@ -1,6 +1,7 @@
 // Printer seam, recorded pages and the print operations over a print source.
 #include "hexeditor/ex/wqhprinter.h"
 
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqhprintrender.h"
 
 #include <QGuiApplication>
@@ -13,7 +14,7 @@ namespace {
 TWQHPrinter* gPrinter = nullptr;
 int gScreenDpi = 0;
 
-const QString InvalidPageIndex = QStringLiteral("Invalid page index");
+const QString InvalidPageIndex = QString::fromLatin1(wqhstr::InvalidPageIndex);
 
 // Leaves a wait cursor however the print ends.
 struct WaitScope {
@@ -36,7 +37,7 @@ int TWQHQtPrinter::DpiY() const { return FPrinter.resolution(); }
 TWQHPrinter& WQHPrinter()
 {
     if (!gPrinter)
-        throw EWQHexEditor(QStringLiteral("No printer is installed"));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::NoPrinterInstalled));
     return *gPrinter;
 }
 
@@ -95,7 +96,7 @@ int WQHPrintToCanvas(TWQHPrintSource& Source, TWQHCanvas& ACanvas, int Page, con
     if (Page > pages)
         throw EWQHexEditor(InvalidPageIndex);
     if (Page >= 1 && printer.RenderPage(false, Page) < 1)
-        throw EWQHexEditor(QStringLiteral("Printing failed"));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::PrintingFailed));
     return int(std::min<std::int64_t>(pages, INT32_MAX));
 }
 
@@ -129,6 +130,6 @@ void WQHPrint(TWQHPrintSource& Source, TWQHPrinter& Printer, const QFont& Font, 
     const auto page = WQHPrintPreview(Source, Printer, Font, Options, Page, Pages);
     QPainter* painter = Printer.Canvas();
     if (!painter)
-        throw EWQHexEditor(QStringLiteral("No print job is open on the printer"));
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::NoPrintJobOpen));
     page->Play(*painter, TRect{0, 0, Printer.PageWidth(), Printer.PageHeight()});
 }

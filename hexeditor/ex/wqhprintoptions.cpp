@@ -1,5 +1,6 @@
 #include "hexeditor/ex/wqhprintoptions.h"
 
+#include "hexeditor/ex/wqhexstrings.h"
 #include "platform/exceptions.h"
 
 TWQHPrintOptions::TWQHPrintOptions()
@@ -11,7 +12,7 @@ TWQHPrintOptions::TWQHPrintOptions()
 void TWQHPrintOptions::Assign(const TWQHPrintOptions* Source)
 {
     if (Source == nullptr)
-        throw platform::EConvertError(QStringLiteral("Cannot assign a nil to a TWQHPrintOptions"));
+        throw platform::EConvertError(QString::fromLatin1(wqhstr::CannotAssignNilPrintOptions));
     FMargins = Source->FMargins;
     FHeaders = Source->FHeaders;
     FFlags = Source->FFlags;

@@ -1,6 +1,7 @@
 // Page layout, page count, row texts and header lines of printed pages.
 #include "hexeditor/ex/wqhprintrender.h"
 
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/wqhcanvas.h"
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhtranslate.h"
@@ -112,7 +113,7 @@ std::int64_t TWQHCanvasPrinter::CalcPageCount()
     } else {
         // The layout leaves no room for a single row: there is no page to count.
         if (lines < 1)
-            throw EWQHexEditor(QStringLiteral("The print margins leave no room for a row"));
+            throw EWQHexEditor(QString::fromLatin1(wqhstr::NoRoomForARow));
         FPages = (rows + lines - 1) / lines;
     }
     return lines;
