@@ -1,6 +1,6 @@
 // Runs with libqv750sim.so preloaded into a program that, like qv750, links
 // no libusb: the link must find the simulated programmer that the
-// environment describes.
+// environment describes, and the faults it names.
 #include "link/usb_library.h"
 #include "link/usbasp.h"
 
@@ -64,6 +64,32 @@ TEST(Preload, SimulatorStandsInWhereTheLibraryCannotBeLoaded)
     EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
     link.usbasp_bulk_close();
     usblib::load();
+}
+
+// Run with QV750_SIM_FAULTS="corrupt,at=1,ep=0x85,mask=0x80,offset=2; short,at=2,ep=0x85,by=4;
+// timeout,at=3,ep=0x85; unplug,at=8": the opening takes two string reads,
+// so the eighth transfer is the fourth read.
+TEST(PreloadFaults, FaultsFromTheEnvironmentFireAtTheirTransfers)
+{
+    ASSERT_NE(std::getenv("QV750_SIM_FAULTS"), nullptr) << "run with the faults named above";
+    TUsbBulk link;
+    ASSERT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
+
+    auto identify = block(9);
+    EXPECT_EQ(link.usbasp_bulk_cmd(identify.data(), 64, 1), 64);
+    EXPECT_EQ(identify[0], 0xC2);
+    EXPECT_EQ(identify[2], 0x17 ^ 0x80);
+
+    auto start = block(5);
+    EXPECT_EQ(link.usbasp_bulk_cmd(start.data(), 64, 1), 60);
+
+    std::vector<unsigned char> data(256, 0x5A);
+    EXPECT_EQ(link.usbasp_bulk_read(data.data(), 256), -ETIMEDOUT);
+    EXPECT_EQ(data, std::vector<unsigned char>(256, 0x5A));
+    EXPECT_EQ(link.usbasp_bulk_read(data.data(), 256), -ENODEV);
+    EXPECT_EQ(link.usbasp_bulk_write(data.data(), 256), -ENODEV);
+    link.usbasp_bulk_close();
+    EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 0);
 }
 
 } // namespace
