@@ -96,8 +96,8 @@ int TUsbBulk::usbGetStringAscii(usb_dev_handle* dev, int index, int langid, char
     if (usb == nullptr)
         return -ENODEV;
     unsigned char reply[StringLanguageBufferSize] = {};
-    int n = usb->usb_control_msg(dev, USB_ENDPOINT_IN, USB_REQ_GET_DESCRIPTOR, (USB_DT_STRING << 8) + index, langid,
-                            reinterpret_cast<char*>(reply), sizeof reply, StringTimeoutMs);
+    int n = usb->usb_control_msg(dev, USB_ENDPOINT_IN, USB_REQ_GET_DESCRIPTOR, (USB_DT_STRING << 8) + index,
+                                 langid, reinterpret_cast<char*>(reply), sizeof reply, StringTimeoutMs);
     if (n < 0)
         return n;
     if (n < 2 || reply[1] != USB_DT_STRING)
@@ -127,10 +127,9 @@ int TUsbBulk::usbasp_bulk_cmd(unsigned char* buf, int len, int readback)
     if (buf == nullptr || len < 0)
         return -EINVAL;
     const usblib::Functions* usb = openLibrary(DeviceHandle);
-    const int written =
-        usb != nullptr
-            ? usb->usb_bulk_write(DeviceHandle, CommandEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs)
-            : -ENODEV;
+    const int written = usb != nullptr ? usb->usb_bulk_write(DeviceHandle, CommandEndpoint,
+                                                             reinterpret_cast<const char*>(buf), len, BulkTimeoutMs)
+                                       : -ENODEV;
     if (readback == 0)
         return written;
     platform::Sleep(ReadBackPauseMs);
@@ -179,6 +178,7 @@ int TUsbBulk::usbasp_transmit(unsigned char receive, unsigned char functionid, c
         return -1;
     const int requestType = USB_TYPE_VENDOR | USB_RECIP_DEVICE | (receive != 0 ? USB_ENDPOINT_IN : USB_ENDPOINT_OUT);
     const int n = usb->usb_control_msg(DeviceHandle, requestType, functionid, send[1] * 256 + send[0],
-                                  send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize, ControlTimeoutMs);
+                                       send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize,
+                                       ControlTimeoutMs);
     return n < 0 ? -1 : n;
 }
