@@ -18,18 +18,9 @@ bool resolve(void* scope, Functions& f)
         slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(scope, name));
         all = all && slot != nullptr;
     };
-    find(f.usb_init, "usb_init");
-    find(f.usb_find_busses, "usb_find_busses");
-    find(f.usb_find_devices, "usb_find_devices");
-    find(f.usb_get_busses, "usb_get_busses");
-    find(f.usb_open, "usb_open");
-    find(f.usb_close, "usb_close");
-    find(f.usb_control_msg, "usb_control_msg");
-    find(f.usb_claim_interface, "usb_claim_interface");
-    find(f.usb_release_interface, "usb_release_interface");
-    find(f.usb_bulk_write, "usb_bulk_write");
-    find(f.usb_bulk_read, "usb_bulk_read");
-    find(f.usb_strerror, "usb_strerror");
+#define QV750_USB_FIND(name) find(f.name, #name);
+    QV750_USB_FUNCTIONS(QV750_USB_FIND)
+#undef QV750_USB_FIND
     return all;
 }
 

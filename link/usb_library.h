@@ -5,19 +5,16 @@
 
 namespace usblib {
 
+// Every function the link calls, each once.
+#define QV750_USB_FUNCTIONS(X)                                                                    \
+    X(usb_init) X(usb_find_busses) X(usb_find_devices) X(usb_get_busses) X(usb_open) X(usb_close) \
+    X(usb_control_msg) X(usb_claim_interface) X(usb_release_interface) X(usb_bulk_write)          \
+    X(usb_bulk_read) X(usb_strerror)
+
 struct Functions {
-    decltype(&::usb_init) usb_init = nullptr;
-    decltype(&::usb_find_busses) usb_find_busses = nullptr;
-    decltype(&::usb_find_devices) usb_find_devices = nullptr;
-    decltype(&::usb_get_busses) usb_get_busses = nullptr;
-    decltype(&::usb_open) usb_open = nullptr;
-    decltype(&::usb_close) usb_close = nullptr;
-    decltype(&::usb_control_msg) usb_control_msg = nullptr;
-    decltype(&::usb_claim_interface) usb_claim_interface = nullptr;
-    decltype(&::usb_release_interface) usb_release_interface = nullptr;
-    decltype(&::usb_bulk_write) usb_bulk_write = nullptr;
-    decltype(&::usb_bulk_read) usb_bulk_read = nullptr;
-    decltype(&::usb_strerror) usb_strerror = nullptr;
+#define QV750_USB_SLOT(name) decltype(&::name) name = nullptr;
+    QV750_USB_FUNCTIONS(QV750_USB_SLOT)
+#undef QV750_USB_SLOT
 };
 
 inline constexpr const char* DefaultLibrary = "libusb-0.1.so.4";

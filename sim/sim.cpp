@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 
@@ -251,6 +252,16 @@ bool parseNumber(const char* text, int base, unsigned long long max, unsigned lo
     return true;
 }
 
+// The value that `text` names in `names`.
+template <class T>
+std::optional<T> valueNamed(const std::string& text, std::initializer_list<std::pair<const char*, T>> names)
+{
+    for (const auto& [name, value] : names)
+        if (text == name)
+            return value;
+    return std::nullopt;
+}
+
 // Decimal, or hexadecimal with 0x.
 bool parseByteOrHex(const std::string& text, unsigned long long max, unsigned long long& value)
 {
@@ -281,16 +292,13 @@ std::optional<std::string> parseFault(const std::string& entry, Fault& fault)
 {
     const std::vector<std::string> items = split(entry, ',');
     const std::string& kind = items[0];
-    if (kind == "unplug")
-        fault.kind = FaultKind::Unplug;
-    else if (kind == "timeout")
-        fault.kind = FaultKind::Timeout;
-    else if (kind == "short")
-        fault.kind = FaultKind::Short;
-    else if (kind == "corrupt")
-        fault.kind = FaultKind::Corrupt;
-    else
+    const auto named = valueNamed<FaultKind>(kind, {{"unplug", FaultKind::Unplug},
+                                                    {"timeout", FaultKind::Timeout},
+                                                    {"short", FaultKind::Short},
+                                                    {"corrupt", FaultKind::Corrupt}});
+    if (!named)
         return "expected unplug, timeout, short or corrupt first";
+    fault.kind = *named;
     for (std::size_t i = 1; i < items.size(); ++i) {
         const std::size_t equals = items[i].find('=');
         const std::string key = trimmed(items[i].substr(0, equals));
@@ -378,17 +386,13 @@ std::vector<std::string> configureFromEnvironment()
         }
     }
     if (const char* type = std::getenv("QV750_SIM_CHIP_TYPE")) {
-        const std::string t = type;
-        if (t == "0")
-            chip.type = ChipType::Nor;
-        else if (t == "1")
-            chip.type = ChipType::PageErase;
-        else if (t == "3")
-            chip.type = ChipType::Status3;
-        else if (t == "24")
-            chip.type = ChipType::Eeprom24;
-        else if (t == "none")
-            chip.type = ChipType::None;
+        const auto named = valueNamed<ChipType>(type, {{"0", ChipType::Nor},
+                                                       {"1", ChipType::PageErase},
+                                                       {"3", ChipType::Status3},
+                                                       {"24", ChipType::Eeprom24},
+                                                       {"none", ChipType::None}});
+        if (named)
+            chip.type = *named;
         else
             reject("QV750_SIM_CHIP_TYPE", type, "expected 0, 1, 3, 24 or none");
     }
