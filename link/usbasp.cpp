@@ -1,11 +1,11 @@
 #include "link/usbasp.h"
 
+#include "link/usb_library.h"
 #include "platform/seams.h"
 #include "qv750_config.h"
 
 #include <cerrno>
 #include <cstring>
-#include <usb.h>
 
 int TUsbBulk::ClaimedInterface = 0;
 
@@ -30,6 +30,12 @@ bool firstInterfaceNumber(const struct usb_device* dev, int& number)
     return true;
 }
 
+// The library behind an open handle; null while no device is open.
+const usblib::Functions* openLibrary(usb_dev_handle* handle)
+{
+    return handle != nullptr ? usblib::functions() : nullptr;
+}
+
 } // namespace
 
 const char* ExpectedManufacturer() { return QV750_USB_MANUFACTURER; }
@@ -42,15 +48,19 @@ int TUsbBulk::prog_open(int vendorId, int productId)
     if (DeviceHandle != nullptr)
         usbasp_bulk_close();
 
-    usb_init();
-    usb_find_busses();
-    usb_find_devices();
+    // Without the library there is nothing to search: no call, no transfer.
+    const usblib::Functions* usb = usblib::functions();
+    if (usb == nullptr)
+        return 0;
+    usb->usb_init();
+    usb->usb_find_busses();
+    usb->usb_find_devices();
 
-    for (usb_bus* bus = usb_get_busses(); bus != nullptr; bus = bus->next) {
+    for (usb_bus* bus = usb->usb_get_busses(); bus != nullptr; bus = bus->next) {
         for (struct usb_device* dev = bus->devices; dev != nullptr; dev = dev->next) {
             if (dev->descriptor.idVendor != vendorId || dev->descriptor.idProduct != productId)
                 continue;
-            DeviceHandle = usb_open(dev);
+            DeviceHandle = usb->usb_open(dev);
             if (DeviceHandle == nullptr)
                 continue;
 
@@ -66,10 +76,10 @@ int TUsbBulk::prog_open(int vendorId, int productId)
             int number = 0;
             if (accepted && firstInterfaceNumber(dev, number)) {
                 ClaimedInterface = number;
-                if (usb_claim_interface(DeviceHandle, number) == 0)
+                if (usb->usb_claim_interface(DeviceHandle, number) == 0)
                     return 1;
             }
-            usb_close(DeviceHandle);
+            usb->usb_close(DeviceHandle);
             DeviceHandle = nullptr;
         }
     }
@@ -82,9 +92,12 @@ int TUsbBulk::usbGetStringAscii(usb_dev_handle* dev, int index, int langid, char
     if (buf != nullptr && buflen > 0)
         buf[0] = '\0';
 
+    const usblib::Functions* usb = openLibrary(dev);
+    if (usb == nullptr)
+        return -ENODEV;
     unsigned char reply[StringLanguageBufferSize] = {};
-    int n = usb_control_msg(dev, USB_ENDPOINT_IN, USB_REQ_GET_DESCRIPTOR, (USB_DT_STRING << 8) + index, langid,
-                            reinterpret_cast<char*>(reply), sizeof reply, StringTimeoutMs);
+    int n = usb->usb_control_msg(dev, USB_ENDPOINT_IN, USB_REQ_GET_DESCRIPTOR, (USB_DT_STRING << 8) + index,
+                                 langid, reinterpret_cast<char*>(reply), sizeof reply, StringTimeoutMs);
     if (n < 0)
         return n;
     if (n < 2 || reply[1] != USB_DT_STRING)
@@ -113,10 +126,10 @@ int TUsbBulk::usbasp_bulk_cmd(unsigned char* buf, int len, int readback)
 {
     if (buf == nullptr || len < 0)
         return -EINVAL;
-    const int written =
-        DeviceHandle != nullptr
-            ? usb_bulk_write(DeviceHandle, CommandEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs)
-            : -ENODEV;
+    const usblib::Functions* usb = openLibrary(DeviceHandle);
+    const int written = usb != nullptr ? usb->usb_bulk_write(DeviceHandle, CommandEndpoint,
+                                                             reinterpret_cast<const char*>(buf), len, BulkTimeoutMs)
+                                       : -ENODEV;
     if (readback == 0)
         return written;
     platform::Sleep(ReadBackPauseMs);
@@ -131,36 +144,41 @@ int TUsbBulk::usbasp_bulk_write(unsigned char* buf, int len)
 {
     if (buf == nullptr || len < 0)
         return -EINVAL;
-    if (DeviceHandle == nullptr)
+    const usblib::Functions* usb = openLibrary(DeviceHandle);
+    if (usb == nullptr)
         return -ENODEV;
-    return usb_bulk_write(DeviceHandle, DataOutEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs);
+    return usb->usb_bulk_write(DeviceHandle, DataOutEndpoint, reinterpret_cast<const char*>(buf), len, BulkTimeoutMs);
 }
 
 int TUsbBulk::usbasp_bulk_read(unsigned char* buf, int len)
 {
     if (buf == nullptr || len < 0)
         return -EINVAL;
-    if (DeviceHandle == nullptr)
+    const usblib::Functions* usb = openLibrary(DeviceHandle);
+    if (usb == nullptr)
         return -ENODEV;
-    return usb_bulk_read(DeviceHandle, InEndpoint, reinterpret_cast<char*>(buf), len, BulkTimeoutMs);
+    return usb->usb_bulk_read(DeviceHandle, InEndpoint, reinterpret_cast<char*>(buf), len, BulkTimeoutMs);
 }
 
 void TUsbBulk::usbasp_bulk_close()
 {
-    if (DeviceHandle == nullptr)
-        return;
-    usb_release_interface(DeviceHandle, ClaimedInterface);
-    usb_close(DeviceHandle);
+    const usblib::Functions* usb = openLibrary(DeviceHandle);
+    if (usb != nullptr) {
+        usb->usb_release_interface(DeviceHandle, ClaimedInterface);
+        usb->usb_close(DeviceHandle);
+    }
     DeviceHandle = nullptr;
 }
 
 int TUsbBulk::usbasp_transmit(unsigned char receive, unsigned char functionid, const unsigned char send[4],
                               unsigned char* buffer, int buffersize)
 {
-    if (DeviceHandle == nullptr || send == nullptr || buffersize < 0 || (buffer == nullptr && buffersize > 0))
+    const usblib::Functions* usb = openLibrary(DeviceHandle);
+    if (usb == nullptr || send == nullptr || buffersize < 0 || (buffer == nullptr && buffersize > 0))
         return -1;
     const int requestType = USB_TYPE_VENDOR | USB_RECIP_DEVICE | (receive != 0 ? USB_ENDPOINT_IN : USB_ENDPOINT_OUT);
-    const int n = usb_control_msg(DeviceHandle, requestType, functionid, send[1] * 256 + send[0],
-                                  send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize, ControlTimeoutMs);
+    const int n = usb->usb_control_msg(DeviceHandle, requestType, functionid, send[1] * 256 + send[0],
+                                       send[3] * 256 + send[2], reinterpret_cast<char*>(buffer), buffersize,
+                                       ControlTimeoutMs);
     return n < 0 ? -1 : n;
 }

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
+#include <optional>
 #include <stdexcept>
 
 namespace sim {
@@ -250,6 +252,88 @@ bool parseNumber(const char* text, int base, unsigned long long max, unsigned lo
     return true;
 }
 
+// The value that `text` names in `names`.
+template <class T>
+std::optional<T> valueNamed(const std::string& text, std::initializer_list<std::pair<const char*, T>> names)
+{
+    for (const auto& [name, value] : names)
+        if (text == name)
+            return value;
+    return std::nullopt;
+}
+
+// Decimal, or hexadecimal with 0x.
+bool parseByteOrHex(const std::string& text, unsigned long long max, unsigned long long& value)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    return parseNumber(hex ? text.c_str() + 2 : text.c_str(), hex ? 16 : 10, max, value);
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + 1)
+        parts.push_back(trimmed(text.substr(from, at - from)));
+    parts.push_back(trimmed(text.substr(from)));
+    return parts;
+}
+
+// One entry of QV750_SIM_FAULTS: "kind[,key=value...]"; the reason when it is malformed.
+std::optional<std::string> parseFault(const std::string& entry, Fault& fault)
+{
+    const std::vector<std::string> items = split(entry, ',');
+    const std::string& kind = items[0];
+    const auto named = valueNamed<FaultKind>(kind, {{"unplug", FaultKind::Unplug},
+                                                    {"timeout", FaultKind::Timeout},
+                                                    {"short", FaultKind::Short},
+                                                    {"corrupt", FaultKind::Corrupt}});
+    if (!named)
+        return "expected unplug, timeout, short or corrupt first";
+    fault.kind = *named;
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        const std::size_t equals = items[i].find('=');
+        const std::string key = trimmed(items[i].substr(0, equals));
+        const std::string text = equals == std::string::npos ? std::string() : trimmed(items[i].substr(equals + 1));
+        unsigned long long v = 0;
+        if (key == "at") {
+            if (!parseNumber(text.c_str(), 10, 1ull << 40, v))
+                return "at: expected a transfer count (0 for every transfer)";
+            fault.at = static_cast<long long>(v);
+        } else if (key == "ep") {
+            if (text == "all")
+                fault.endpoint = -1;
+            else if (parseByteOrHex(text, 0xFF, v))
+                fault.endpoint = int(v);
+            else
+                return "ep: expected an endpoint 0 to 0xFF (0 for control transfers) or all";
+        } else if (key == "by" && fault.kind == FaultKind::Short) {
+            if (!parseNumber(text.c_str(), 10, 0xFFFF, v) || v == 0)
+                return "by: expected a number of bytes 1 to 65535";
+            fault.shortBy = int(v);
+        } else if (key == "mask" && fault.kind == FaultKind::Corrupt) {
+            if (!parseByteOrHex(text, 0xFF, v) || v == 0)
+                return "mask: expected a byte 1 to 0xFF";
+            fault.xorMask = std::uint8_t(v);
+        } else if (key == "offset" && fault.kind == FaultKind::Corrupt) {
+            if (!parseNumber(text.c_str(), 10, 0xFFFF, v))
+                return "offset: expected a byte offset 0 to 65535";
+            fault.corruptOffset = int(v);
+        } else {
+            return "no " + key + " for " + kind;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::vector<std::string> configureFromEnvironment()
@@ -271,8 +355,7 @@ std::vector<std::string> configureFromEnvironment()
 
     DeviceOptions device;
     ChipOptions& chip = device.chip;
-    Fault unplugFault{FaultKind::Unplug};
-    bool unplugAt = false;
+    std::vector<Fault> faults; // all on the one programmer
     int latency = 0;
 
     if (const char* id = std::getenv("QV750_SIM_CHIP_ID")) {
@@ -288,21 +371,28 @@ std::vector<std::string> configureFromEnvironment()
     number("QV750_SIM_ERASE_POLLS", 10, 1000000, [&](auto v) { chip.erasePolls = int(v); });
     number("QV750_SIM_LATENCY_US", 10, 10000000, [&](auto v) { latency = int(v); });
     number("QV750_SIM_UNPLUG_AT", 10, 1ull << 40, [&](auto v) {
-        unplugFault.at = static_cast<long long>(v);
-        unplugAt = v > 0;
+        if (v > 0) // 0 is never
+            faults.push_back({FaultKind::Unplug, static_cast<long long>(v)});
     });
+    if (const char* list = std::getenv("QV750_SIM_FAULTS")) {
+        for (const std::string& entry : split(list, ';')) {
+            if (entry.empty())
+                continue;
+            Fault fault;
+            if (const auto why = parseFault(entry, fault))
+                reject("QV750_SIM_FAULTS", entry.c_str(), why->c_str());
+            else
+                faults.push_back(fault);
+        }
+    }
     if (const char* type = std::getenv("QV750_SIM_CHIP_TYPE")) {
-        const std::string t = type;
-        if (t == "0")
-            chip.type = ChipType::Nor;
-        else if (t == "1")
-            chip.type = ChipType::PageErase;
-        else if (t == "3")
-            chip.type = ChipType::Status3;
-        else if (t == "24")
-            chip.type = ChipType::Eeprom24;
-        else if (t == "none")
-            chip.type = ChipType::None;
+        const auto named = valueNamed<ChipType>(type, {{"0", ChipType::Nor},
+                                                       {"1", ChipType::PageErase},
+                                                       {"3", ChipType::Status3},
+                                                       {"24", ChipType::Eeprom24},
+                                                       {"none", ChipType::None}});
+        if (named)
+            chip.type = *named;
         else
             reject("QV750_SIM_CHIP_TYPE", type, "expected 0, 1, 3, 24 or none");
     }
@@ -331,9 +421,9 @@ std::vector<std::string> configureFromEnvironment()
     s.latencyUs = latency;
     s.trace = trace;
     if (!noProgrammer) {
-        const DeviceId id = addDeviceLocked(s, device);
-        if (unplugAt)
-            findDevice(s, id)->faults.push_back({unplugFault, 0});
+        Device* programmer = findDevice(s, addDeviceLocked(s, device));
+        for (const Fault& fault : faults)
+            programmer->faults.push_back({fault, 0});
     }
     return errors;
 }

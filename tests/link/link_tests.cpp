@@ -1,3 +1,4 @@
+#include "link/usb_library.h"
 #include "link/usbasp.h"
 #include "sim/sim.h"
 #include "tests/support/fakes.h"
@@ -8,6 +9,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <dlfcn.h>
 #include <iterator>
 #include <string>
 #include <usb.h>
@@ -303,6 +305,56 @@ TEST_F(LinkTest, UnpluggedProgrammerIsNotFoundAgain)
     sim::unplug(dev);
     EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 0);
     EXPECT_EQ(sim::calls(Call::Open).size(), 1u);
+}
+
+// ---- the USB library -----------------------------------------------------
+
+// Puts the functions back as the program finds them, whatever a test loaded.
+struct LibraryRestore {
+    ~LibraryRestore() { usblib::load(); }
+};
+
+TEST_F(LinkTest, WithoutTheUsbLibraryOpeningFailsAndNothingElseHappens)
+{
+    const sim::DeviceId dev = sim::addDevice();
+    LibraryRestore restore;
+    ASSERT_EQ(usblib::load("libqv750-no-such-library.so.0", false), nullptr);
+    EXPECT_EQ(usblib::functions(), nullptr); // the failure is kept, not retried behind our back
+
+    EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 0);
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_TRUE(sim::log().empty()); // not even usb_init
+    EXPECT_EQ(sim::openHandles(dev), 0);
+
+    std::array<unsigned char, 64> b{};
+    EXPECT_EQ(link.usbasp_bulk_cmd(b.data(), 64, 0), -ENODEV);
+    link.usbasp_bulk_close();
+    EXPECT_TRUE(sim::log().empty());
+    EXPECT_TRUE(fakes.system.sleeps.empty());
+}
+
+TEST(UsbLibrary, FunctionsComeFromTheGlobalScopeFirstThenFromTheSharedObject)
+{
+    LibraryRestore restore;
+    // This test links the simulator, as a preloaded one sits in the program.
+    const usblib::Functions* linked = usblib::load();
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->usb_init, &::usb_init);
+    EXPECT_EQ(linked->usb_bulk_read, &::usb_bulk_read);
+    EXPECT_EQ(linked->usb_strerror, &::usb_strerror);
+
+    const usblib::Functions* installed = usblib::load(usblib::DefaultLibrary, false);
+    ASSERT_NE(installed, nullptr) << usblib::DefaultLibrary << " is not installed";
+    for (void* f : {reinterpret_cast<void*>(installed->usb_init), reinterpret_cast<void*>(installed->usb_bulk_write),
+                    reinterpret_cast<void*>(installed->usb_strerror)}) {
+        Dl_info info{};
+        ASSERT_NE(dladdr(f, &info), 0);
+        EXPECT_NE(std::string(info.dli_fname).find("libusb-0.1.so"), std::string::npos) << info.dli_fname;
+    }
+
+    // A library that loads but lacks the functions is no USB library.
+    EXPECT_EQ(usblib::load("libc.so.6", false), nullptr);
+    EXPECT_EQ(usblib::functions(), nullptr);
 }
 
 // ---- string descriptors --------------------------------------------------

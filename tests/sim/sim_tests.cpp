@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <usb.h>
 
 namespace {
@@ -558,9 +559,10 @@ TEST(SimApi, UnknownDeviceIsAnError)
 
 class Environment : public ::testing::Test {
 protected:
-    const char* names[10] = {"QV750_SIM_CHIP_ID", "QV750_SIM_CHIP_SIZE", "QV750_SIM_PAGE_SIZE",
-                             "QV750_SIM_CHIP_TYPE", "QV750_SIM_IMAGE", "QV750_SIM_ABSENT",
-                             "QV750_SIM_ERASE_POLLS", "QV750_SIM_LATENCY_US", "QV750_SIM_UNPLUG_AT", nullptr};
+    const char* names[11] = {"QV750_SIM_CHIP_ID",     "QV750_SIM_CHIP_SIZE",  "QV750_SIM_PAGE_SIZE",
+                             "QV750_SIM_CHIP_TYPE",   "QV750_SIM_IMAGE",      "QV750_SIM_ABSENT",
+                             "QV750_SIM_ERASE_POLLS", "QV750_SIM_LATENCY_US", "QV750_SIM_UNPLUG_AT",
+                             "QV750_SIM_FAULTS",      nullptr};
     void SetUp() override { clear(); }
     void TearDown() override
     {
@@ -705,6 +707,71 @@ TEST_F(Environment, AbsentProgrammerLeavesTheBusEmpty)
     setenv("QV750_SIM_ABSENT", "1", 1);
     EXPECT_TRUE(sim::configureFromEnvironment().empty());
     EXPECT_EQ(onlyDevice(), nullptr);
+}
+
+TEST_F(Environment, FaultsFireAtTheirTransferOnTheirEndpoint)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(std::uint8_t(i));
+    const TempImage image(bytes);
+    setenv("QV750_SIM_CHIP_SIZE", "256", 1);
+    setenv("QV750_SIM_IMAGE", image.path, 1);
+    setenv("QV750_SIM_FAULTS",
+           " corrupt , at=1 , ep=133 , mask=0xF0 , offset=3 ;; short,ep=0x85,at=2,by=10; timeout,at=2,ep=0x04 ;", 1);
+    setenv("QV750_SIM_UNPLUG_AT", "7", 1); // every endpoint, beside the list
+    EXPECT_TRUE(sim::configureFromEnvironment().empty());
+
+    usb_dev_handle* h = openOnlyDevice();
+    ASSERT_NE(h, nullptr);
+    const Block reply = askOf(h, startAt(0)); // transfers 1 and 2
+    EXPECT_EQ(reply[1], 5);
+    EXPECT_EQ(reply[3], 0xF0);
+    EXPECT_EQ(reply[4], 0);
+    char buf[16];
+    EXPECT_EQ(usb_bulk_read(h, 0x85, buf, 16, 5000), 6);
+    EXPECT_EQ(buf[5], 5);
+    EXPECT_EQ(sendTo(h, command(10)), -ETIMEDOUT);
+    EXPECT_EQ(readFrom(h, 2), (std::vector<std::uint8_t>{6, 7}));
+    EXPECT_EQ(usb_control_msg(h, 0x80, 6, 0x0302, 0x0409, buf, 16, 1000), 16);
+    EXPECT_EQ(usb_control_msg(h, 0x80, 6, 0x0302, 0x0409, buf, 16, 1000), -ENODEV);
+    usb_close(h);
+    EXPECT_EQ(onlyDevice(), nullptr);
+
+    // Without at and ep a fault takes every transfer, control ones too.
+    unsetenv("QV750_SIM_UNPLUG_AT");
+    setenv("QV750_SIM_FAULTS", "timeout", 1);
+    EXPECT_TRUE(sim::configureFromEnvironment().empty());
+    h = openOnlyDevice();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(usb_control_msg(h, 0x80, 6, 0x0301, 0x0409, buf, 16, 1000), -ETIMEDOUT);
+    EXPECT_EQ(sendTo(h, command(10)), -ETIMEDOUT);
+    EXPECT_EQ(sendTo(h, command(10)), -ETIMEDOUT);
+    EXPECT_EQ(usb_bulk_read(h, 0x85, buf, 16, 5000), -ETIMEDOUT);
+    usb_close(h);
+}
+
+TEST_F(Environment, MalformedFaultEntriesAreReportedAndTheOthersApplied)
+{
+    const std::vector<std::string> bad = {"timeout,by=3", "sputter",      "short,by=0",  "corrupt,mask=0x100",
+                                          "short,at=-1",  "unplug,ep=0x185", "corrupt,offset", "timeout,3",
+                                          "corrupt,mask=0"};
+    std::string list = "timeout,at=2,ep=0x85";
+    for (const std::string& entry : bad)
+        list += ";" + entry;
+    setenv("QV750_SIM_FAULTS", list.c_str(), 1);
+    const auto errors = sim::configureFromEnvironment();
+    ASSERT_EQ(errors.size(), bad.size());
+    for (std::size_t i = 0; i < bad.size(); ++i)
+        EXPECT_EQ(errors[i].rfind("QV750_SIM_FAULTS=" + bad[i] + ": ", 0), 0u) << errors[i];
+
+    usb_dev_handle* h = openOnlyDevice();
+    ASSERT_NE(h, nullptr);
+    askOf(h, startAt(0));
+    char buf[16];
+    EXPECT_EQ(usb_bulk_read(h, 0x85, buf, 16, 5000), -ETIMEDOUT);
+    EXPECT_EQ(usb_bulk_read(h, 0x85, buf, 16, 5000), 16);
+    usb_close(h);
 }
 
 TEST_F(Environment, BadValuesAreReportedAndTheirDefaultsUsed)
