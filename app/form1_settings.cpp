@@ -88,9 +88,12 @@ void TForm1::LoadSettings(platform::TIniFile& ini)
     } else {
         // Each value is applied as soon as it is read, as stored: a window
         // may hang over a screen's edge (a left of -8 is a common one).
+        // Only a damaged file holds a place past the largest a window may
+        // have; such a place would overflow the window's geometry.
         const QRect desktop = Desktop();
-        move(x(), ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10));
-        move(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10), y());
+        const auto place = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+        move(x(), place(ini.ReadInteger(Environment, QStringLiteral("FormTop"), 10)));
+        move(place(ini.ReadInteger(Environment, QStringLiteral("FormLeft"), 10)), y());
         resize(width(), std::min(ini.ReadInteger(Environment, QStringLiteral("FormHeight"), 500), desktop.height()));
         resize(std::min(ini.ReadInteger(Environment, QStringLiteral("FormWidth"), 700), desktop.width()), height());
         // Only a window that no screen would show at all (a screen since
