@@ -380,6 +380,7 @@ struct TWQHUndoStorage::Impl {
 
     void addSelection(int aStart, int aCount);
     bool undo();
+    void removeUndone(std::int64_t lifeStart, std::int64_t len);
     bool redoStep();
     bool checkFits(const TRecord& r) const;
     void makeRedo(const TWQHUndoRec& rec);
@@ -974,6 +975,9 @@ bool TWQHUndoStorage::Impl::undo()
     }
 
     makeRedo(HeadOf(r));
+    // Where the record lies over the store's life, which handlers called
+    // during the restore cannot move.
+    const std::int64_t lifeStart = base + r.Start;
     // The record stays in the stream until the data and state are back: a
     // data change that fails leaves the step to be undone again. The saved
     // bytes are read in place, each before anything can notify a handler.
@@ -1056,9 +1060,27 @@ bool TWQHUndoStorage::Impl::undo()
     default:
         return false;
     }
-    removeLast();
-    noteUndoneData(lastUndo);
+    removeUndone(lifeStart, r.Len);
     return true;
+}
+
+// Takes the record just undone off the stream. A handler that recorded steps
+// during the restore put them on top of it: it is cut out from under them
+// then, and no redo is kept (their steps ended it). Gone already when a
+// handler emptied the store.
+void TWQHUndoStorage::Impl::removeUndone(std::int64_t lifeStart, std::int64_t len)
+{
+    const std::int64_t s = lifeStart - base;
+    if (s < start || s + len > std::int64_t(buf.size()))
+        return;
+    if (s + len == std::int64_t(buf.size())) {
+        removeLast();
+        noteUndoneData(lastUndo);
+        return;
+    }
+    buf.erase(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));
+    if (count > 0)
+        --count;
 }
 
 std::uint64_t TWQHUndoStorage::Impl::dataHash() const

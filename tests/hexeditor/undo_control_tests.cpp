@@ -265,6 +265,35 @@ TEST(UndoControl, AFailedUndoLeavesItsStepToBeUndoneAgain)
     EXPECT_FALSE(ed.CanUndo());
 }
 
+// A host that edits from OnChange while an undo restores its state records
+// a step on top of the one being undone: the undone step must still go, and
+// never be undone a second time.
+TEST(UndoControl, AStepAHandlerRecordsDuringAnUndoLeavesTheUndoneStepGone)
+{
+    Editor ed;
+    Load(ed, Bytes{1, 2, 3, 4});
+    const std::uint8_t inserted[] = {0xA0, 0xA1};
+    ed.InsertBuffer(inserted, 2, 0, QStringLiteral("Insert"), false);
+    ASSERT_EQ(DataOf(ed), (Bytes{0xA0, 0xA1, 1, 2, 3, 4}));
+    bool once = true;
+    ed.SetOnChange([&](QObject*) {
+        if (!once)
+            return;
+        once = false;
+        const std::uint8_t tail = 0xEE;
+        ed.InsertBuffer(&tail, 1, ed.DataSize(), QStringLiteral("Handler"), false);
+    });
+    EXPECT_TRUE(ed.Undo());
+    ed.SetOnChange({});
+    ASSERT_EQ(DataOf(ed), (Bytes{1, 2, 3, 4, 0xEE}));
+    EXPECT_FALSE(ed.CanRedo()) << "the handler's step ended the redo";
+    // What is left to undo is the handler's step alone.
+    EXPECT_EQ(ed.UndoDescription(), "Handler");
+    EXPECT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), (Bytes{1, 2, 3, 4})) << "the insert was undone once, not twice";
+    EXPECT_FALSE(ed.CanUndo());
+}
+
 TEST(UndoControl, RedoOfAStepThatNoLongerFitsChangesNothingButItself)
 {
     Editor ed;
