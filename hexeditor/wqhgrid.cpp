@@ -2,7 +2,6 @@
 #include "hexeditor/wqhactions.h"
 
 #include "hexeditor/wqhcanvas.h"
-
 #include "hexeditor/wqhcolors.h"
 #include "hexeditor/wqhkeys.h"
 #include "platform/exceptions.h"

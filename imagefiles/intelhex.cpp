@@ -12,7 +12,7 @@ namespace {
 // Whether the line holds the start of another record from `from` on.
 bool GluedRecord(std::string_view line, std::size_t from)
 {
-    return from < line.size() && line.find(':', from) != std::string_view::npos;
+    return line.find(':', from) != std::string_view::npos;
 }
 
 class IntelHexReader {

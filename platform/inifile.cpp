@@ -89,7 +89,7 @@ QString cleanSection(const QString& s)
 bool isUtf8(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes); // decodes only when converted
+    (void)QString(decoder.decode(bytes)); // the decoder runs when its result is converted
     return !decoder.hasError();
 }
 

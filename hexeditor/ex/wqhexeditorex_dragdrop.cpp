@@ -23,7 +23,6 @@
 
 namespace {
 
-
 wqhimport::TWQHOLEOperation Op(TWQHOLEOperation o)
 {
     return o == oleClipboard ? wqhimport::oleClipboard : wqhimport::oleDrop;
