@@ -34,18 +34,24 @@ QMessageBox::StandardButtons toQt(MsgButtons buttons)
     return QMessageBox::Ok;
 }
 
-// "Text (*.a)|*.a|All (*.*)|*.*" -> Qt's "Text (*.a);;All (*.*)"; the
-// description of each pair carries its patterns so Qt can filter by it.
+// "Text (*.a)|*.a|All (*.*)|*.*" -> Qt's "Text (*.a) (*.a);;All (*.*) (*)".
+// Each entry shows its description (with its patterns, when it names none)
+// and filters by the last parenthesis, which the dialog keeps out of sight.
+// There "*.*" becomes "*": the platform's dialog lists every file under it,
+// also names without a dot, which Qt's "*.*" would hide.
 QStringList toQtFilters(const QString& filter)
 {
     QStringList parts = filter.split(u'|');
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i];
-        const QString patterns = QString(parts[i + 1]).replace(u';', u' ');
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
         if (!description.contains(u'('))
-            description += QStringLiteral(" (") + patterns + u')';
-        out << description;
+            description += QStringLiteral(" (") + patterns.join(u' ') + u')';
+        for (QString& pattern : patterns)
+            if (pattern == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        out << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return out;
 }
@@ -68,6 +74,7 @@ std::optional<QString> runFileDialog(const FileDialogOptions& options, QFileDial
                                                        : QFileDialog::AnyFile);
     // The program asks its own overwrite question after the dialog.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     const QStringList filters = toQtFilters(options.filter);
     dialog.setNameFilters(filters);
     if (options.filterIndex >= 1 && options.filterIndex <= filters.size())

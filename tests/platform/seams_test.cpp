@@ -4,11 +4,25 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 #include <stdexcept>
 
 namespace {
@@ -106,6 +120,113 @@ TEST(QtMessageBox, ReportsTheButtonPressed)
         pressLater(c.press);
         EXPECT_EQ(platform::MessageBox("text", "Info", platform::MsgIcon::Question, c.buttons), c.expected);
     }
+}
+
+// The files (not folders) the open dialog's list shows.
+QStringList ListedFiles(QFileDialog* dialog)
+{
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    auto* model = view ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr;
+    if (model == nullptr)
+        return {QStringLiteral("<no list>")};
+    QStringList names;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex index = model->index(row, 0, root);
+        if (!model->isDir(index))
+            names << model->fileName(index);
+    }
+    names.sort();
+    return names;
+}
+
+// The list fills in the background: wait until it shows what is expected,
+// or give up and keep what it shows then.
+QStringList WaitForListing(QFileDialog* dialog, const QStringList& expected)
+{
+    QDeadlineTimer deadline(3000);
+    QStringList names = ListedFiles(dialog);
+    while (names != expected && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        names = ListedFiles(dialog);
+    }
+    return names;
+}
+
+// The real (non-native, offscreen) open dialog: each filter lists what its
+// patterns match, and "*.*" lists every file, those without a dot too.
+TEST(QtFileDialog, OpenListsWhatEachFilterMatches)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"dump", "a.bin"}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    const QString binary = QStringLiteral("Binary (*.bin)"), hex = QStringLiteral("Intel Hex(*.hex)"),
+                  rom = QStringLiteral("Bios Rom (*.rom)"), all = QStringLiteral("All files (*.*)");
+    platform::FileDialogOptions options;
+    options.filter = binary + QStringLiteral("|*.bin|") + hex + QStringLiteral("|*.hex|") + rom
+                     + QStringLiteral("|*.rom|") + all + QStringLiteral("|*.*");
+    options.defaultExt = QStringLiteral("*.bin");
+
+    QStringList shownFilters, warnings;
+    std::vector<std::string> listed; // "filter: names"
+    const auto entry = [](const QString& filter, const QStringList& names) {
+        return (filter + QStringLiteral(": ") + names.join(u' ')).toStdString();
+    };
+    std::function<void()> act = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, act);
+            return;
+        }
+        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (combo)
+            for (int i = 0; i < combo->count(); ++i)
+                shownFilters << combo->itemText(i);
+        dialog->setDirectory(dir.path());
+        listed.push_back(entry(binary, WaitForListing(dialog, {QStringLiteral("a.bin")})));
+        const std::pair<QString, QStringList> steps[] = {
+            {all, {QStringLiteral("a.bin"), QStringLiteral("dump")}}, {hex, {}}, {rom, {}},
+            {binary, {QStringLiteral("a.bin")}}, {all, {QStringLiteral("a.bin"), QStringLiteral("dump")}}};
+        for (const auto& [filter, expected] : steps) {
+            // As the user picks it from the list of filters.
+            const int index = combo ? combo->findText(filter) : -1;
+            if (index >= 0) {
+                combo->setCurrentIndex(index);
+                emit combo->activated(index);
+            }
+            listed.push_back(entry(filter, WaitForListing(dialog, expected)));
+        }
+        // The file without a dot, picked from the list, opens as itself.
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        auto* model = view ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr;
+        if (model)
+            view->setCurrentIndex(model->index(dir.filePath(QStringLiteral("dump"))));
+        // A refusal would come as a warning box inside accept(): note and close it.
+        QTimer::singleShot(200, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                warnings << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        if (auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+            if (QPushButton* open = buttons->button(QDialogButtonBox::Open))
+                open->click();
+        if (QApplication::activeModalWidget() == dialog)
+            dialog->reject();
+    };
+    QTimer::singleShot(0, act);
+    const std::optional<QString> chosen = platform::ui().openFileName(options);
+
+    EXPECT_EQ(shownFilters, (QStringList{binary, hex, rom, all})) << "the texts stay as given";
+    EXPECT_EQ(listed, (std::vector<std::string>{"Binary (*.bin): a.bin", "All files (*.*): a.bin dump",
+                                                "Intel Hex(*.hex): ", "Bios Rom (*.rom): ", "Binary (*.bin): a.bin",
+                                                "All files (*.*): a.bin dump"}));
+    EXPECT_EQ(chosen.value_or(QStringLiteral("<cancelled>")).toStdString(), dir.filePath(QStringLiteral("dump")).toStdString());
+    EXPECT_EQ(warnings.join(u'|').toStdString(), "");
 }
 
 TEST(HandleException, ShowsOurMessagesAndEmptyTextForOthers)
