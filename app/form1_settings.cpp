@@ -51,14 +51,29 @@ QString UserSettingsFileName()
     return config + QStringLiteral("/qv750/") + QFileInfo(besideProgram).fileName();
 }
 
+// A file that can be written: a file the user may write, or none yet in a
+// folder the user may write.
+static bool CanBeWritten(const QString& fileName)
+{
+    const QFileInfo file(fileName);
+    if (file.exists() || file.isSymLink())
+        return file.isFile() && file.isWritable();
+    const QFileInfo folder(file.absolutePath());
+    return folder.isDir() && folder.isWritable();
+}
+
 QString SettingsFileName()
 {
-    // Beside the program, where it has always lived, unless a close could
-    // not write there once and moved the settings to the user's folder.
+    // Beside the program whenever that file can be written there, so every
+    // copy of the program keeps its own; the user's folder only for a copy
+    // whose own file cannot be, and only once a close has moved it there.
+    const QString besideProgram = platform::ProgramFileWithExt(QStringLiteral(".ini"));
+    if (CanBeWritten(besideProgram))
+        return besideProgram;
     const QString user = UserSettingsFileName();
     if (QFileInfo::exists(user))
         return user;
-    return platform::ProgramFileWithExt(QStringLiteral(".ini"));
+    return besideProgram;
 }
 
 bool WriteSettingsFile(platform::TIniFile& ini)

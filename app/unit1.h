@@ -227,8 +227,10 @@ private:
 
 extern TForm1* Form1;
 
-// The settings file read at start: the program's path with ".ini", or the
-// same name in the user's config folder once settings were moved there.
+// The settings file read at start: the program's path with ".ini" when that
+// file can be written (it may be written, or it is missing in a folder that
+// may be written); else the same name in the user's config folder once the
+// settings were moved there.
 QString SettingsFileName();
 // The settings file in the user's config folder (XDG), used once the one
 // beside the program could not be written.

@@ -258,6 +258,44 @@ TEST_F(WindowTest, SettingsBesideTheProgramAreReadAndWrittenThere)
     EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/config"))) << "no folder made for nothing";
 }
 
+// Another copy of the program once fell back to the user's folder: this
+// copy's own file beside it can be written, so that file is the one read and
+// written, and the user's file is left as it is.
+TEST_F(WindowTest, WritableSettingsBesideTheProgramWinOverTheUserFile)
+{
+    const QString userIni = dir.path() + QStringLiteral("/config/qv750/qv750.ini");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(userIni).absolutePath()));
+    const QByteArray user = "[Programmer]\nCpuType=4\nERASE=1\nWRITE=0\n";
+    WriteFile(userIni, user);
+    WriteFile(IniPath(), "[Programmer]\nCpuType=2\nERASE=0\nWRITE=1\n");
+    EXPECT_EQ(SettingsFileName(), IniPath());
+    CreateLoaded();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    EXPECT_TRUE(form->CheckBox2->isChecked());
+    form->CheckBox3->setChecked(false);
+    form->close();
+    EXPECT_TRUE(Boxes().empty());
+    {
+        platform::TIniFile back(IniPath());
+        EXPECT_EQ(back.ReadString("Programmer", "VERITY", "?"), QStringLiteral("0"));
+        EXPECT_EQ(back.ReadString("Programmer", "CpuType", "?"), QStringLiteral("2"));
+    }
+    EXPECT_EQ(ReadFile(userIni), user);
+
+    // Missing beside the program, in a folder that can be written: made there.
+    ASSERT_TRUE(QFile::remove(IniPath()));
+    EXPECT_EQ(SettingsFileName(), IniPath());
+    Form2 = nullptr;
+    form2.reset();
+    form.reset();
+    Create();
+    EXPECT_TRUE(form->CheckBox2->isChecked()) << "the defaults, not the user's file";
+    form->close();
+    EXPECT_TRUE(QFileInfo::exists(IniPath()));
+    EXPECT_EQ(ReadFile(userIni), user);
+}
+
 TEST_F(WindowTest, SettingsFileThatCannotBeReadGoesToTheUserConfigOnClose)
 {
     // Something that exists but is no readable file: never overwritten.
