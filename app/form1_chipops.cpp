@@ -73,21 +73,6 @@ private:
     bool hidden_ = false;
 };
 
-// Ends the connection when the command leaves, also by an exception.
-class ConnectionEnd {
-public:
-    explicit ConnectionEnd(TForm1& form) : form_(form) {}
-    ~ConnectionEnd()
-    {
-        platform::Guarded([this] { form_.EndConnection(); });
-    }
-    ConnectionEnd(const ConnectionEnd&) = delete;
-    ConnectionEnd& operator=(const ConnectionEnd&) = delete;
-
-private:
-    TForm1& form_;
-};
-
 } // namespace
 
 // Read, write and verify move the chip's bytes through the image buffer, so a

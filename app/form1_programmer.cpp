@@ -118,6 +118,7 @@ void TForm1::BitBtn6Click()
     CommandScope scope(*this);
     if (!scope.entered())
         return;
+    const ConnectionEnd end(*this);
     const int r = DetectChip();
     if (r == protocol::NoChip) {
         ShowError(QStringLiteral("没有检测到芯片，请放置芯片再试！"));
@@ -127,7 +128,6 @@ void TForm1::BitBtn6Click()
         platform::MessageBox(QStringLiteral("检测到芯片：") + name + QStringLiteral("\n\n芯片") + Label1->text(),
                              QStringLiteral("信息提示"), platform::MsgIcon::Information);
     }
-    EndConnection();
 }
 
 void TForm1::CheckProgrammer()
@@ -142,11 +142,16 @@ void TForm1::CheckProgrammer()
         SetStatusPanel(1, QStringLiteral("编程器未接入"));
         return;
     }
-    const QString line = QStringLiteral("检测到编程器，工作状态正常。") + QStringLiteral(" (") + platform::NowText() + u')';
-    if (!RichEdit1->NewestLineIs(line))
-        AddLogLine(line);
-    usb->usbasp_bulk_close();
-    DetectChip();
-    EndConnection();
+    {
+        // From the first open on: however the probe leaves, the device is
+        // not left open.
+        const ConnectionEnd end(*this);
+        const QString line =
+            QStringLiteral("检测到编程器，工作状态正常。") + QStringLiteral(" (") + platform::NowText() + u')';
+        if (!RichEdit1->NewestLineIs(line))
+            AddLogLine(line);
+        usb->usbasp_bulk_close();
+        DetectChip();
+    }
     SetStatusPanel(1, QStringLiteral("就绪"));
 }

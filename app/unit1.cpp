@@ -1,4 +1,4 @@
-// The main window's global and its re-entry guard. The window itself is
+// The main window's global, its re-entry guard and the end of a connection. The window itself is
 // split by concern over the form1_*.cpp files.
 #include "app/unit1.h"
 
@@ -34,4 +34,11 @@ CommandScope::~CommandScope()
             form_.CheckProgrammer();
         }
     });
+}
+
+// --- end of a connection ---------------------------------------------------
+
+ConnectionEnd::~ConnectionEnd()
+{
+    platform::Guarded([this] { form_.EndConnection(); });
 }

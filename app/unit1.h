@@ -225,6 +225,19 @@ private:
     bool entered_;
 };
 
+// Ends the connection (EndConnection) when a command or the probe leaves the
+// scope, also by an exception, so the device never stays open after it.
+class ConnectionEnd {
+public:
+    explicit ConnectionEnd(TForm1& form) : form_(form) {}
+    ~ConnectionEnd();
+    ConnectionEnd(const ConnectionEnd&) = delete;
+    ConnectionEnd& operator=(const ConnectionEnd&) = delete;
+
+private:
+    TForm1& form_;
+};
+
 extern TForm1* Form1;
 
 // The settings file read at start: the program's path with ".ini" when that

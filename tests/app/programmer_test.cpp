@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <functional>
+#include <stdexcept>
+#include <utility>
 
 using apptest::AppTest;
 
@@ -234,6 +237,34 @@ TEST_F(ProgrammerTest, DetectedChipWithNoModelChosenRefusesTheWorker)
     EXPECT_EQ(Boxes().back(), QStringLiteral("请选择芯片型号！"));
     form->EndConnection();
     EXPECT_FALSE(form->usb->isOpen());
+}
+
+// However the Detect command and the probe leave once the device is open,
+// the connection ends: command 8 goes out and the device is released and
+// closed, before anything else could open it again.
+TEST_F(ProgrammerTest, DetectAndProbeEndTheConnectionWhenAnExceptionLeavesThem)
+{
+    Ready();
+    const auto dev = Plug(ChipWithId(0xABCDEF)); // unknown ID: detection shows a box
+    fakes.ui.onBox = [](const testsupport::RecordedBox&) { throw std::runtime_error("box failed"); };
+    const std::pair<const char*, std::function<void()>> runs[] = {
+        {"detect", [&] { form->BitBtn6->click(); }},
+        {"probe", [&] { deviceChanges.latest()->fire(); }},
+    };
+    for (const auto& [what, run] : runs) {
+        sim::clearLog();
+        fakes.ui.exceptions.clear();
+        form->SetStatusPanel(1, QStringLiteral("-"));
+        run();
+        EXPECT_EQ(fakes.ui.exceptions, std::vector<QString>{QString()}) << what << ": shown in the exception box";
+        EXPECT_EQ(CommandCodes(), (std::vector<int>{9, 8})) << what;
+        EXPECT_EQ(sim::calls(sim::Call::Release).size(), sim::calls(sim::Call::Claim).size()) << what;
+        EXPECT_EQ(sim::calls(sim::Call::Close).size(), sim::calls(sim::Call::Open).size()) << what;
+        EXPECT_EQ(sim::openHandles(dev), 0) << what;
+        EXPECT_FALSE(form->usb->isOpen()) << what;
+        EXPECT_EQ(form->StatusPanel(1), QStringLiteral("就绪")) << what;
+        EXPECT_FALSE(form->Busy()) << what;
+    }
 }
 
 TEST_F(ProgrammerTest, ProbeLogsOncePerSecondAndDetects)
