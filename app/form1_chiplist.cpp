@@ -17,7 +17,9 @@ void TForm1::FormShow()
     const QString fileName = platform::ProgramFileWithExt(QStringLiteral(".txt"));
     ComboBox1->clear();
     QByteArray bytes;
-    if (QFileInfo::exists(fileName)) {
+    // A folder of that name is no chip list: nothing to read, nothing to report.
+    const QFileInfo file(fileName);
+    if (file.exists() && !file.isDir()) {
         platform::TMemoryStream file;
         file.LoadFromFile(fileName); // raises the file-open error for an unreadable file
         bytes = file.Bytes();
