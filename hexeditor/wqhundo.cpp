@@ -150,6 +150,52 @@ struct TRecord {
     std::int32_t SelStart = -1, SelEnd = -1, SelPosition = -1;
 };
 
+// Reads the record of len bytes at p (its head, trailer and data area; Data
+// points into p). False when it is not a well-formed record.
+bool ParseRecord(const std::uint8_t* p, std::int64_t len, TRecord& r)
+{
+    if (len < DataOffset + TrailerSize)
+        return false;
+    if (GetI32(p) != len || GetI32(p + len - 4) != len)
+        return false;
+    r.Start = 0;
+    r.Len = int(len);
+    r.Flags = GetU32(p + 4);
+    r.Kind = KindOf(r.Flags);
+    r.CurPos = GetI32(p + 8);
+    r.Pos = GetU32(p + 12);
+    r.Count = GetU32(p + 16);
+    r.ReplCount = GetU32(p + 20);
+    r.CurTranslation = p[24];
+    r.CurBPU = GetI32(p + 25);
+    std::int64_t tail = len - TrailerSize;  // end of the part before the trailing length
+    r.HasSel = Has(r.Flags, ufFlagHasSelection);
+    if (r.HasSel) {
+        tail -= SelBlockSize;
+        if (tail < DataOffset)
+            return false;
+        r.SelStart = GetI32(p + tail);
+        r.SelEnd = GetI32(p + tail + 4);
+        r.SelPosition = GetI32(p + tail + 8);
+    }
+    if (Has(r.Flags, ufFlagHasDescription)) {
+        tail -= 4;
+        if (tail < DataOffset)
+            return false;
+        const std::int64_t l = GetI32(p + tail);
+        if (l < 0 || tail - 2 * l < DataOffset)
+            return false;
+        tail -= 2 * l;
+        QString d(int(l), Qt::Uninitialized);
+        for (std::int64_t i = 0; i < l; ++i)
+            d[int(i)] = QChar(char16_t(p[tail + 2 * i] | (p[tail + 2 * i + 1] << 8)));
+        r.Description = d;
+    }
+    r.Data = p + DataOffset;
+    r.DataLen = int(tail - DataOffset);
+    return true;
+}
+
 TWQHUndoRec HeadOf(const TRecord& r)
 {
     TWQHUndoRec h{};
@@ -165,6 +211,16 @@ TWQHUndoRec HeadOf(const TRecord& r)
     return h;
 }
 
+
+// A record copied out of the stream before it is restored: the restore reads
+// only this copy, so handlers it calls may change or empty the stream.
+struct TTaken {
+    TKeptPtr Copy;
+    std::int64_t LifeStart = 0;  // where it lay, counted over the store's life
+    std::uint64_t Generation = 0;  // the store's resets when it was taken
+    TRecord Rec;  // read from Copy
+};
+
 } // namespace
 
 struct TWQHUndoStorage::Impl {
@@ -177,6 +233,8 @@ struct TWQHUndoStorage::Impl {
     int count = 0;
     int updateCount = 0;
     QString description;
+    std::uint64_t generation = 0;  // counts the times the stream was emptied
+    bool restoring = false;        // an undo or redo is putting data and state back
 
     struct TRedo {
         TWQHUndoFlags Flags = 0;
@@ -217,6 +275,7 @@ struct TWQHUndoStorage::Impl {
 
     void reset(bool alsoRedo)
     {
+        ++generation;
         base += std::int64_t(buf.size());
         buf.clear();
         buf.shrink_to_fit();
@@ -230,6 +289,7 @@ struct TWQHUndoStorage::Impl {
 
     void emptyStream()
     {
+        ++generation;
         base += std::int64_t(buf.size());
         buf.clear();
         start = 0;
@@ -249,46 +309,9 @@ struct TWQHUndoStorage::Impl {
     // False when it is not a well-formed record.
     bool parseAt(std::int64_t s, std::int64_t len, TRecord& r) const
     {
-        if (len < DataOffset + TrailerSize || s < start || s + len > std::int64_t(buf.size()))
-            return false;
-        const std::uint8_t* p = buf.data() + s;
-        if (GetI32(p) != len || GetI32(p + len - 4) != len)
+        if (s < start || s + len > std::int64_t(buf.size()) || !ParseRecord(buf.data() + s, len, r))
             return false;
         r.Start = s;
-        r.Len = int(len);
-        r.Flags = GetU32(p + 4);
-        r.Kind = KindOf(r.Flags);
-        r.CurPos = GetI32(p + 8);
-        r.Pos = GetU32(p + 12);
-        r.Count = GetU32(p + 16);
-        r.ReplCount = GetU32(p + 20);
-        r.CurTranslation = p[24];
-        r.CurBPU = GetI32(p + 25);
-        std::int64_t tail = len - TrailerSize;  // end of the part before the trailing length
-        r.HasSel = Has(r.Flags, ufFlagHasSelection);
-        if (r.HasSel) {
-            tail -= SelBlockSize;
-            if (tail < DataOffset)
-                return false;
-            r.SelStart = GetI32(p + tail);
-            r.SelEnd = GetI32(p + tail + 4);
-            r.SelPosition = GetI32(p + tail + 8);
-        }
-        if (Has(r.Flags, ufFlagHasDescription)) {
-            tail -= 4;
-            if (tail < DataOffset)
-                return false;
-            const std::int64_t l = GetI32(p + tail);
-            if (l < 0 || tail - 2 * l < DataOffset)
-                return false;
-            tail -= 2 * l;
-            QString d(int(l), Qt::Uninitialized);
-            for (std::int64_t i = 0; i < l; ++i)
-                d[int(i)] = QChar(char16_t(p[tail + 2 * i] | (p[tail + 2 * i + 1] << 8)));
-            r.Description = d;
-        }
-        r.Data = p + DataOffset;
-        r.DataLen = int(tail - DataOffset);
         return true;
     }
 
@@ -339,6 +362,13 @@ struct TWQHUndoStorage::Impl {
             kept->Block.assign(buf.begin() + std::ptrdiff_t(keep), buf.end());
             buf.resize(keep);
         }
+        keepUndone(kept);
+        return kept;
+    }
+
+    // The record just taken off the end becomes the one a redo puts back.
+    void keepUndone(const TKeptPtr& kept)
+    {
         lastUndo = kept;
         hasLastUndo = true;
         lastUndoDesc = description;
@@ -346,14 +376,50 @@ struct TWQHUndoStorage::Impl {
             --count;
         if (live() < HeadSize) {
             reset(false);
-            return kept;
+            return;
         }
         TRecord r;
         if (parseNewest(r))
             description = descriptionOf(r);
         else
             reset(false);
-        return kept;
+    }
+
+    // A copy of the record at buffer index s, len bytes long.
+    TTaken takeAt(std::int64_t s, std::int64_t len) const
+    {
+        TTaken t;
+        auto copy = std::make_shared<TKeptRecord>();
+        copy->Block.assign(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));
+        t.Copy = copy;
+        t.LifeStart = base + s;
+        t.Generation = generation;
+        ParseRecord(copy->data(), len, t.Rec);
+        t.Rec.Start = s;
+        return t;
+    }
+
+    // The records a combined marker joins, newest first, each copied.
+    std::vector<TTaken> takeJoined(const TRecord& marker) const
+    {
+        std::vector<TTaken> out;
+        int budget = count - 1;
+        std::int64_t need = std::min<std::int64_t>(marker.Count, budget);
+        std::int64_t end = marker.Start;
+        while (need > 0 && budget > 0 && end - start >= DataOffset + TrailerSize) {
+            const std::int64_t len = GetI32(buf.data() + end - 4);
+            TRecord r;
+            if (len <= 0 || len > end - start || !parseAt(end - len, len, r))
+                break;
+            out.push_back(takeAt(end - len, len));
+            end -= len;
+            --need;
+            --budget;
+            // A combined step inside joins its own steps below it.
+            if (r.Kind == ufKindCombined)
+                need += std::min<std::int64_t>(r.Count, budget);
+        }
+        return out;
     }
 
     // Room for n more bytes. Growth is geometric, so that a run of small steps
@@ -380,7 +446,8 @@ struct TWQHUndoStorage::Impl {
 
     void addSelection(int aStart, int aCount);
     bool undo();
-    void removeUndone(std::int64_t lifeStart, std::int64_t len);
+    void applyUndo(const TTaken& t);
+    void removeTaken(const TTaken& t);
     bool redoStep();
     bool checkFits(const TRecord& r) const;
     void makeRedo(const TWQHUndoRec& rec);
@@ -622,13 +689,34 @@ bool TWQHUndoStorage::CanRedo() const
     return d->redo != nullptr;
 }
 
+namespace {
+// Marks a restore running; an undo or redo asked for meanwhile is refused,
+// since it would act on the record that is still being restored.
+class TRestoring {
+public:
+    explicit TRestoring(bool& Flag) : f(Flag) { f = true; }
+    ~TRestoring() { f = false; }
+    TRestoring(const TRestoring&) = delete;
+    TRestoring& operator=(const TRestoring&) = delete;
+
+private:
+    bool& f;
+};
+} // namespace
+
 bool TWQHUndoStorage::Undo()
 {
+    if (d->restoring)
+        return false;
+    const TRestoring running(d->restoring);
     return d->undo();
 }
 
 bool TWQHUndoStorage::Redo()
 {
+    if (d->restoring)
+        return false;
+    const TRestoring running(d->restoring);
     return d->redoStep();
 }
 
@@ -964,23 +1052,35 @@ bool TWQHUndoStorage::Impl::undo()
         reset(true);
         return false;
     }
-    if (r.Kind == ufKindCombined) {
-        const int n = int(std::min<std::int64_t>(r.Count, count - 1));
-        removeLast();
-        for (int i = 0; i < n; ++i)
-            if (!undo())
-                break;
-        resetRedo();
+    if (r.Kind != ufKindCombined) {
+        applyUndo(takeAt(r.Start, r.Len));
         return true;
     }
+    // Every step the marker joins is copied before the first one is restored,
+    // so that a handler that records or empties meanwhile changes none of them.
+    const std::vector<TTaken> steps = takeJoined(r);
+    removeLast();
+    for (const TTaken& t : steps) {
+        if (!checkFits(t.Rec)) {
+            reset(true);
+            break;
+        }
+        if (t.Rec.Kind == ufKindCombined)
+            removeTaken(t);
+        else
+            applyUndo(t);
+    }
+    resetRedo();
+    return true;
+}
 
+// Puts back what the copied record saved. The record stays in the stream
+// until the data and state are back: a data change that fails leaves the
+// step to be undone again.
+void TWQHUndoStorage::Impl::applyUndo(const TTaken& t)
+{
+    const TRecord& r = t.Rec;
     makeRedo(HeadOf(r));
-    // Where the record lies over the store's life, which handlers called
-    // during the restore cannot move.
-    const std::int64_t lifeStart = base + r.Start;
-    // The record stays in the stream until the data and state are back: a
-    // data change that fails leaves the step to be undone again. The saved
-    // bytes are read in place, each before anything can notify a handler.
     const int pos = int(r.Pos), cnt = int(r.Count), repl = int(r.ReplCount);
     const std::uint8_t* saved = r.Data;
     const bool b1 = Has(r.Flags, ufFlagByte1Changed);
@@ -1025,13 +1125,12 @@ bool TWQHUndoStorage::Impl::undo()
         ed.Repaint();
         break;
     case ufKindNibbleInsert:
-    case ufKindNibbleDelete: {
-        const std::uint8_t byte = saved[0];
+    case ufKindNibbleDelete:
         if (r.Kind == ufKindNibbleInsert)
             ed.InternalDeleteNibble(pos, false);
         else
             ed.InternalInsertNibble(pos, false);
-        ed.SetDataAt(pos, byte);
+        ed.SetDataAt(pos, saved[0]);
         ed.SetChanged(pos, b1);
         // The size before the state: with the extra byte the size may be
         // odd, and unicode mode, when the state switches it on, refuses that.
@@ -1041,7 +1140,6 @@ bool TWQHUndoStorage::Impl::undo()
         ed.CutChangedMarks(pos);
         ed.Repaint();
         break;
-    }
     case ufKindConvert:
         ed.WriteBuffer(saved, pos, cnt);
         restoreState(r);
@@ -1058,23 +1156,25 @@ bool TWQHUndoStorage::Impl::undo()
         restoreState(r);
         break;
     default:
-        return false;
+        return;
     }
-    removeUndone(lifeStart, r.Len);
-    return true;
+    removeTaken(t);
 }
 
-// Takes the record just undone off the stream. A handler that recorded steps
-// during the restore put them on top of it: it is cut out from under them
-// then, and no redo is kept (their steps ended it). Gone already when a
-// handler emptied the store.
-void TWQHUndoStorage::Impl::removeUndone(std::int64_t lifeStart, std::int64_t len)
+// Takes a restored record off the stream by where it lay. A handler that
+// recorded steps during the restore put them on top of it: it is cut out
+// from under them then, and no redo is kept (their steps ended it). Gone
+// already when a handler emptied the store.
+void TWQHUndoStorage::Impl::removeTaken(const TTaken& t)
 {
-    const std::int64_t s = lifeStart - base;
-    if (s < start || s + len > std::int64_t(buf.size()))
+    const std::int64_t s = t.LifeStart - base;
+    const std::int64_t len = t.Rec.Len;
+    if (t.Generation != generation || s < start || s + len > std::int64_t(buf.size()) ||
+        std::memcmp(buf.data() + s, t.Copy->data(), HeadSize) != 0)
         return;
     if (s + len == std::int64_t(buf.size())) {
-        removeLast();
+        buf.resize(size_t(s));
+        keepUndone(t.Copy);
         noteUndoneData(lastUndo);
         return;
     }
@@ -1206,8 +1306,14 @@ bool TWQHUndoStorage::Impl::redoStep()
         return false;
     }
 
-    // Held here: a handler that records a step meanwhile ends the redo.
+    // Held here: a handler that records a step meanwhile ends the redo. The
+    // undone record goes back where the stream ends now, beneath any step
+    // such a handler records; not at all when a handler empties the store.
     const std::shared_ptr<TRedo> block = redo;
+    const TKeptPtr kept = hasLastUndo ? lastUndo : nullptr;
+    const QString keptDesc = lastUndoDesc;
+    const std::int64_t keptAt = base + std::int64_t(buf.size());
+    const std::uint64_t keptGeneration = generation;
     const int pos = int(block->Pos), cnt = int(block->Count), repl = int(block->ReplCount);
     const std::uint8_t* data = block->Data.empty() ? nullptr : block->Data.data();
     switch (block->Kind) {
@@ -1251,14 +1357,17 @@ bool TWQHUndoStorage::Impl::redoStep()
     ed.SetChanged(pos, Has(f, ufFlagByte1Changed));
     if (block->Kind == ufKindBytesChanged && cnt == 2)
         ed.SetChanged(pos + 1, Has(f, ufFlagByte2Changed));
-    // The undone record goes back as the newest step.
-    if (hasLastUndo && lastUndo && lastUndo->size() > 0) {
-        buf.insert(buf.end(), lastUndo->data(), lastUndo->data() + lastUndo->size());
+    const std::int64_t at = keptAt - base;
+    if (kept && kept->size() > 0 && keptGeneration == generation && at >= start &&
+        at <= std::int64_t(buf.size())) {
+        const bool newest = at == std::int64_t(buf.size());
+        buf.insert(buf.begin() + std::ptrdiff_t(at), kept->data(), kept->data() + kept->size());
         ++count;
-        lastUndo.reset();
-        hasLastUndo = false;
-        description = lastUndoDesc;
+        if (newest)
+            description = keptDesc;
     }
+    lastUndo.reset();
+    hasLastUndo = false;
     ed.Repaint();
     ed.BookmarkChanged();
     resetRedo();
