@@ -793,8 +793,7 @@ void TWQHUndoStorage::SetCount(int Value)
         d->reset(false);
         return;
     }
-    // Never more steps than records in the stream.
-    d->count = std::min(Value, d->recordsBetween(d->start, std::int64_t(d->buf.size())));
+    d->count = Value;
 }
 
 int TWQHUndoStorage::UpdateCount() const
