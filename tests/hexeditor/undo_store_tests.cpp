@@ -1110,20 +1110,43 @@ TEST_F(UndoStore, SnapshotNeverBringsBackAResetStore)
 
 // ---- count --------------------------------------------------------------------------------
 
-TEST_F(UndoStore, CountCanOnlyShrinkOrReset)
+TEST_F(UndoStore, CountTakesAPositiveValueAsGivenAndResetsAtZeroOrBelow)
 {
     Type(0, 1);
     Type(1, 2);
     Type(2, 3);
     ASSERT_TRUE(st.Undo());
     st.SetCount(10);
-    EXPECT_EQ(st.Count(), 2);
+    EXPECT_EQ(st.Count(), 10);
+    EXPECT_EQ(st.Size(), 2 * 34);
+    // Beyond the records the stream holds, an undo finds none and empties the store.
+    ASSERT_TRUE(st.Undo());
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[0], 0x00);
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_FALSE(st.Undo());
+    EXPECT_EQ(st.Count(), 0);
+    EXPECT_EQ(ed.data[0], 0x00);
+
+    Type(0, 1);
+    Type(1, 2);
     st.SetCount(1);
     EXPECT_EQ(st.Count(), 1);
-    st.SetCount(0);
+    EXPECT_EQ(st.Size(), 2 * 34);
+    ASSERT_TRUE(st.Undo());
+    EXPECT_EQ(ed.data[1], 0x11);
+    EXPECT_EQ(st.Count(), 0);
+    EXPECT_FALSE(st.CanUndo());
+    EXPECT_EQ(ed.data[0], 1);
+
+    Type(2, 3);
+    Type(3, 4);
+    ASSERT_TRUE(st.Undo());
+    st.SetCount(-4);
+    EXPECT_EQ(st.Count(), 0);
     EXPECT_EQ(st.Size(), 0);
     EXPECT_FALSE(st.CanUndo());
-    EXPECT_TRUE(st.CanRedo());
+    EXPECT_TRUE(st.CanRedo()) << "a reset through the count keeps the redo";
 }
 
 TEST_F(UndoStore, RemoveLastUndoKeepsTheRecordForRedoWithoutTouchingData)
