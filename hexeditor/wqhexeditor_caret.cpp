@@ -521,23 +521,21 @@ TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
         return c;
     const int h = FCharWidth / 2;
     const int lastChar = ColCount() - 1;
-    TRect r = CellRect(c.X, c.Y);
+    // The cells as they lie past the client edge too, so that a point held
+    // beside the view is corrected as one inside it.
+    TRect r = CellBounds(c.X, c.Y);
     if (X >= r.Left + h && c.X != FIntLastHexCol && c.X != lastChar) {
         X = r.Right + 1;
         ++c.X;
-        r = CellRect(c.X, c.Y);
-        if (!RectVisible(r))
-            return c;
+        r = CellBounds(c.X, c.Y);
     }
     if ((c.X == lastChar || c.X == FIntLastHexCol) && X - r.Left > h) {
         const int firstCol = c.X == lastChar ? WQHCaret::FirstCharCol(*this) : 2;
         // There is no row after the last one: the point is on no cell.
         if (c.Y + 1 >= RowCount())
             return GridCoord(-1, -1);
-        // The column's left edge is taken from the visible row; the next
-        // row may lie below the window.
-        const TRect target = CellRect(firstCol, c.Y);
-        X = RectVisible(target) ? target.Left : -1;
+        // A first column scrolled away to the left has no point of its own.
+        X = firstCol < LeftCol() ? -1 : CellBounds(firstCol, c.Y).Left;
         Y += RowHeights(c.Y + 1);
         ++c.Y;
         c.X = firstCol;
@@ -561,9 +559,9 @@ void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X
         if (CanFocus() || parentWidget() == nullptr)
             setFocus(Qt::MouseFocusReason);
     } else if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell) {
-        // The corrected cell lies outside the window (the next row below the
-        // last visible one, or a column scrolled away): the grid starts its
-        // drag at the pressed point, then the caret goes to the corrected cell.
+        // No point names the corrected cell (its column is scrolled away to
+        // the left): the grid starts its drag at the pressed point, then the
+        // caret goes to the corrected cell.
         TWQHGrid::MouseDown(Button, Shift, rawX, rawY);
         MoveColRow(cell.X, cell.Y, true, true);
     } else {

@@ -526,15 +526,30 @@ TRect TWQHGrid::CellRect(int ACol, int ARow) const
 
 TGridCoord TWQHGrid::MouseCoord(int X, int Y) const
 {
-    // Each coordinate on its own: a point beside the cells still has its row.
-    TGridCoord c{-1, -1};
+    TGridCoord c{0, 0};
     const int fixedW = FixedWidth();
     const int fixedH = FixedHeight();
-    if (X >= 0 && X < ClientWidth())
-        c.X = X < fixedW ? ColAtOffset(0, FFixedCols, X) : ColAtOffset(FLeftCol, FColCount, X - fixedW);
-    if (Y >= 0 && Y < ClientHeight())
-        c.Y = Y < fixedH ? RowAtOffset(0, FFixedRows, Y) : RowAtOffset(FTopRow, FRowCount, Y - fixedH);
+    if (X >= 0)
+        c.X = X < fixedW ? ColAtOffset(0, FFixedCols, X) : ColAtOffset(FLeftCol, FColCount, X - std::int64_t(fixedW));
+    if (Y >= 0)
+        c.Y = Y < fixedH ? RowAtOffset(0, FFixedRows, Y) : RowAtOffset(FTopRow, FRowCount, Y - std::int64_t(fixedH));
     return c;
+}
+
+TRect TWQHGrid::CellBounds(int ACol, int ARow) const
+{
+    if (ACol < 0 || ACol >= FColCount || ARow < 0 || ARow >= FRowCount)
+        return {};
+    if ((ACol >= FFixedCols && ACol < FLeftCol) || (ARow >= FFixedRows && ARow < FTopRow))
+        return {};
+    const std::int64_t left = ACol < FFixedCols ? ColsExtent(0, ACol) : FixedWidth() + ColsExtent(FLeftCol, ACol);
+    const std::int64_t top = ARow < FFixedRows ? RowsExtent(0, ARow) : FixedHeight() + RowsExtent(FTopRow, ARow);
+    TRect r;
+    r.Left = ClampInt(left);
+    r.Top = ClampInt(top);
+    r.Right = ClampInt(left + ColWidths(ACol));
+    r.Bottom = ClampInt(top + RowExtent(ARow));
+    return r;
 }
 
 void TWQHGrid::CalcDrawInfo(TGridDrawInfo& DrawInfo) const
@@ -705,8 +720,13 @@ void TWQHGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 
 void TWQHGrid::SelectingMoveTo(int X, int Y)
 {
+    // A point far past the view goes no further than the cell just past the
+    // last whole one; the timer scrolls on from there.
     const TGridCoord cell = MouseCoord(X, Y);
-    if (cell.X >= FFixedCols && cell.Y >= FFixedRows && (cell.X != FCol || cell.Y != FRow))
+    TGridDrawInfo di;
+    CalcDrawInfo(di);
+    if (cell.X >= FFixedCols && cell.Y >= FFixedRows && cell.X <= di.Horz.LastFullVisibleCell + 1 &&
+        cell.Y <= di.Vert.LastFullVisibleCell + 1 && (cell.X != FCol || cell.Y != FRow))
         MoveColRow(cell.X, cell.Y, true, true);
 }
 
