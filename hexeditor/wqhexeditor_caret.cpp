@@ -768,10 +768,9 @@ void TCustomWQHexEditor::CenterCursorPosition()
 
 int TCustomWQHexEditor::DisplayStart() const
 {
-    const int size = GetDataSize();
-    if (size < 1)
+    if (GetDataSize() < 1)
         return -1;
-    return ClampInt(GetPositionAtCursor(2, TopRow()), 0, size - 1);
+    return GetPositionAtCursor(2, TopRow());
 }
 
 int TCustomWQHexEditor::DisplayEnd() const
@@ -779,10 +778,9 @@ int TCustomWQHexEditor::DisplayEnd() const
     const int size = GetDataSize();
     if (size < 1)
         return -1;
-    const int start = DisplayStart();
-    const std::int64_t end = static_cast<std::int64_t>(start) +
-                             static_cast<std::int64_t>(std::max(1, VisibleRowCount())) * FBytesPerRow - 1;
-    return ClampInt(end, start, size - 1);
+    const std::int64_t end =
+        static_cast<std::int64_t>(DisplayStart()) + static_cast<std::int64_t>(VisibleRowCount()) * FBytesPerRow - 1;
+    return static_cast<int>(std::min<std::int64_t>(size - 1, end));
 }
 
 void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)

@@ -291,21 +291,32 @@ TEST(CaretDisplay, RangeIsTheFullyVisibleRows)
     EXPECT_EQ(ed.DisplayEnd(), 8 * 16 + ed.VisibleRowCount() * 16 - 1);
 }
 
-TEST(CaretDisplay, RangeStaysInsideTheData)
+// The start is the first byte of TopRow, also past the data; the end is
+// start + rows * 16 - 1, at most the last byte, and nothing more is limited.
+TEST(CaretDisplay, RangeIsTakenAsItIsWithoutLimits)
 {
     TTestEditor ed;
     ShowWith(ed, 96);
     ed.SetInsertMode(true);  // row 8 holds only the append position
     ed.resize(ed.width(), ed.height() - ed.ClientHeight() + ed.RowHeight() + 2);
     Pump();
+    ASSERT_EQ(ed.VisibleRowCount(), 1);
     ed.SetTopRow(ed.RowCount() - 1);
     ASSERT_EQ(ed.TopRow(), 8);
-    EXPECT_EQ(ed.DisplayStart(), 95);
+    EXPECT_EQ(ed.DisplayStart(), 96);
     EXPECT_EQ(ed.DisplayEnd(), 95);
 
     ed.SetTopRow(3);
     EXPECT_EQ(ed.DisplayStart(), 16);
-    EXPECT_EQ(ed.DisplayEnd(), 16 + 15);
+    EXPECT_EQ(ed.DisplayEnd(), 31);
+
+    // No whole row is shown: the end is one before the start.
+    ed.resize(ed.width(), ed.height() - ed.ClientHeight() + ed.RowHeight() / 2);
+    Pump();
+    ASSERT_EQ(ed.VisibleRowCount(), 0);
+    ed.SetTopRow(4);
+    EXPECT_EQ(ed.DisplayStart(), 32);
+    EXPECT_EQ(ed.DisplayEnd(), 31);
 }
 
 // ---- view synchronisation ----
