@@ -608,16 +608,14 @@ void TCustomWQHexEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, 
     TWQHGrid::MouseUp(Button, Shift, X, Y);
     if (FMouseUpCanResetSel) {
         FMouseUpCanResetSel = false;
+        const bool had = FSelPosition != -1;
+        ResetSelection(true);
+        // Past the last row or column there is no cell to go to.
         const TGridCoord c = MouseCoord(X, Y);
-        // A release on no cell (outside the cells or on a fixed one) leaves
-        // the caret and the selection where they are.
-        if (WQHCaret::IsDataCell(*this, c.X, c.Y)) {
-            const bool had = FSelPosition != -1;
-            ResetSelection(true);
+        if (c.X != -1 && c.Y != -1)
             MoveColRow(c.X, c.Y, true, true);
-            if (had)
-                SelectionChanged();
-        }
+        if (had)
+            SelectionChanged();
     }
     if (FShowDrag)
         HideDragCell();

@@ -374,19 +374,37 @@ TEST_F(CaretMouse, MovingOffThePressedCellDisarmsTheClick)
     EXPECT_EQ(ed.SelCount(), 7);
 }
 
-TEST_F(CaretMouse, ReleaseOnNoCellMovesNothing)
+TEST_F(CaretMouse, ArmedReleaseOnNoCellClearsTheSelectionAndLeavesTheCaret)
+{
+    Show(40);  // rows 2..4: below row 4 there is no cell
+    ed.SetSelStart(30);
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    ASSERT_TRUE(ed.ClickClearArmed());
+    ASSERT_EQ(CaretPos(ed), 30) << "a press on the selection leaves the caret";
+    const QPoint below(Hex(5).x(), ed.ClientHeight() - 2);
+    ASSERT_EQ(ed.MouseCoord(below.x(), below.y()), GridCoord(12, -1));
+    LeftUp();
+    Release(below);
+    EXPECT_FALSE(ed.ClickClearArmed());
+    EXPECT_EQ(ed.SelPosition(), -1);
+    EXPECT_EQ(ed.SelCount(), 0);
+    EXPECT_EQ(CaretPos(ed), 30);
+}
+
+TEST_F(CaretMouse, ArmedReleaseOnTheGutterClearsTheSelectionAndTakesTheRow)
 {
     Show(40);
     ed.NewSelection(2, 8);
     LeftDown();
     Press(Hex(5));
     ASSERT_TRUE(ed.ClickClearArmed());
-    const TGridCoord before = GridCoord(ed.Col(), ed.Row());
+    const TRect gutter = ed.CellRect(0, 3);
     LeftUp();
-    Release(QPoint(Hex(5).x(), ed.ClientHeight() - 2));
-    EXPECT_FALSE(ed.ClickClearArmed());
-    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), before);
-    EXPECT_EQ(ed.SelCount(), 7);
+    Release(QPoint(gutter.Left + 2, gutter.Top + 2));
+    EXPECT_EQ(ed.SelPosition(), -1);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 3)) << "the first cell of the released row";
 }
 
 TEST_F(CaretMouse, PressOnTheGutterDoesNotMoveTheCaret)
