@@ -221,11 +221,27 @@ TEST_F(CaretScroll, WheelScrollsPagesBetweenTheDataLimits)
     EXPECT_EQ(ed.TopRow(), 2);
 }
 
+// With a modifier the grid's own wheel moves the caret one row.
 TEST_F(CaretScroll, WheelWithAModifierIsNotPaging)
 {
     const int visible = ed.VisibleRowCount();
-    ed.DoMouseWheelDown(ssCtrl, 10, 10);
-    EXPECT_LT(ed.TopRow(), 2 + visible - 1);
+    ed.MoveColRow(2 + 2 * 5, 3, true, true);
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 10, 10));
+    EXPECT_EQ(ed.TopRow(), 2);
+    EXPECT_EQ(CaretPos(ed), 37);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssShift, 10, 10));
+    EXPECT_EQ(CaretPos(ed), 21);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssAlt, 10, 10));
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssAlt, 10, 10));
+    EXPECT_EQ(CaretPos(ed), 5) << "not above the first data row";
+    EXPECT_EQ(ed.TopRow(), 2);
+
+    // On the last shown row the view follows the caret by one row, not a page.
+    ed.MoveColRow(2 + 2 * 5, 2 + visible - 1, true, true);
+    ASSERT_EQ(ed.TopRow(), 2);
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 10, 10));
+    EXPECT_EQ(ed.TopRow(), 3);
+    EXPECT_EQ(CaretPos(ed), visible * 16 + 5);
 }
 
 TEST_F(CaretScroll, TinyWindowsStillScrollByARow)
