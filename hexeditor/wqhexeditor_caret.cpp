@@ -1,10 +1,11 @@
-// Caret, selection, mouse, scrolling and focus of the hex editor control.
+// Caret, selection, scrolling and focus of the hex editor control (the mouse
+// and the drag-and-drop mark are in wqhexeditor_mouse.cpp).
 //
 // The caret is the grid's current cell. The control draws its own caret (an
 // inverted rectangle over the finished paint) instead of a system caret; it
 // exists only while the control has the focus and is parked off screen at
 // (-50, -50) when its cell is scrolled out of view.
-#include "hexeditor/wqhexeditor.h"
+#include "hexeditor/wqhexeditor_caret.h"
 
 #include "hexeditor/wqhcanvas.h"
 #include "hexeditor/wqhcolors.h"
@@ -15,9 +16,11 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
+using wqhcaret::ClampInt;
+using wqhcaret::ParkedCaret;
+using wqhcaret::RectVisible;
 
-constexpr int ParkedCaret = -50;
+namespace {
 
 // The control's own posted message: the type is the message number.
 class TWQHControlEvent final : public QEvent {
@@ -25,13 +28,6 @@ public:
     TWQHControlEvent(int Msg, int WParam) : QEvent(static_cast<QEvent::Type>(Msg)), wParam(WParam) {}
     int wParam;
 };
-
-int ClampInt(std::int64_t v, int lo, int hi)
-{
-    if (hi < lo)
-        hi = lo;
-    return static_cast<int>(std::clamp<std::int64_t>(v, lo, hi));
-}
 
 // Restores a flag when the scope ends, also on an exception.
 class TFlagScope {
@@ -46,57 +42,7 @@ private:
     bool FOld;
 };
 
-bool RectVisible(const TRect& R)
-{
-    return R.Left + R.Bottom != 0;
-}
-
 } // namespace
-
-struct WQHCaret {
-    static int FirstCharCol(const TCustomWQHexEditor& e) { return e.FBytesPerRowDup + 3; }
-    static int GapCol(const TCustomWQHexEditor& e) { return e.FBytesPerRowDup + 2; }
-    static bool IsDataCell(const TCustomWQHexEditor& e, int ACol, int ARow)
-    {
-        return ACol >= 2 && ARow >= 2 && ACol < e.ColCount() && ARow < e.RowCount();
-    }
-
-    // Only a focused control places its caret, and with it the field that the
-    // painter shades as active; an unfocused one keeps the last placed field
-    // until the focus comes back.
-    static void PlaceCaret(TCustomWQHexEditor& e, int ACol, int ARow)
-    {
-        const TRect r = e.CellRect(ACol, ARow);
-        if (RectVisible(r))
-            e.IntSetCaretPos(r.Left, r.Top, ACol);
-        else
-            e.IntSetCaretPos(ParkedCaret, ParkedCaret, -1);
-    }
-
-    // Clears the selection in insert mode when the drag is back at its start;
-    // the drag itself goes on from the new begin position.
-    static void RestartInsertDrag(TCustomWQHexEditor& e, int p)
-    {
-        const bool had = e.FSelPosition != -1;
-        e.ResetSelection(had);
-        e.FSelBeginPosition = p;
-        e.FIsSelecting = true;
-    }
-
-    static void SetTopRowClamped(TCustomWQHexEditor& e, std::int64_t Value)
-    {
-        const int v = ClampInt(Value, e.FixedRows(), e.RowCount() - 1);
-        if (v != e.TopRow())
-            e.SetTopRow(v);
-    }
-
-    static void SetLeftColClamped(TCustomWQHexEditor& e, std::int64_t Value)
-    {
-        const int v = ClampInt(Value, e.FixedCols(), e.ColCount() - 1);
-        if (v != e.LeftCol())
-            e.SetLeftCol(v);
-    }
-};
 
 // ---------------------------------------------------------------- mapping
 
@@ -511,211 +457,6 @@ TColor TCustomWQHexEditor::InvertColor(TColor aColor)
     return ColorToRGB(aColor) ^ 0xFFFFFF;
 }
 
-// ---------------------------------------------------------------- mouse
-
-TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
-{
-    TGridCoord c = MouseCoord(X, Y);
-    // Points outside the data cells stay as they are: they are nobody's byte.
-    if (!FInsertModeOn || !WQHCaret::IsDataCell(*this, c.X, c.Y))
-        return c;
-    const int h = FCharWidth / 2;
-    const int lastChar = ColCount() - 1;
-    TRect r = CellRect(c.X, c.Y);
-    if (X >= r.Left + h && c.X != FIntLastHexCol && c.X != lastChar) {
-        X = r.Right + 1;
-        ++c.X;
-        r = CellRect(c.X, c.Y);
-        if (!RectVisible(r))
-            return c;
-    }
-    if ((c.X == lastChar || c.X == FIntLastHexCol) && X - r.Left > h) {
-        const int firstCol = c.X == lastChar ? WQHCaret::FirstCharCol(*this) : 2;
-        // There is no row after the last one: the point is on no cell.
-        if (c.Y + 1 >= RowCount())
-            return GridCoord(-1, -1);
-        // The column's left edge is taken from the visible row; the next
-        // row may lie below the window.
-        const TRect target = CellRect(firstCol, c.Y);
-        X = RectVisible(target) ? target.Left : -1;
-        Y += RowHeights(c.Y + 1);
-        ++c.Y;
-        c.X = firstCol;
-    }
-    return c;
-}
-
-void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    FIsSelecting = false;
-    FMouseUpCanResetSel = false;
-    const int rawX = X;
-    const int rawY = Y;
-    TGridCoord cell = GridCoord(-1, -1);
-    if (Button == mbLeft)
-        cell = CheckMouseCoord(X, Y);
-
-    const bool overSel = CursorOverSelection(rawX, rawY);
-    const bool gridSees = !overSel && !MouseOverFixed(rawX, rawY);
-    if (!gridSees) {
-        if (CanFocus() || parentWidget() == nullptr)
-            setFocus(Qt::MouseFocusReason);
-    } else if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell) {
-        // The corrected cell lies outside the window (the next row below the
-        // last visible one, or a column scrolled away): the grid starts its
-        // drag at the pressed point, then the caret goes to the corrected cell.
-        TWQHGrid::MouseDown(Button, Shift, rawX, rawY);
-        MoveColRow(cell.X, cell.Y, true, true);
-    } else {
-        TWQHGrid::MouseDown(Button, Shift, X, Y);
-    }
-    if (gridSees && FOnMouseDown)
-        FOnMouseDown(this, Button, Shift, X, Y);
-
-    if (Button == mbLeft && !overSel && WQHCaret::IsDataCell(*this, cell.X, cell.Y)) {
-        ResetSelection(true);
-        if (!(Shift & ssDouble))
-            FIsSelecting = true;
-    }
-    if (Button == mbLeft && overSel) {
-        FMouseDownCol = cell.X;
-        FMouseDownRow = cell.Y;
-        FMouseUpCanResetSel = true;
-    }
-    if (!gridSees && Focused() && FOnMouseDown)
-        FOnMouseDown(this, Button, Shift, X, Y);
-}
-
-void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y)
-{
-    const int rawX = X;
-    const int rawY = Y;
-    if (Shift == ssLeft)
-        CheckMouseCoord(X, Y);
-    TWQHGrid::MouseMove(Shift, X, Y);
-    if (FMouseUpCanResetSel) {
-        const TGridCoord c = MouseCoord(X, Y);
-        if (c.X != FMouseDownCol || c.Y != FMouseDownRow)
-            FMouseUpCanResetSel = false;
-    }
-    if (Shift == 0 && (CursorOverSelection(rawX, rawY) || MouseOverFixed(rawX, rawY)))
-        SetCursor(crArrow);
-    else
-        SetCursor(crIBeam);
-}
-
-void TCustomWQHexEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    CheckMouseCoord(X, Y);
-    TWQHGrid::MouseUp(Button, Shift, X, Y);
-    if (FMouseUpCanResetSel) {
-        FMouseUpCanResetSel = false;
-        const TGridCoord c = MouseCoord(X, Y);
-        // A release on no cell (outside the cells or on a fixed one) leaves
-        // the caret and the selection where they are.
-        if (WQHCaret::IsDataCell(*this, c.X, c.Y)) {
-            const bool had = FSelPosition != -1;
-            ResetSelection(true);
-            MoveColRow(c.X, c.Y, true, true);
-            if (had)
-                SelectionChanged();
-        }
-    }
-    if (FShowDrag)
-        HideDragCell();
-}
-
-void TCustomWQHexEditor::WMTimer()
-{
-    if (GridState() != gsSelecting)
-        return;
-    int x = LastMouseX();
-    int y = LastMouseY();
-    const TGridCoord c = CheckMouseCoord(x, y);
-    if (c.X != -1 && c.Y != -1)
-        TWQHGrid::WMTimer();
-}
-
-bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
-{
-    const int size = GetDataSize();
-    if (FSelPosition == -1 || size < 1)
-        return false;
-    const TGridCoord c = MouseCoord(X, Y);
-    if (c.X <= 1 || c.Y <= 1)
-        return false;
-    const int p = GetPositionAtCursor(c.X, c.Y);
-    return p >= 0 && p < size && IsSelected(p);
-}
-
-bool TCustomWQHexEditor::MouseOverSelection() const
-{
-    // The pointer's position as the last mouse event left it.
-    return CursorOverSelection(LastMouseX(), LastMouseY());
-}
-
-bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const
-{
-    const TGridCoord c = MouseCoord(X, Y);
-    return c.X < 2 || c.Y < 2;
-}
-
-// ---------------------------------------------------------------- drag mark
-
-int TCustomWQHexEditor::ShowDragCell(int X, int Y)
-{
-    // The drop target passes the pointer's client point as it is on screen.
-    X = GridX(X);
-    // A point past the last column or row means that column or row: the
-    // point is pulled onto the cells before it is looked up.
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    const TGridCoord c = MouseCoord(std::clamp(X, 0, std::max(0, di.Horz.GridBoundary - 1)),
-                                    std::clamp(Y, 0, std::max(0, di.Vert.GridBoundary - 1)));
-    const int col = ClampInt(c.X, 2, ColCount() - 1);
-    const int row = ClampInt(c.Y, 2, RowCount() - 1);
-
-    int result = ClampInt(GetPositionAtCursor(col, row), 0, GetDataSize());
-    if (IsSelected(result))
-        result = FSelStart;
-    CheckUnit(result);
-
-    const bool wasShown = FShowDrag;
-    FShowDrag = true;
-
-    if (c.Y <= TopRow() && c.Y > 2)
-        SetTopRow(TopRow() - 1);
-    else if (c.Y >= TopRow() + VisibleRowCount() - 1 && c.Y < RowCount() - 1)
-        SetTopRow(TopRow() + 1);
-    if (c.X <= LeftCol() && c.X > 2)
-        SetLeftCol(LeftCol() - 1);
-    else if (c.X >= LeftCol() + VisibleColCount() - 1 && c.X < ColCount() - 1)
-        SetLeftCol(LeftCol() + 1);
-
-    const TGridCoord mark = GetCursorAtPos(result, GetIsCharFieldCol(col));
-    if (mark.X != FDropCol || mark.Y != FDropRow || !wasShown) {
-        FDropCol = mark.X;
-        FDropRow = mark.Y;
-        Invalidate();
-    }
-    return result;
-}
-
-void TCustomWQHexEditor::HideDragCell()
-{
-    FShowDrag = false;
-    Invalidate();
-}
-
-int TCustomWQHexEditor::DropPosition() const
-{
-    if (!FShowDrag)
-        return -1;
-    int p = GetPositionAtCursor(FDropCol, FDropRow);
-    CheckUnit(p);
-    return p;
-}
-
 // ---------------------------------------------------------------- scrolling
 
 void TCustomWQHexEditor::WMVScroll()
@@ -770,10 +511,9 @@ void TCustomWQHexEditor::CenterCursorPosition()
 
 int TCustomWQHexEditor::DisplayStart() const
 {
-    const int size = GetDataSize();
-    if (size < 1)
+    if (GetDataSize() < 1)
         return -1;
-    return ClampInt(GetPositionAtCursor(2, TopRow()), 0, size - 1);
+    return GetPositionAtCursor(2, TopRow());
 }
 
 int TCustomWQHexEditor::DisplayEnd() const
@@ -781,10 +521,9 @@ int TCustomWQHexEditor::DisplayEnd() const
     const int size = GetDataSize();
     if (size < 1)
         return -1;
-    const int start = DisplayStart();
-    const std::int64_t end = static_cast<std::int64_t>(start) +
-                             static_cast<std::int64_t>(std::max(1, VisibleRowCount())) * FBytesPerRow - 1;
-    return ClampInt(end, start, size - 1);
+    const std::int64_t end =
+        static_cast<std::int64_t>(DisplayStart()) + static_cast<std::int64_t>(VisibleRowCount()) * FBytesPerRow - 1;
+    return static_cast<int>(std::min<std::int64_t>(size - 1, end));
 }
 
 void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)

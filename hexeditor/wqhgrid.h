@@ -91,9 +91,14 @@ public:
     // Client rectangle of a cell, cut at the client edge when the cell is
     // partly visible; all zero when it is not visible.
     TRect CellRect(int ACol, int ARow) const;
-    // The cell under a client point; -1 in each coordinate that lies outside
-    // the cells (off the client area or past the last column or row).
+    // The cell under a client point, each coordinate on its own: before the
+    // cells (negative included) the first cell of the axis, 0; past the client
+    // area the scrolling cell that lies there, counting on with the cells' own
+    // sizes; -1 only past the last column or row of the grid.
     TGridCoord MouseCoord(int X, int Y) const;
+    // A cell's rectangle as MouseCoord counts: not cut at the client edge and
+    // also past it; all zero for a scrolling cell before LeftCol or TopRow.
+    TRect CellBounds(int ACol, int ARow) const;
     void CalcDrawInfo(TGridDrawInfo& DrawInfo) const;
     // The control's layout direction is right to left: columns run from the
     // right edge, and mouse points are mirrored before anything reads them.

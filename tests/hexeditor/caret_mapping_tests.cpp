@@ -11,54 +11,55 @@ using carettest::TTestEditor;
 
 namespace {
 
-struct Layout {
+// One position in one layout and the cells it lies in.
+struct Mapped {
     int bytesPerRow;
     bool unicode;
+    int pos;
+    TGridCoord hex;   // its first digit
+    TGridCoord chr;   // its character
+    int charPos;      // the position the character cell maps back to
 };
 
-class CaretMapping : public ::testing::TestWithParam<Layout> {};
+// B = 1: hex 2..3, gap 4, characters from 5; B = 3: hex 2..7, gap 8,
+// characters 9..11; B = 16: hex 2..33, gap 34, characters 35..50 (unicode
+// 35..42, one per two bytes); B = 256: characters from 515.
+const Mapped kMapped[] = {
+    {1, false, 0, {2, 2}, {5, 2}, 0},
+    {1, false, 7, {2, 9}, {5, 9}, 7},
+    {3, false, 2, {6, 2}, {11, 2}, 2},
+    {3, false, 4, {4, 3}, {10, 3}, 4},
+    {16, false, 0, {2, 2}, {35, 2}, 0},
+    {16, false, 15, {32, 2}, {50, 2}, 15},
+    {16, false, 16, {2, 3}, {35, 3}, 16},
+    {16, false, 37, {12, 4}, {40, 4}, 37},
+    {256, false, 255, {512, 2}, {770, 2}, 255},
+    {256, false, 300, {90, 3}, {559, 3}, 300},
+    {2, true, 1, {4, 2}, {7, 2}, 0},
+    {2, true, 3, {4, 3}, {7, 3}, 2},
+    {16, true, 5, {12, 2}, {37, 2}, 4},
+    {16, true, 15, {32, 2}, {42, 2}, 14},
+    {16, true, 21, {12, 3}, {37, 3}, 20},
+};
 
-TEST_P(CaretMapping, PositionsRoundTripThroughBothFields)
+TEST(CaretMapping, PositionsAndCellsOfBothFields)
 {
-    const Layout l = GetParam();
     TTestEditor ed;
-    ed.SetMappingGeometry(l.bytesPerRow, l.unicode);
-    const int b = l.bytesPerRow;
-    const int firstChar = 2 * b + 3;
-    for (int p = 0; p < 4 * b; ++p) {
-        SCOPED_TRACE(p);
-        const TGridCoord hex = ed.GetCursorAtPos(p, false);
-        EXPECT_EQ(hex.X, 2 * (p % b) + 2);
-        EXPECT_EQ(hex.Y, p / b + 2);
-        EXPECT_EQ(ed.GetRow(p), hex.Y);
-        EXPECT_FALSE(ed.GetIsCharFieldCol(hex.X));
-        EXPECT_EQ(ed.GetPositionAtCursor(hex.X, hex.Y), p);
-        EXPECT_EQ(ed.GetPositionAtCursor(hex.X + 1, hex.Y), p) << "second digit";
-
-        const TGridCoord chr = ed.GetCursorAtPos(p, true);
-        EXPECT_EQ(chr.Y, hex.Y);
-        EXPECT_TRUE(ed.GetIsCharFieldCol(chr.X));
-        // A 16-bit character holds two bytes; its cell maps to the first.
-        const int charPos = l.unicode ? p & ~1 : p;
-        EXPECT_EQ(chr.X, firstChar + (l.unicode ? (p % b) / 2 : p % b));
-        EXPECT_EQ(ed.GetPositionAtCursor(chr.X, chr.Y), charPos);
-
-        EXPECT_EQ(ed.GetOtherFieldColCheck(hex.X), chr.X);
-        EXPECT_EQ(ed.GetOtherFieldColCheck(chr.X), ed.GetCursorAtPos(charPos, false).X);
+    for (const Mapped& m : kMapped) {
+        SCOPED_TRACE(std::to_string(m.bytesPerRow) + (m.unicode ? " unicode, " : " ansi, ") + std::to_string(m.pos));
+        ed.SetMappingGeometry(m.bytesPerRow, m.unicode);
+        EXPECT_EQ(ed.GetCursorAtPos(m.pos, false), m.hex);
+        EXPECT_EQ(ed.GetCursorAtPos(m.pos, true), m.chr);
+        EXPECT_EQ(ed.GetRow(m.pos), m.hex.Y);
+        EXPECT_EQ(ed.GetPositionAtCursor(m.hex.X, m.hex.Y), m.pos);
+        EXPECT_EQ(ed.GetPositionAtCursor(m.hex.X + 1, m.hex.Y), m.pos) << "second digit";
+        EXPECT_EQ(ed.GetPositionAtCursor(m.chr.X, m.chr.Y), m.charPos);
+        EXPECT_FALSE(ed.GetIsCharFieldCol(m.hex.X + 1));
+        EXPECT_TRUE(ed.GetIsCharFieldCol(m.chr.X));
+        EXPECT_EQ(ed.GetOtherFieldColCheck(m.hex.X), m.chr.X);
+        EXPECT_EQ(ed.GetOtherFieldColCheck(m.chr.X), ed.GetCursorAtPos(m.charPos, false).X);
     }
-    // The last character column is the grid's last column.
-    const int colCount = l.unicode ? 2 * b + b / 2 + 3 : 3 * b + 3;
-    EXPECT_EQ(ed.GetCursorAtPos(b - 1, true).X, colCount - 1);
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, CaretMapping,
-                         ::testing::Values(Layout{1, false}, Layout{3, false}, Layout{16, false},
-                                           Layout{31, false}, Layout{256, false}, Layout{2, true},
-                                           Layout{8, true}, Layout{16, true}, Layout{64, true}),
-                         [](const ::testing::TestParamInfo<Layout>& info) {
-                             return std::to_string(info.param.bytesPerRow) + "Bytes" +
-                                    (info.param.unicode ? "_Unicode" : "_Ansi");
-                         });
 
 TEST(CaretMappingEdges, NegativePositionIsTheFirstCell)
 {

@@ -3,8 +3,12 @@
 #include "caret_editor.h"
 #include "support/fakes.h"
 
+#include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
+#include <vector>
 
 using carettest::CaretPos;
 using carettest::CellPoint;
@@ -14,6 +18,17 @@ using carettest::ScopedKeys;
 using carettest::TTestEditor;
 
 namespace {
+
+// Records every cell the grid asks about.
+class TRecordingEditor : public TTestEditor {
+public:
+    std::vector<TGridCoord> asked;
+    bool SelectCell(int ACol, int ARow) override
+    {
+        asked.push_back(GridCoord(ACol, ARow));
+        return TTestEditor::SelectCell(ACol, ARow);
+    }
+};
 
 class CaretMouse : public ::testing::Test {
 protected:
@@ -47,9 +62,32 @@ protected:
         return CellPoint(ed, c.X, c.Y, fraction);
     }
 
+    // A Qt mouse event on the viewport, as the window system delivers it.
+    void Send(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        QWidget* vp = ed.viewport();
+        QMouseEvent ev(type, QPointF(p), QPointF(vp->mapToGlobal(p)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(vp, &ev);
+    }
+    void QtPress(QPoint p) { Send(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
+    void QtDrag(QPoint p) { Send(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
+    void QtRelease(QPoint p) { Send(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+
+    // Lets the grid's own timer tick until the condition holds, for at most three seconds.
+    bool TicksUntil(const std::function<bool()>& done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 3000) {
+            QThread::msleep(5);
+            QCoreApplication::processEvents();
+        }
+        return done();
+    }
+
     testsupport::ScopedPlatformFakes fakes;
     ScopedKeys keys;
-    TTestEditor ed;
+    TRecordingEditor ed;
 };
 
 // ---- point correction ----
@@ -336,19 +374,37 @@ TEST_F(CaretMouse, MovingOffThePressedCellDisarmsTheClick)
     EXPECT_EQ(ed.SelCount(), 7);
 }
 
-TEST_F(CaretMouse, ReleaseOnNoCellMovesNothing)
+TEST_F(CaretMouse, ArmedReleaseOnNoCellClearsTheSelectionAndLeavesTheCaret)
+{
+    Show(40);  // rows 2..4: below row 4 there is no cell
+    ed.SetSelStart(30);
+    ed.NewSelection(2, 8);
+    LeftDown();
+    Press(Hex(5));
+    ASSERT_TRUE(ed.ClickClearArmed());
+    ASSERT_EQ(CaretPos(ed), 30) << "a press on the selection leaves the caret";
+    const QPoint below(Hex(5).x(), ed.ClientHeight() - 2);
+    ASSERT_EQ(ed.MouseCoord(below.x(), below.y()), GridCoord(12, -1));
+    LeftUp();
+    Release(below);
+    EXPECT_FALSE(ed.ClickClearArmed());
+    EXPECT_EQ(ed.SelPosition(), -1);
+    EXPECT_EQ(ed.SelCount(), 0);
+    EXPECT_EQ(CaretPos(ed), 30);
+}
+
+TEST_F(CaretMouse, ArmedReleaseOnTheGutterClearsTheSelectionAndTakesTheRow)
 {
     Show(40);
     ed.NewSelection(2, 8);
     LeftDown();
     Press(Hex(5));
     ASSERT_TRUE(ed.ClickClearArmed());
-    const TGridCoord before = GridCoord(ed.Col(), ed.Row());
+    const TRect gutter = ed.CellRect(0, 3);
     LeftUp();
-    Release(QPoint(Hex(5).x(), ed.ClientHeight() - 2));
-    EXPECT_FALSE(ed.ClickClearArmed());
-    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), before);
-    EXPECT_EQ(ed.SelCount(), 7);
+    Release(QPoint(gutter.Left + 2, gutter.Top + 2));
+    EXPECT_EQ(ed.SelPosition(), -1);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 3)) << "the first cell of the released row";
 }
 
 TEST_F(CaretMouse, PressOnTheGutterDoesNotMoveTheCaret)
@@ -464,50 +520,158 @@ TEST_F(CaretMouse, RightToLeftPointsAreMirroredLikeThePaint)
 
 // ---- auto-scroll ----
 
-TEST_F(CaretMouse, TimerPassesTicksOnlyWithThePointerOverACell)
+// The caret's column of byte 2 in the hex field is 6.
+TEST_F(CaretMouse, DragBelowTheViewScrollsDownAndTheSelectionFollows)
 {
-    Show(1600, 760, 200);
-    // A height that leaves the row below the last whole one partly shown.
-    TGridDrawInfo di;
-    for (int extra = 1; extra <= ed.RowHeights(2); ++extra) {
-        ed.CalcDrawInfo(di);
-        if (di.Vert.GridBoundary > di.Vert.FullVisBoundary + 1)
-            break;
-        ed.resize(760, 200 + extra);
-        Pump();
-    }
-    ed.CalcDrawInfo(di);
-    ASSERT_GT(di.Vert.GridBoundary, di.Vert.FullVisBoundary + 1);
-    LeftDown();
-    Press(Hex(2));
+    Show(4096, 760, 200);
+    QtPress(Hex(2));
     ASSERT_EQ(ed.GridState(), gsSelecting);
-    const int row = ed.Row();
-    const int top = ed.TopRow();
-
-    // Below the window no row lies under the pointer: every tick is dropped.
-    ed.SetLastMousePos(Hex(2).x(), ed.ClientHeight() + 30);
-    for (int i = 0; i < ed.VisibleRowCount() + 3; ++i)
-        ed.WMTimer();
-    EXPECT_EQ(ed.Row(), row);
-    EXPECT_EQ(ed.TopRow(), top);
-
-    // Over the partly shown row the grid scrolls on.
-    ed.SetLastMousePos(Hex(2).x(), di.Vert.FullVisBoundary + 1);
-    for (int i = 0; i < ed.VisibleRowCount() + 3; ++i)
-        ed.WMTimer();
-    EXPECT_GT(ed.Row(), row);
-    EXPECT_GT(ed.TopRow(), top);
+    QtDrag(QPoint(Hex(2).x(), ed.ClientHeight() + 30));
+    ASSERT_TRUE(TicksUntil([&] { return ed.TopRow() >= 8; })) << "top row " << ed.TopRow();
+    EXPECT_EQ(ed.Col(), 6);
+    EXPECT_EQ(ed.Row(), ed.TopRow() + ed.VisibleRowCount() - 1) << "the caret is on the last whole row";
     EXPECT_EQ(ed.RawSelStart(), 2);
-    EXPECT_EQ(ed.RawSelEnd(), CaretPos(ed)) << "the selection follows the scrolled caret";
+    EXPECT_EQ(ed.RawSelEnd(), (ed.Row() - 2) * 16 + 2);
+
+    // Back inside the view the release ends the selection there.
+    const int row = ed.TopRow() + 1;
+    QtRelease(CellPoint(ed, 6, row));
+    EXPECT_EQ(ed.GridState(), gsNormal);
+    EXPECT_EQ(ed.RawSelStart(), 2);
+    EXPECT_EQ(ed.RawSelEnd(), (row - 2) * 16 + 2);
 }
 
-TEST_F(CaretMouse, TimerTicksOutsideADragAreDropped)
+TEST_F(CaretMouse, DragAboveTheViewScrollsUpAndTheSelectionFollows)
 {
-    Show(1600, 760, 200);
-    ed.SetLastMousePos(10, ed.ClientHeight() + 30);
-    const int row = ed.Row();
+    Show(4096, 760, 200);
+    ed.SetTopRow(100);
+    QtPress(CellPoint(ed, 6, 102));  // byte 1602
+    ASSERT_EQ(CaretPos(ed), 1602);
+    QtDrag(QPoint(Hex(1602).x(), -20));
+    ASSERT_TRUE(TicksUntil([&] { return ed.TopRow() <= 95; })) << "top row " << ed.TopRow();
+    EXPECT_EQ(ed.Row(), ed.TopRow()) << "the caret is on the first shown row";
+    EXPECT_EQ(ed.Col(), 6);
+    EXPECT_EQ(ed.RawSelStart(), (ed.Row() - 2) * 16 + 2);
+    EXPECT_EQ(ed.RawSelEnd(), 1602);
+    QtRelease(QPoint(Hex(1602).x(), -20));
+    EXPECT_EQ(ed.GridState(), gsNormal);
+}
+
+TEST_F(CaretMouse, DragRightOfTheViewScrollsRightAndTheSelectionFollows)
+{
+    Show(4096, 300, 200);
+    ASSERT_LT(ed.VisibleColCount(), 20) << "the hex field is wider than the view";
+    ASSERT_EQ(ed.LeftCol(), 2);
+    QtPress(CellPoint(ed, 2, 3));  // byte 16
+    QtDrag(QPoint(ed.ClientWidth() + 20, CellPoint(ed, 2, 3).y()));
+    ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() >= 6; })) << "left column " << ed.LeftCol();
+    EXPECT_EQ(ed.Row(), 3);
+    const TRect caret = ed.CellRect(ed.Col(), 3);
+    EXPECT_EQ(caret.Right - caret.Left, ed.ColWidths(ed.Col())) << "the caret's column is shown whole";
+    EXPECT_GE(ed.Col(), ed.LeftCol() + ed.VisibleColCount() - 2) << "at the right of the view";
+    EXPECT_EQ(ed.RawSelStart(), 16);
+    EXPECT_EQ(ed.RawSelEnd(), 16 + (ed.Col() - 2) / 2);
+    QtRelease(QPoint(ed.ClientWidth() + 20, CellPoint(ed, 2, 3).y()));
+    EXPECT_EQ(ed.GridState(), gsNormal);
+}
+
+TEST_F(CaretMouse, DragLeftOfTheViewScrollsLeftAndTheSelectionFollows)
+{
+    Show(4096, 300, 200);
+    ed.SetLeftCol(20);
+    ASSERT_EQ(ed.LeftCol(), 20);
+    QtPress(CellPoint(ed, 22, 3));  // byte 16 + 10
+    ASSERT_EQ(CaretPos(ed), 26);
+    QtDrag(QPoint(-20, CellPoint(ed, 22, 3).y()));
+    ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() <= 14; })) << "left column " << ed.LeftCol();
+    EXPECT_EQ(ed.Row(), 3);
+    EXPECT_EQ(ed.Col(), ed.LeftCol()) << "the caret is on the first shown column";
+    EXPECT_EQ(ed.RawSelStart(), 16 + (ed.Col() - 2) / 2);
+    EXPECT_EQ(ed.RawSelEnd(), 26);
+    QtRelease(QPoint(-20, CellPoint(ed, 22, 3).y()));
+    EXPECT_EQ(ed.GridState(), gsNormal);
+}
+
+// Below the one row of 16 bytes, and left of the cells, there is no cell.
+TEST_F(CaretMouse, TimerDropsTicksWhileThePointerIsPastTheLastCell)
+{
+    Show(16, 760, 200);
+    const QPoint below(-20, ed.ClientHeight() - 3);
+    EXPECT_EQ(ed.MouseCoord(below.x(), below.y()), GridCoord(0, -1));
+    EXPECT_EQ(ed.MouseCoord(Hex(5).x(), below.y()), GridCoord(12, -1));
+    EXPECT_EQ(Corrected(below), GridCoord(0, -1));
+
+    LeftDown();
+    Press(Hex(5));
+    ASSERT_EQ(ed.GridState(), gsSelecting);
+    ed.SetLastMousePos(below.x(), below.y());
+    for (int i = 0; i < 4; ++i)
+        ed.WMTimer();
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(12, 2)) << "a tick would go one column left";
+    EXPECT_EQ(ed.SelPosition(), -1);
+
+    // Left of the cells on the row itself the ticks go through.
+    ed.SetLastMousePos(-20, Hex(5).y());
     ed.WMTimer();
-    EXPECT_EQ(ed.Row(), row);
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(11, 2));
+}
+
+// In insert mode the right half of a row's last digit means the next row;
+// on the row cut at the bottom that row lies below the view, and the grid is
+// handed that corrected point, not the pressed one.
+TEST_F(CaretMouse, InsertModePressWrappingBelowTheViewGivesTheGridTheCorrectedPoint)
+{
+    Show(4096, 760, 300);
+    ed.SetInsertMode(true);
+    // Eight whole data rows (2..9) and half of row 10.
+    const int rowH = ed.RowHeights(2);
+    ed.resize(760, ed.CellRect(2, 2).Top + 8 * rowH + rowH / 2 + ed.height() - ed.ClientHeight());
+    Pump();
+    ASSERT_EQ(ed.VisibleRowCount(), 8);
+    const TRect cut = ed.CellRect(33, 10);
+    ASSERT_LT(cut.Bottom - cut.Top, rowH);
+    const QPoint p(cut.Right - 1, cut.Top + 1);
+    int x = p.x(), y = p.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(2, 11));
+    ASSERT_GT(y, ed.ClientHeight());
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(2, 11)) << "the corrected point names the cell below the view";
+
+    ed.asked.clear();
+    QtPress(p);
+    EXPECT_EQ(ed.asked, std::vector<TGridCoord>{GridCoord(2, 11)}) << "the pressed cell is never asked for";
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 11));
+    EXPECT_EQ(ed.TopRow(), 4);
+    EXPECT_EQ(ed.GridState(), gsSelecting);
+    QtDrag(CellPoint(ed, 10, 11, 0.1));  // before byte 148
+    EXPECT_EQ(ed.RawSelStart(), 144);
+    EXPECT_EQ(ed.RawSelEnd(), 147);
+    QtRelease(CellPoint(ed, 10, 11, 0.1));
+}
+
+// A point held beside the view is corrected as one inside it.
+TEST_F(CaretMouse, InsertModeCorrectsPointsBesideTheView)
+{
+    Show(4096, 300, 200);
+    ed.SetInsertMode(true);
+    // The right half of byte 1's second digit (column 5), rows below the view.
+    const int row = ed.TopRow() + ed.VisibleRowCount() + 3;
+    const TRect below = ed.CellBounds(5, row);
+    ASSERT_GT(below.Top, ed.ClientHeight());
+    int x = below.Right - 2, y = below.Top + 1;
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(6, row));
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(6, row)) << "the corrected point lies in that cell";
+
+    // Right of the view, on an odd column: the right half means the next byte.
+    const int col = (ed.LeftCol() + ed.VisibleColCount() + 3) | 1;
+    ASSERT_LT(col, 33);
+    const TRect right = ed.CellBounds(col, 3);
+    ASSERT_GT(right.Left, ed.ClientWidth());
+    x = right.Right - 2, y = right.Top + 1;
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(col + 1, 3));
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(col + 1, 3));
+    // Its left half stays on it.
+    x = right.Left + 1, y = right.Top + 1;
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(col, 3));
 }
 
 // ---- drag-and-drop mark ----

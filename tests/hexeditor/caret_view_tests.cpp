@@ -221,11 +221,27 @@ TEST_F(CaretScroll, WheelScrollsPagesBetweenTheDataLimits)
     EXPECT_EQ(ed.TopRow(), 2);
 }
 
+// With a modifier the grid's own wheel moves the caret one row.
 TEST_F(CaretScroll, WheelWithAModifierIsNotPaging)
 {
     const int visible = ed.VisibleRowCount();
-    ed.DoMouseWheelDown(ssCtrl, 10, 10);
-    EXPECT_LT(ed.TopRow(), 2 + visible - 1);
+    ed.MoveColRow(2 + 2 * 5, 3, true, true);
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 10, 10));
+    EXPECT_EQ(ed.TopRow(), 2);
+    EXPECT_EQ(CaretPos(ed), 37);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssShift, 10, 10));
+    EXPECT_EQ(CaretPos(ed), 21);
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssAlt, 10, 10));
+    EXPECT_TRUE(ed.DoMouseWheelUp(ssAlt, 10, 10));
+    EXPECT_EQ(CaretPos(ed), 5) << "not above the first data row";
+    EXPECT_EQ(ed.TopRow(), 2);
+
+    // On the last shown row the view follows the caret by one row, not a page.
+    ed.MoveColRow(2 + 2 * 5, 2 + visible - 1, true, true);
+    ASSERT_EQ(ed.TopRow(), 2);
+    EXPECT_TRUE(ed.DoMouseWheelDown(ssCtrl, 10, 10));
+    EXPECT_EQ(ed.TopRow(), 3);
+    EXPECT_EQ(CaretPos(ed), visible * 16 + 5);
 }
 
 TEST_F(CaretScroll, TinyWindowsStillScrollByARow)
@@ -291,21 +307,32 @@ TEST(CaretDisplay, RangeIsTheFullyVisibleRows)
     EXPECT_EQ(ed.DisplayEnd(), 8 * 16 + ed.VisibleRowCount() * 16 - 1);
 }
 
-TEST(CaretDisplay, RangeStaysInsideTheData)
+// The start is the first byte of TopRow, also past the data; the end is
+// start + rows * 16 - 1, at most the last byte, and nothing more is limited.
+TEST(CaretDisplay, RangeIsTakenAsItIsWithoutLimits)
 {
     TTestEditor ed;
     ShowWith(ed, 96);
     ed.SetInsertMode(true);  // row 8 holds only the append position
     ed.resize(ed.width(), ed.height() - ed.ClientHeight() + ed.RowHeight() + 2);
     Pump();
+    ASSERT_EQ(ed.VisibleRowCount(), 1);
     ed.SetTopRow(ed.RowCount() - 1);
     ASSERT_EQ(ed.TopRow(), 8);
-    EXPECT_EQ(ed.DisplayStart(), 95);
+    EXPECT_EQ(ed.DisplayStart(), 96);
     EXPECT_EQ(ed.DisplayEnd(), 95);
 
     ed.SetTopRow(3);
     EXPECT_EQ(ed.DisplayStart(), 16);
-    EXPECT_EQ(ed.DisplayEnd(), 16 + 15);
+    EXPECT_EQ(ed.DisplayEnd(), 31);
+
+    // No whole row is shown: the end is one before the start.
+    ed.resize(ed.width(), ed.height() - ed.ClientHeight() + ed.RowHeight() / 2);
+    Pump();
+    ASSERT_EQ(ed.VisibleRowCount(), 0);
+    ed.SetTopRow(4);
+    EXPECT_EQ(ed.DisplayStart(), 32);
+    EXPECT_EQ(ed.DisplayEnd(), 31);
 }
 
 // ---- view synchronisation ----

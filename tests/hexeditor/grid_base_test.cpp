@@ -137,7 +137,7 @@ TEST(GridGeometry, PartlyVisibleCellIsCutAtTheEdge)
     EXPECT_EQ(g.VisibleRowCount(), 20);
 }
 
-TEST(GridGeometry, MouseCoordIsMinusOneInEachCoordinateOutsideTheCells)
+TEST(GridGeometry, MouseCoordCountsOnPastTheClientAreaAndIsMinusOneOnlyPastTheGrid)
 {
     TestGrid g(30, 10);
     Show(g);
@@ -147,33 +147,63 @@ TEST(GridGeometry, MouseCoordIsMinusOneInEachCoordinateOutsideTheCells)
     EXPECT_EQ(g.MouseCoord(56, 13), (TGridCoord{2, 2}));
     EXPECT_EQ(g.MouseCoord(75, 22), (TGridCoord{2, 2}));
     EXPECT_EQ(g.MouseCoord(76, 23), (TGridCoord{3, 3}));
-    // The coordinates are independent: the other one still names its cell.
-    EXPECT_EQ(g.MouseCoord(-1, 20), (TGridCoord{-1, 2}));
-    EXPECT_EQ(g.MouseCoord(60, -1), (TGridCoord{2, -1}));
-    EXPECT_EQ(g.MouseCoord(-1, -1), (TGridCoord{-1, -1}));
-    // Past the last column (56 + 8 * 20 = 216).
+    // Before the cells: the first cell of the axis.
+    EXPECT_EQ(g.MouseCoord(-1, 20), (TGridCoord{0, 2}));
+    EXPECT_EQ(g.MouseCoord(60, -1), (TGridCoord{2, 0}));
+    EXPECT_EQ(g.MouseCoord(-500, -500), (TGridCoord{0, 0}));
+    // Past the last column (56 + 8 * 20 = 216), inside and outside the client area.
     EXPECT_EQ(g.MouseCoord(215, 20), (TGridCoord{9, 2}));
     EXPECT_EQ(g.MouseCoord(216, 20), (TGridCoord{-1, 2}));
-    // Outside the client area.
-    EXPECT_EQ(g.MouseCoord(100, 213), (TGridCoord{4, -1}));
     EXPECT_EQ(g.MouseCoord(400, 20), (TGridCoord{-1, 2}));
-    EXPECT_EQ(g.MouseCoord(400, 213), (TGridCoord{-1, -1}));
+    // Below the client area (213 high): the rows count on, 10 px each, up to row 29.
+    EXPECT_EQ(g.MouseCoord(100, 213), (TGridCoord{4, 22}));
+    EXPECT_EQ(g.MouseCoord(100, 292), (TGridCoord{4, 29}));
+    EXPECT_EQ(g.MouseCoord(100, 293), (TGridCoord{4, -1}));
+    EXPECT_EQ(g.MouseCoord(400, 293), (TGridCoord{-1, -1}));
     // Scrolled: the point maps to the scrolled rows.
     g.SetTopRow(9);
+    EXPECT_EQ(g.TopRow(), 9);
     EXPECT_EQ(g.MouseCoord(60, 13), (TGridCoord{2, 9}));
     EXPECT_EQ(g.MouseCoord(60, 5), (TGridCoord{2, 0}));
-    // Past the last row (rows 9..29 = 21 rows, but 20 fit: the last is cut).
-    EXPECT_EQ(g.TopRow(), 9);
     EXPECT_EQ(g.MouseCoord(60, 212), (TGridCoord{2, 28}));
+    EXPECT_EQ(g.MouseCoord(60, 222), (TGridCoord{2, 29}));
+    EXPECT_EQ(g.MouseCoord(60, 223), (TGridCoord{2, -1}));
 }
 
-TEST(GridGeometry, MouseCoordPastTheLastRowOfShortData)
+TEST(GridGeometry, MouseCoordCountsOnRightOfTheClientArea)
 {
-    TestGrid g(5, 10);
+    TestGrid g(30, 40);
     Show(g);
-    EXPECT_EQ(g.MouseCoord(60, 13 + 3 * 10 - 1), (TGridCoord{2, 4}));
-    EXPECT_EQ(g.MouseCoord(60, 13 + 3 * 10), (TGridCoord{2, -1}));
-    EXPECT_EQ(g.VisibleRowCount(), 3);
+    // 56 + 17 * 20 = 396: column 19 is cut at 400 and goes on to 416.
+    EXPECT_EQ(g.MouseCoord(399, 20), (TGridCoord{19, 2}));
+    EXPECT_EQ(g.MouseCoord(415, 20), (TGridCoord{19, 2}));
+    EXPECT_EQ(g.MouseCoord(416, 20), (TGridCoord{20, 2}));
+    EXPECT_EQ(g.MouseCoord(56 + 38 * 20 - 1, 20), (TGridCoord{39, 2}));
+    EXPECT_EQ(g.MouseCoord(56 + 38 * 20, 20), (TGridCoord{-1, 2}));
+    g.SetLeftCol(10);
+    ASSERT_EQ(g.LeftCol(), 10);
+    EXPECT_EQ(g.MouseCoord(56, 20), (TGridCoord{10, 2}));
+    EXPECT_EQ(g.MouseCoord(55, 20), (TGridCoord{1, 2}));
+    EXPECT_EQ(g.MouseCoord(416, 20), (TGridCoord{28, 2}));
+}
+
+TEST(GridGeometry, CellBoundsAreNotCutAndGoOnPastTheClientArea)
+{
+    TestGrid g(100, 30);
+    Show(g, 400, 218);
+    EXPECT_EQ(g.CellBounds(0, 0), (TRect{0, 0, 50, 13}));
+    EXPECT_EQ(g.CellBounds(2, 2), (TRect{56, 13, 76, 23}));
+    // Cut by CellRect, whole here.
+    EXPECT_EQ(g.CellBounds(19, 22), (TRect{396, 213, 416, 223}));
+    EXPECT_EQ(g.CellBounds(25, 40), (TRect{516, 393, 536, 403}));
+    g.SetTopRow(10);
+    g.SetLeftCol(5);
+    EXPECT_EQ(g.CellBounds(2, 9), TRect{}) << "scrolled away";
+    EXPECT_EQ(g.CellBounds(4, 12), TRect{});
+    EXPECT_EQ(g.CellBounds(5, 10), (TRect{56, 13, 76, 23}));
+    EXPECT_EQ(g.CellBounds(0, 12), (TRect{0, 33, 50, 43}));
+    EXPECT_EQ(g.CellBounds(30, 3), TRect{}) << "past the grid";
+    EXPECT_EQ(g.CellBounds(2, 100), TRect{});
 }
 
 TEST(GridScrolling, TopRowAndLeftColAreClampedAndReported)
@@ -360,6 +390,26 @@ TEST(GridMouse, PressAndDragMoveTheCurrentCellWhileSelecting)
     EXPECT_EQ(g.GridState(), gsNormal);
     EXPECT_EQ(g.Col(), 6);
     EXPECT_TRUE(fakes.ui.exceptions.empty());
+}
+
+TEST(GridMouse, DragFarPastTheViewGoesNoFurtherThanTheCellAfterTheLastWholeOne)
+{
+    TestGrid g(100, 40);
+    Show(g, 400, 218);  // rows 2..21 whole, 22 cut; columns 2..18 whole, 19 cut
+    SendMouse(g, QEvent::MouseButtonPress, 80, 45, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_EQ(g.Row(), 5);
+    SendMouse(g, QEvent::MouseMove, 80, 500, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(g.Row(), 5) << "row 30 lies there: too far";
+    SendMouse(g, QEvent::MouseMove, 80, 215, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(g.Row(), 22);
+    EXPECT_EQ(g.TopRow(), 3);
+    SendMouse(g, QEvent::MouseMove, 600, 100, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(g.Col(), 3);
+    SendMouse(g, QEvent::MouseMove, 405, 100, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(g.Col(), 19);
+    EXPECT_EQ(g.LeftCol(), 3);
+    SendMouse(g, QEvent::MouseButtonRelease, 405, 100, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(g.GridState(), gsNormal);
 }
 
 TEST(GridMouse, TimerScrollsOneRowTowardsThePointerOutsideTheCells)

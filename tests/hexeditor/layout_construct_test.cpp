@@ -62,7 +62,7 @@ TEST(LayoutConstruct, NewControlHas51ColumnsAnd3RowsAndTheDocumentedDefaults)
     // The ruler is built at once.
     EXPECT_EQ(ed.RulerString(), QStringLiteral("000102030405060708090A0B0C0D0E0F"));
     EXPECT_EQ(ed.RulerCharString(), QStringLiteral("0123456789ABCDEF"));
-    EXPECT_FALSE(ed.Version().isEmpty());
+    EXPECT_EQ(ed.Version(), QStringLiteral("WQHexEditor 1.0 for Qt"));
 }
 
 TEST(LayoutConstruct, FontIsFixedPitchElevenPoints)

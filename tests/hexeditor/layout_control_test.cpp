@@ -472,36 +472,152 @@ TEST(LayoutControl, FirstShowMeasuresAFontSetBeforeIt)
     }
 }
 
-TEST(LayoutControl, DisplaySwitchesStoreTheirValues)
+// Counts the paints that reach the control.
+class PaintCountingEditor : public Editor {
+public:
+    int paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++paints;
+        Editor::Paint();
+    }
+};
+
+void PumpPaints()
 {
-    Editor ed;
-    ed.SetFocusFrame(false);
-    EXPECT_FALSE(ed.FocusFrame());
-    ed.SetSwapNibbles(true);
-    EXPECT_TRUE(ed.SwapNibbles());
-    ed.SetDrawGridLines(true);
-    EXPECT_TRUE(ed.DrawGridLines());
-    ed.SetShowPositionIfNotFocused(true);
-    EXPECT_TRUE(ed.ShowPositionIfNotFocused());
-    ed.SetDrawGutter3D(false);
-    EXPECT_FALSE(ed.DrawGutter3D());
-    ed.SetReadOnlyView(true);
-    EXPECT_TRUE(ed.ReadOnlyView());
-    ed.SetHideSelection(true);
-    EXPECT_TRUE(ed.HideSelection());
-    ed.SetGraySelectionIfNotFocused(true);
-    EXPECT_TRUE(ed.GraySelectionIfNotFocused());
-    ed.SetCaretKind(ckBottom);
-    EXPECT_EQ(ed.CaretKind(), ckBottom);
-    ed.SetWantTabs(false);
+    QCoreApplication::sendPostedEvents();
+    QApplication::processEvents();
+}
+
+class LayoutSetters : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ed.resize(700, 300);
+        ed.show();
+        PumpPaints();
+        Load(ed, 64);
+        PumpPaints();
+        ed.paints = 0;
+    }
+    // The paints a change makes: none before the event loop runs (a deferred
+    // repaint), and after it.
+    std::pair<int, int> PaintsOf(const std::function<void()>& change)
+    {
+        PumpPaints();
+        ed.paints = 0;
+        change();
+        const int now = ed.paints;
+        PumpPaints();
+        return {now, ed.paints};
+    }
+    bool GiveFocus()
+    {
+        ed.activateWindow();
+        ed.setFocus(Qt::OtherFocusReason);
+        PumpPaints();
+        return ed.hasFocus();
+    }
+    testsupport::ScopedPlatformFakes fakes;
+    PaintCountingEditor ed;
+};
+
+TEST_F(LayoutSetters, DisplaySwitchesRepaintLaterAndOnlyOnAChange)
+{
+    using Change = std::function<void(bool)>;
+    const std::pair<const char*, Change> switches[] = {
+        {"FocusFrame", [&](bool v) { ed.SetFocusFrame(v); }},
+        {"SwapNibbles", [&](bool v) { ed.SetSwapNibbles(v); }},
+        {"DrawGridLines", [&](bool v) { ed.SetDrawGridLines(v); }},
+        {"ShowPositionIfNotFocused", [&](bool v) { ed.SetShowPositionIfNotFocused(v); }},
+    };
+    const bool defaults[] = {true, false, false, false};
+    for (std::size_t i = 0; i < std::size(switches); ++i) {
+        SCOPED_TRACE(switches[i].first);
+        const Change& set = switches[i].second;
+        EXPECT_EQ(PaintsOf([&] { set(defaults[i]); }), std::make_pair(0, 0)) << "unchanged";
+        const auto changed = PaintsOf([&] { set(!defaults[i]); });
+        EXPECT_EQ(changed.first, 0) << "not at once";
+        EXPECT_GE(changed.second, 1);
+    }
+    EXPECT_EQ(PaintsOf([&] { ed.SetMaskChar(QLatin1Char('*')); }).first, 0);
+    EXPECT_GE(ed.paints, 1);
+
+    // DrawGutter3D paints at once.
+    EXPECT_EQ(PaintsOf([&] { ed.SetDrawGutter3D(true); }), std::make_pair(0, 0));
+    EXPECT_EQ(PaintsOf([&] { ed.SetDrawGutter3D(false); }).first, 1);
+    // WantTabs only stores.
+    EXPECT_EQ(PaintsOf([&] { ed.SetWantTabs(false); }), std::make_pair(0, 0));
     EXPECT_FALSE(ed.WantTabs());
-    Load(ed, 32);
+}
+
+TEST_F(LayoutSetters, SelectionDisplayRepaintsOnlyAnUnfocusedSelection)
+{
+    ed.clearFocus();
+    PumpPaints();
+    ASSERT_FALSE(ed.hasFocus());
+    EXPECT_EQ(PaintsOf([&] { ed.SetHideSelection(true); }), std::make_pair(0, 0)) << "nothing selected";
+    EXPECT_EQ(PaintsOf([&] { ed.SetHideSelection(false); }), std::make_pair(0, 0));
+    ed.NewSelection(3, 9);
+    EXPECT_GE(PaintsOf([&] { ed.SetHideSelection(true); }).second, 1);
+    EXPECT_EQ(PaintsOf([&] { ed.SetGraySelectionIfNotFocused(true); }), std::make_pair(0, 0))
+        << "a hidden selection is not drawn grey";
+    EXPECT_EQ(PaintsOf([&] { ed.SetHideSelection(false); }).first, 0);
+    EXPECT_GE(PaintsOf([&] { ed.SetGraySelectionIfNotFocused(false); }).second, 1);
+
+    if (!GiveFocus())
+        GTEST_SKIP() << "the platform gives no keyboard focus";
+    EXPECT_EQ(PaintsOf([&] { ed.SetHideSelection(true); }), std::make_pair(0, 0)) << "focused";
+    EXPECT_EQ(PaintsOf([&] { ed.SetGraySelectionIfNotFocused(true); }), std::make_pair(0, 0));
+}
+
+TEST_F(LayoutSetters, CaretKindAndReadOnlyViewRebuildTheCaretOnlyWithTheFocus)
+{
+    ed.clearFocus();
+    PumpPaints();
+    EXPECT_EQ(PaintsOf([&] { ed.SetCaretKind(ckBottom); }), std::make_pair(0, 0));
+    EXPECT_EQ(ed.CaretKind(), ckBottom);
+    EXPECT_FALSE(ed.CaretExists());
+    ed.SetCaretKind(ckAuto);
+
+    if (!GiveFocus())
+        GTEST_SKIP() << "the platform gives no keyboard focus";
+    ed.MoveColRow(2 + 2 * 3, 3, true, true);
+    ASSERT_TRUE(ed.CaretExists());
+    ASSERT_NE(ed.CaretX(), -50);
+    const int cw = ed.CharWidth();
+    const int ch = ed.RowHeight();
+    EXPECT_EQ(ed.CaretShape(), (TRect{0, 0, cw, ch - 2})) << "overwrite mode: the whole cell";
+
+    const auto kind = PaintsOf([&] { ed.SetCaretKind(ckLeft); });
+    EXPECT_GE(kind.second, 1);
+    EXPECT_EQ(ed.CaretShape(), (TRect{0, 0, 2, ch - 2}));
+    EXPECT_EQ(ed.CaretX(), -50) << "parked until it is placed again";
+    EXPECT_EQ(ed.CaretY(), -50);
+
+    // ReadOnlyView rebuilds an automatic caret only.
+    ed.SetReadOnlyView(true);
+    EXPECT_EQ(ed.CaretShape(), (TRect{0, 0, 2, ch - 2}));
+    ed.SetCaretKind(ckAuto);
+    ed.SetReadOnlyView(true);
+    EXPECT_EQ(ed.CaretShape(), (TRect{0, ch - 4, cw, ch - 2})) << "read-only: a bar at the bottom";
+    ed.SetReadOnlyView(false);
+    EXPECT_EQ(ed.CaretShape(), (TRect{0, 0, cw, ch - 2}));
+}
+
+TEST_F(LayoutSetters, GutterWidthSetsTheGutterColumnAndRepaints)
+{
     const int gutter = ed.ColWidths(0);
-    ed.SetGutterWidth(gutter + 40);
+    const auto wide = PaintsOf([&] { ed.SetGutterWidth(gutter + 40); });
     EXPECT_EQ(ed.GutterWidth(), gutter + 40);
     EXPECT_EQ(ed.ColWidths(0), gutter + 40);
+    EXPECT_EQ(wide.first, 0);
+    EXPECT_GE(wide.second, 1);
+    EXPECT_EQ(PaintsOf([&] { ed.SetGutterWidth(gutter + 40); }), std::make_pair(0, 0));
     ed.SetGutterWidth(-1);
-    EXPECT_EQ(ed.ColWidths(0), gutter);
+    EXPECT_EQ(ed.ColWidths(0), gutter) << "-1: the offset text's width again";
 }
 
 TEST(LayoutControl, MaskCharInAComponentStream)

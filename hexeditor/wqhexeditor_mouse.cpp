@@ -1,0 +1,209 @@
+// Mouse press, drag and release of the hex editor control, the insert-mode
+// point correction, auto-scroll while selecting, the pointer over the
+// selection and the drag-and-drop insertion mark.
+#include "hexeditor/wqhexeditor_caret.h"
+
+#include <algorithm>
+
+using wqhcaret::ClampInt;
+
+// ---------------------------------------------------------------- mouse
+
+TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
+{
+    TGridCoord c = MouseCoord(X, Y);
+    // Points outside the data cells stay as they are: they are nobody's byte.
+    if (!FInsertModeOn || !WQHCaret::IsDataCell(*this, c.X, c.Y))
+        return c;
+    const int h = FCharWidth / 2;
+    const int lastChar = ColCount() - 1;
+    // The cells as they lie past the client edge too, so that a point held
+    // beside the view is corrected as one inside it.
+    TRect r = CellBounds(c.X, c.Y);
+    if (X >= r.Left + h && c.X != FIntLastHexCol && c.X != lastChar) {
+        X = r.Right + 1;
+        ++c.X;
+        r = CellBounds(c.X, c.Y);
+    }
+    if ((c.X == lastChar || c.X == FIntLastHexCol) && X - r.Left > h) {
+        const int firstCol = c.X == lastChar ? WQHCaret::FirstCharCol(*this) : 2;
+        // There is no row after the last one: the point is on no cell.
+        if (c.Y + 1 >= RowCount())
+            return GridCoord(-1, -1);
+        // A first column scrolled away to the left has no point of its own.
+        X = firstCol < LeftCol() ? -1 : CellBounds(firstCol, c.Y).Left;
+        Y += RowHeights(c.Y + 1);
+        ++c.Y;
+        c.X = firstCol;
+    }
+    return c;
+}
+
+void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    FIsSelecting = false;
+    FMouseUpCanResetSel = false;
+    const int rawX = X;
+    const int rawY = Y;
+    TGridCoord cell = GridCoord(-1, -1);
+    if (Button == mbLeft)
+        cell = CheckMouseCoord(X, Y);
+
+    const bool overSel = CursorOverSelection(rawX, rawY);
+    const bool gridSees = !overSel && !MouseOverFixed(rawX, rawY);
+    if (!gridSees) {
+        if (CanFocus() || parentWidget() == nullptr)
+            setFocus(Qt::MouseFocusReason);
+    } else if (Button == mbLeft && WQHCaret::IsDataCell(*this, cell.X, cell.Y) && MouseCoord(X, Y) != cell) {
+        // No point names the corrected cell (its column is scrolled away to
+        // the left): the grid starts its drag at the pressed point, then the
+        // caret goes to the corrected cell.
+        TWQHGrid::MouseDown(Button, Shift, rawX, rawY);
+        MoveColRow(cell.X, cell.Y, true, true);
+    } else {
+        TWQHGrid::MouseDown(Button, Shift, X, Y);
+    }
+    if (gridSees && FOnMouseDown)
+        FOnMouseDown(this, Button, Shift, X, Y);
+
+    if (Button == mbLeft && !overSel && WQHCaret::IsDataCell(*this, cell.X, cell.Y)) {
+        ResetSelection(true);
+        if (!(Shift & ssDouble))
+            FIsSelecting = true;
+    }
+    if (Button == mbLeft && overSel) {
+        FMouseDownCol = cell.X;
+        FMouseDownRow = cell.Y;
+        FMouseUpCanResetSel = true;
+    }
+    if (!gridSees && Focused() && FOnMouseDown)
+        FOnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y)
+{
+    const int rawX = X;
+    const int rawY = Y;
+    if (Shift == ssLeft)
+        CheckMouseCoord(X, Y);
+    TWQHGrid::MouseMove(Shift, X, Y);
+    if (FMouseUpCanResetSel) {
+        const TGridCoord c = MouseCoord(X, Y);
+        if (c.X != FMouseDownCol || c.Y != FMouseDownRow)
+            FMouseUpCanResetSel = false;
+    }
+    if (Shift == 0 && (CursorOverSelection(rawX, rawY) || MouseOverFixed(rawX, rawY)))
+        SetCursor(crArrow);
+    else
+        SetCursor(crIBeam);
+}
+
+void TCustomWQHexEditor::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    CheckMouseCoord(X, Y);
+    TWQHGrid::MouseUp(Button, Shift, X, Y);
+    if (FMouseUpCanResetSel) {
+        FMouseUpCanResetSel = false;
+        const bool had = FSelPosition != -1;
+        ResetSelection(true);
+        // Past the last row or column there is no cell to go to.
+        const TGridCoord c = MouseCoord(X, Y);
+        if (c.X != -1 && c.Y != -1)
+            MoveColRow(c.X, c.Y, true, true);
+        if (had)
+            SelectionChanged();
+    }
+    if (FShowDrag)
+        HideDragCell();
+}
+
+void TCustomWQHexEditor::WMTimer()
+{
+    if (GridState() != gsSelecting)
+        return;
+    int x = LastMouseX();
+    int y = LastMouseY();
+    const TGridCoord c = CheckMouseCoord(x, y);
+    if (c.X != -1 && c.Y != -1)
+        TWQHGrid::WMTimer();
+}
+
+bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
+{
+    const int size = GetDataSize();
+    if (FSelPosition == -1 || size < 1)
+        return false;
+    const TGridCoord c = MouseCoord(X, Y);
+    if (c.X <= 1 || c.Y <= 1)
+        return false;
+    const int p = GetPositionAtCursor(c.X, c.Y);
+    return p >= 0 && p < size && IsSelected(p);
+}
+
+bool TCustomWQHexEditor::MouseOverSelection() const
+{
+    // The pointer's position as the last mouse event left it.
+    return CursorOverSelection(LastMouseX(), LastMouseY());
+}
+
+bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const
+{
+    const TGridCoord c = MouseCoord(X, Y);
+    return c.X < 2 || c.Y < 2;
+}
+
+// ---------------------------------------------------------------- drag mark
+
+int TCustomWQHexEditor::ShowDragCell(int X, int Y)
+{
+    // The drop target passes the pointer's client point as it is on screen.
+    X = GridX(X);
+    // A point past the last column or row means that column or row: the
+    // point is pulled onto the cells before it is looked up.
+    TGridDrawInfo di;
+    CalcDrawInfo(di);
+    const TGridCoord c = MouseCoord(std::clamp(X, 0, std::max(0, di.Horz.GridBoundary - 1)),
+                                    std::clamp(Y, 0, std::max(0, di.Vert.GridBoundary - 1)));
+    const int col = ClampInt(c.X, 2, ColCount() - 1);
+    const int row = ClampInt(c.Y, 2, RowCount() - 1);
+
+    int result = ClampInt(GetPositionAtCursor(col, row), 0, GetDataSize());
+    if (IsSelected(result))
+        result = FSelStart;
+    CheckUnit(result);
+
+    const bool wasShown = FShowDrag;
+    FShowDrag = true;
+
+    if (c.Y <= TopRow() && c.Y > 2)
+        SetTopRow(TopRow() - 1);
+    else if (c.Y >= TopRow() + VisibleRowCount() - 1 && c.Y < RowCount() - 1)
+        SetTopRow(TopRow() + 1);
+    if (c.X <= LeftCol() && c.X > 2)
+        SetLeftCol(LeftCol() - 1);
+    else if (c.X >= LeftCol() + VisibleColCount() - 1 && c.X < ColCount() - 1)
+        SetLeftCol(LeftCol() + 1);
+
+    const TGridCoord mark = GetCursorAtPos(result, GetIsCharFieldCol(col));
+    if (mark.X != FDropCol || mark.Y != FDropRow || !wasShown) {
+        FDropCol = mark.X;
+        FDropRow = mark.Y;
+        Invalidate();
+    }
+    return result;
+}
+
+void TCustomWQHexEditor::HideDragCell()
+{
+    FShowDrag = false;
+    Invalidate();
+}
+
+int TCustomWQHexEditor::DropPosition() const
+{
+    if (!FShowDrag)
+        return -1;
+    int p = GetPositionAtCursor(FDropCol, FDropRow);
+    CheckUnit(p);
+    return p;
+}
