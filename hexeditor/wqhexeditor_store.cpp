@@ -111,12 +111,12 @@ struct WQHStore {
     // The data from aPos on, written to a temporary file with every nibble
     // moved one place later and a zero nibble in front (the last nibble drops
     // out). The file is positioned at 0.
-    static std::unique_ptr<TWQHTempFile> CreateShift4BitStream(TCustomWQHexEditor& e, int aPos)
+    static std::unique_ptr<platform::TStream> CreateShift4BitStream(TCustomWQHexEditor& e, int aPos)
     {
         const int size = Size(e);
         if (aPos >= size)
             return nullptr;
-        auto file = std::make_unique<TWQHTempFile>();
+        std::unique_ptr<platform::TStream> file = CreateTempStream();
         std::uint8_t out[kNibbleBlock];
         std::uint8_t carry = 0;
         for (int at = aPos; at < size;) {
@@ -133,15 +133,51 @@ struct WQHStore {
         return file;
     }
 
-    // Reads count bytes of the file into the data from aPos, in blocks.
-    static void ReadBack(TCustomWQHexEditor& e, TWQHTempFile& file, int aPos, int count)
+    // Moves the nibbles of n bytes one place earlier; Last enters as the final nibble.
+    static void NibblesEarlier(std::uint8_t* p, int n, std::uint8_t Last)
+    {
+        for (int i = 0; i < n; ++i)
+            p[i] = static_cast<std::uint8_t>((p[i] << 4) | (i + 1 < n ? p[i + 1] >> 4 : Last));
+    }
+
+    // Moves them one place later; First enters as the first nibble, the last drops out.
+    static void NibblesLater(std::uint8_t* p, int n, std::uint8_t First)
+    {
+        std::uint8_t carry = First;
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t b = p[i];
+            p[i] = static_cast<std::uint8_t>((carry << 4) | (b >> 4));
+            carry = b & 0x0F;
+        }
+    }
+
+    // Reads count bytes of the shifted copy into the data from aPos, in
+    // blocks. When a read fails, the bytes already written are shifted back:
+    // read from the copy's start they hold the data one nibble later (the low
+    // nibble of the last byte written over is kept for that), read from its
+    // second byte (FromSecond) one nibble earlier, with b, the byte at aPos,
+    // giving back the first nibble.
+    static void ReadBack(TCustomWQHexEditor& e, platform::TStream& file, int aPos, int count, bool FromSecond,
+                         std::uint8_t b)
     {
         std::uint8_t block[kNibbleBlock];
-        for (int done = 0; done < count;) {
-            const int n = std::min(kNibbleBlock, count - done);
-            file.ReadBuffer(block, n);
-            std::memcpy(Mem(e) + aPos + done, block, static_cast<size_t>(n));
-            done += n;
+        int done = 0;
+        std::uint8_t lost = 0;
+        try {
+            while (done < count) {
+                const int n = std::min(kNibbleBlock, count - done);
+                file.ReadBuffer(block, n);
+                std::uint8_t* at = Mem(e) + aPos + done;
+                lost = at[n - 1] & 0x0F;
+                std::memcpy(at, block, static_cast<size_t>(n));
+                done += n;
+            }
+        } catch (...) {
+            if (FromSecond)
+                NibblesLater(Mem(e) + aPos, done, static_cast<std::uint8_t>(b >> 4));
+            else
+                NibblesEarlier(Mem(e) + aPos, done, lost);
+            throw;
         }
     }
 
@@ -664,10 +700,15 @@ void TCustomWQHexEditor::InternalInsertNibble(int aPos, bool HighNibble)
     FDataStorage->Reserve(static_cast<std::int64_t>(size) + 1);
     const std::uint8_t b = GetDataAt(aPos);
     const std::uint8_t last = GetDataAt(size - 1);
-    // Everything that can fail happens before the data changes.
-    const std::unique_ptr<TWQHTempFile> shifted = WQHStore::CreateShift4BitStream(*this, aPos);
+    const std::unique_ptr<platform::TStream> shifted = WQHStore::CreateShift4BitStream(*this, aPos);
+    // Room was reserved: growing by the one byte cannot fail.
     FDataStorage->Resize(static_cast<std::int64_t>(size) + 1, false);
-    WQHStore::ReadBack(*this, *shifted, aPos, size - aPos);
+    try {
+        WQHStore::ReadBack(*this, *shifted, aPos, size - aPos, false, b);
+    } catch (...) {
+        FDataStorage->Resize(size, false);
+        throw;
+    }
     std::uint8_t* mem = FDataStorage->Memory();
     mem[aPos] = HighNibble ? static_cast<std::uint8_t>(b >> 4) : static_cast<std::uint8_t>(b & 0xF0);
     mem[size] = static_cast<std::uint8_t>((last & 0x0F) << 4);
@@ -684,9 +725,9 @@ void TCustomWQHexEditor::InternalDeleteNibble(int aPos, bool HighNibble)
             HighNibble ? static_cast<std::uint8_t>((b & 0x0F) << 4) : static_cast<std::uint8_t>(b & 0xF0);
         return;
     }
-    const std::unique_ptr<TWQHTempFile> shifted = WQHStore::CreateShift4BitStream(*this, aPos);
+    const std::unique_ptr<platform::TStream> shifted = WQHStore::CreateShift4BitStream(*this, aPos);
     shifted->SetPosition(1);
-    WQHStore::ReadBack(*this, *shifted, aPos, size - aPos - 1);
+    WQHStore::ReadBack(*this, *shifted, aPos, size - aPos - 1, true, b);
     std::uint8_t* mem = FDataStorage->Memory();
     if (!HighNibble)
         mem[aPos] = static_cast<std::uint8_t>((mem[aPos] & 0x0F) | (b & 0xF0));

@@ -1029,6 +1029,63 @@ TEST_F(StoreEditor, NibbleEditWhoseTemporaryFileCannotBeWrittenLeavesNothingBehi
     EXPECT_EQ(changes, 0);
 }
 
+// A temporary stream whose reads stop after a given number of bytes.
+class ShortReadStream : public platform::TMemoryStream {
+public:
+    explicit ShortReadStream(std::int64_t readable) : readable_(readable) {}
+    std::int64_t Read(void* buffer, std::int64_t count) override
+    {
+        const std::int64_t n = std::min(count, readable_);
+        readable_ -= n;
+        return platform::TMemoryStream::Read(buffer, n);
+    }
+
+private:
+    std::int64_t readable_;
+};
+
+TEST_F(StoreEditor, NibbleEditWhoseShiftedCopyCannotBeReadBackPutsEverythingBack)
+{
+    struct MakerGuard {
+        ~MakerGuard() { SetTempStreamMaker({}); }
+    } guard;
+    const Bytes data = Pattern(3000);
+    // From no byte at all to all but the last block of the 2990 read back.
+    for (const int readable : {0, 300, 512, 1200, 2560}) {
+        for (const bool insert : {true, false}) {
+            for (const bool high : {true, false}) {
+                SetTempStreamMaker([readable] { return std::make_unique<ShortReadStream>(readable); });
+                Load(data);
+                ed.SetBookmark(0, TWQHBookmark{2500, false});
+                ed.SetModified(false);
+                ed.SetChanged(4, true);
+                ed.SetChanged(2000, true);
+                changes = 0;
+                const TWQHBookmarks marks = ed.Bookmarks();
+                EXPECT_THROW(insert ? ed.InsertNibble(10, high, QString()) : ed.DeleteNibble(10, high, QString()),
+                             platform::EReadError)
+                    << readable << insert << high;
+                EXPECT_EQ(ed.DataSize(), 3000) << readable << insert << high;
+                EXPECT_TRUE(Data() == data) << readable << insert << high;
+                EXPECT_TRUE(ed.HasChanged(4));
+                EXPECT_TRUE(ed.HasChanged(2000));
+                EXPECT_FALSE(ed.HasChanged(10));
+                EXPECT_EQ(ed.Bookmarks(), marks);
+                EXPECT_EQ(UndoSteps(), 0);
+                EXPECT_FALSE(ed.Modified());
+                EXPECT_EQ(changes, 0);
+            }
+        }
+    }
+    // With the whole copy readable the same edits go through.
+    SetTempStreamMaker([] { return std::make_unique<ShortReadStream>(3000); });
+    Load(Bytes{0x12, 0x34, 0x56});
+    EXPECT_TRUE(ed.InsertNibble(1, true, QString()));
+    EXPECT_EQ(Data(), (Bytes{0x12, 0x03, 0x45, 0x60}));
+    EXPECT_TRUE(ed.DeleteNibble(0, false, QString()));
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x34, 0x56, 0x00}));
+}
+
 TEST_F(StoreEditor, FixedSizeRefusesNibbleEditsBeforeAnyChange)
 {
     Load(Bytes{0x12, 0x34});
