@@ -1129,8 +1129,8 @@ void TCustomWQHexEditor::SetChanged(int APos, bool Value)
 {
     if (InsertMode())
         ClearChangedMarks();
-    // Marks exist only for bytes of the data.
-    if (APos < 0 || APos >= GetDataSize())
+    // A mark past the data is kept for the byte that may come there.
+    if (APos < 0)
         return;
     if (Value || APos < FModifiedBytes->Size())
         FModifiedBytes->Set(APos, Value);

@@ -1216,7 +1216,26 @@ TEST_F(StoreEditor, InsertModeSwitchClearsMarksAndHidesThem)
     EXPECT_EQ(ed.RowCount(), 3);
     EXPECT_FALSE(ed.HasChanged(3));
     EXPECT_FALSE(ed.HasChanged(5));
-    ed.SetChanged(40, true);  // outside the data: no mark
+}
+
+TEST_F(StoreEditor, MarksSetPastTheDataGrowAndShowOnceTheDataReachesThem)
+{
+    Load(Pattern(16));
+    ed.SetChanged(0, true);
+    ed.SetChanged(40, true);
+    EXPECT_TRUE(ed.HasChanged(0));
+    EXPECT_TRUE(ed.HasChanged(40));
+    EXPECT_FALSE(ed.HasChanged(39));
+    ed.SetChanged(-1, true);  // no position before 0
+    EXPECT_FALSE(ed.HasChanged(-1));
+    ed.SetChanged(60, false);  // clearing past the marks adds none
+    EXPECT_FALSE(ed.HasChanged(60));
+    // Growing the data keeps the marks: byte 40 now shows as changed.
+    ed.SetDataSize(48);
+    EXPECT_TRUE(ed.HasChanged(40));
+    EXPECT_TRUE(ed.HasChanged(0));
+    EXPECT_FALSE(ed.HasChanged(16));
+    ed.SetChanged(40, false);
     EXPECT_FALSE(ed.HasChanged(40));
 }
 
