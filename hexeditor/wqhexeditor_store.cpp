@@ -781,7 +781,7 @@ void TCustomWQHexEditor::AppendBuffer(const void* aBuffer, int aSize, const QStr
 void TCustomWQHexEditor::ReplaceSelection(const void* aBuffer, int aSize, const QString& UndoDesc, bool MoveCursor)
 {
     CheckNotBusy();
-    if (aSize < 0 || (aSize > 0 && !aBuffer))
+    if (aSize < 0)
         RaiseBounds();
     if (SelCount() <= 0) {
         InsertBuffer(aBuffer, aSize, SelStart(), UndoDesc, MoveCursor);

@@ -807,6 +807,29 @@ TEST_F(StoreEditor, ReplaceSelectionGrowsAndSelectsWithTheAnchorOnTheLastByte)
     EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Insert buffer"));
 }
 
+TEST_F(StoreEditor, ReplaceSelectionWithoutABufferLeavesTheMovedBytesInTheGap)
+{
+    Load(Bytes{0x10, 0x11, 0x12, 0x13, 0x14, 0x15});
+    ed.SetSelStart(1);
+    ed.SetSelEnd(2);
+    ed.ReplaceSelection(nullptr, 3, QString(), true);
+    // 11 12 go, three bytes open at 1 and keep the old values of the bytes moved up.
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x13, 0x14, 0x15, 0x13, 0x14, 0x15}));
+    EXPECT_EQ(ed.SelCount(), 3);
+    EXPECT_EQ(ed.GetCursorPos(), 3);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Replace"));
+    ed.Undo();
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x11, 0x12, 0x13, 0x14, 0x15}));
+
+    // At the end there are no moved bytes: the gap is zeros, as for InsertBuffer.
+    ed.SetSelStart(4);
+    ed.SetSelEnd(5);
+    ed.ReplaceSelection(nullptr, 3, QString(), false);
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x11, 0x12, 0x13, 0, 0, 0}));
+    EXPECT_EQ(ed.SelCount(), 0);
+}
+
 TEST_F(StoreEditor, DeleteSelectionRemovesTheSelectionOrTheByteAtTheCaret)
 {
     Load(Bytes{0, 1, 2, 3, 4, 5});
