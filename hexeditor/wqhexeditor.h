@@ -1,7 +1,9 @@
 #pragma once
 // The hex editor control: shows and edits a byte image as hex digits and
 // characters. One class, implemented in one source file per concern:
-//   wqhexeditor_store.cpp     data store, load/save, edit primitives
+//   wqhexeditor_store.cpp     data store: size, load/save, state, hooks
+//   wqhexeditor_edit.cpp      single bytes, buffers, edit primitives
+//   wqhexeditor_nibble.cpp    nibble insert and delete
 //   wqhexeditor_undo.cpp      undo and redo on the control's side
 //   wqhexeditor_offset.cpp    offset gutter texts and hex digit case
 //   wqhexeditor_translate.cpp character translation, 16-bit mode, search, replace

@@ -380,8 +380,7 @@ void TCustomWQHexEditor::SetBookmarkVals(std::uint8_t Index, int aPos, bool aInC
 {
     WQHKeys::CheckIndex(Index);
     TWQHBookmark& bm = FBookmarks[Index];
-    if (aPos < 0)
-        aPos = -1;
+    // Any negative position is an unset bookmark, kept as given.
     if (bm.mPosition == aPos && bm.mInCharField == aInCharField)
         bm.mPosition = -1;
     else

@@ -52,10 +52,12 @@ void TCustomWQHexEditor::SetOffsetFormat(const QString& Value)
         SetOffsetDisplayWidth();
         Invalidate();
     } catch (...) {
-        FOffsetFormat = previous;
+        // Parsed again, the host's handler is not asked twice; a text that
+        // no longer parses (its row width changed) keeps the old fields.
         try {
-            SetOffsetDisplayWidth();
+            GenerateOffsetFormat(previous.Format);
         } catch (...) {
+            FOffsetFormat = previous;
         }
         throw;
     }

@@ -306,3 +306,20 @@ TWQHTempFile::~TWQHTempFile()
     if (!FileName().isEmpty())
         ::unlink(QFile::encodeName(FileName()).constData());
 }
+
+namespace {
+TWQHTempStreamMaker& TempStreamMaker()
+{
+    static TWQHTempStreamMaker maker;
+    return maker;
+}
+} // namespace
+
+void SetTempStreamMaker(TWQHTempStreamMaker Maker) { TempStreamMaker() = std::move(Maker); }
+
+std::unique_ptr<platform::TStream> CreateTempStream()
+{
+    if (TempStreamMaker())
+        return TempStreamMaker()();
+    return std::make_unique<TWQHTempFile>();
+}

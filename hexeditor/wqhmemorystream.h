@@ -6,8 +6,10 @@
 #include "platform/streams.h"
 
 #include <QString>
-#include <utility>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 // Largest data the editor holds: positions and counts are signed 32-bit.
@@ -106,3 +108,9 @@ public:
 private:
     explicit TWQHTempFile(const std::pair<int, QString>& Created);
 };
+
+// The temporary stream of the nibble operations: a TWQHTempFile unless a
+// test has put a maker of its own in (an empty maker puts the file back).
+using TWQHTempStreamMaker = std::function<std::unique_ptr<platform::TStream>()>;
+void SetTempStreamMaker(TWQHTempStreamMaker Maker);
+std::unique_ptr<platform::TStream> CreateTempStream();

@@ -843,11 +843,22 @@ TEST_F(KeysEditor, AssigningTheSameBookmarkAgainClearsIt)
     EXPECT_EQ(ed->GetBookmark(4), (TWQHBookmark{6, true}));
     EXPECT_EQ(bookmarkEvents, 4);
 
+    // A negative position is unset but kept as given; the same value again toggles it to -1.
+    ed->SetBookmarkVals(3, -7, true);
+    EXPECT_EQ(ed->GetBookmark(3), (TWQHBookmark{-7, true}));
+    EXPECT_FALSE(ed->GotoBookmark(3));
+    EXPECT_EQ(ed->GetBookmark(3), (TWQHBookmark{-7, true}));
+    ed->SetBookmarkVals(3, -7, true);
+    EXPECT_EQ(ed->GetBookmark(3), (TWQHBookmark{-1, true}));
+    ed->SetBookmark(3, {-2, false});
+    EXPECT_EQ(ed->GetBookmark(3), (TWQHBookmark{-2, false}));
+    EXPECT_EQ(bookmarkEvents, 7);
+
     TWQHBookmarks all;
     all[0] = {1, false};
     all[7] = {-9, true};
     ed->SetBookmarks(all);
-    EXPECT_EQ(bookmarkEvents, 5);
+    EXPECT_EQ(bookmarkEvents, 8);
     EXPECT_EQ(ed->GetBookmark(0), (TWQHBookmark{1, false}));
     EXPECT_EQ(ed->GetBookmark(7).mPosition, -1);
     EXPECT_EQ(ed->GetBookmark(4).mPosition, -1);

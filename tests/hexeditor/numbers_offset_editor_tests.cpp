@@ -180,20 +180,26 @@ TEST_F(OffsetEditor, GuardIsClearedWhenTheHandlerRaises)
     EXPECT_EQ(calls, 2);
 }
 
-TEST_F(OffsetEditor, FormatChangeThatFailsInTheHandlerRestoresTheFormat)
+TEST_F(OffsetEditor, FormatChangeThatFailsInTheHandlerParsesThePreviousTextAgain)
 {
     Load(64);
     bool fail = false;
+    int calls = 0;
     ed->SetOnGetOffsetText([&](QObject*, std::int64_t, QString& text) {
+        ++calls;
         if (fail)
             throw std::runtime_error("host failed");
         text = "x";
     });
     ed->SetOffsetFormat("8!10:|h");
     fail = true;
+    calls = 0;
     EXPECT_THROW(ed->SetOffsetFormat("A:|"), std::runtime_error);
+    EXPECT_EQ(calls, 1) << "the restore does not ask the handler again";
     EXPECT_EQ(ed->OffsetFormat(), "8!10:|h");
     EXPECT_EQ(ed->OffsetFormatData().Radix, 16);
+    EXPECT_EQ(ed->OffsetFormatData().MinWidth, 8);
+    EXPECT_EQ(ed->OffsetFormatData().Suffix, "h");
     EXPECT_FALSE(ed->FOffsetHandler);
     ed->SetOnGetOffsetText({});
     EXPECT_EQ(ed->GetOffsetString(0x1F0), "000001F0h");

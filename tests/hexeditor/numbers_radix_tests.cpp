@@ -171,20 +171,49 @@ TEST(UnsignedArithmetic, RaisingFormsUseTheLibraryTexts)
     EXPECT_EQ(ModuloU64(100, 7), 2u);
 }
 
-TEST(UnsignedArithmetic, AgreesWithWideArithmeticOnRandomValues)
+TEST(UnsignedArithmetic, CarriesBorrowsAndProductsAtTheWordEdges)
 {
-    std::mt19937_64 rng(1234);
-    for (int n = 0; n < 2000; ++n) {
-        const std::uint64_t a = rng() >> (rng() % 64), b = rng() >> (rng() % 64);
-        const unsigned __int128 sum = static_cast<unsigned __int128>(a) + b;
-        const unsigned __int128 prod = static_cast<unsigned __int128>(a) * b;
-        std::uint64_t r = 0;
-        EXPECT_EQ(TryAddU64(a, b, r), (sum >> 64) == 0);
-        EXPECT_EQ(r, static_cast<std::uint64_t>(sum));
-        EXPECT_EQ(TryMultiplyU64(a, b, r), (prod >> 64) == 0);
-        EXPECT_EQ(r, static_cast<std::uint64_t>(prod));
-        EXPECT_EQ(TrySubtractU64(a, b, r), a >= b);
-        EXPECT_EQ(r, a - b);
+    struct Case {
+        std::uint64_t a, b;
+        std::uint64_t sum;
+        bool sumFits;
+        std::uint64_t product;
+        bool productFits;
+        std::uint64_t difference;
+        bool noBorrow;
+    };
+    constexpr std::uint64_t kMax = 0xFFFFFFFFFFFFFFFFull;
+    const Case cases[] = {
+        {0xFFFFFFFFull, 0xFFFFFFFFull, 0x1FFFFFFFEull, true, 0xFFFFFFFE00000001ull, true, 0, true},
+        {0x100000000ull, 0xFFFFFFFFull, 0x1FFFFFFFFull, true, 0xFFFFFFFF00000000ull, true, 1, true},
+        {0x100000001ull, 0xFFFFFFFFull, 0x200000000ull, true, kMax, true, 2, true},
+        {0x100000001ull, 0x100000000ull, 0x200000001ull, true, 0x100000000ull, false, 1, true},
+        {kMax, kMax, 0xFFFFFFFFFFFFFFFEull, false, 1, false, 0, true},
+        {3, 0x5555555555555555ull, 0x5555555555555558ull, true, kMax, true, 0xAAAAAAAAAAAAAAAEull, false},
+        {3, 0x5555555555555556ull, 0x5555555555555559ull, true, 2, false, 0xAAAAAAAAAAAAAAADull, false},
+        {0, kMax, kMax, true, 0, true, 1, false},
+        {0xDEADBEEFull, 0xCAFEBABEull, 0x1A9AC79ADull, true, 0xB092AB7B88CF5B62ull, true, 0x13AF0431ull, true},
+        {0x0123456789ABCDEFull, 0x10, 0x0123456789ABCDFFull, true, 0x123456789ABCDEF0ull, true,
+         0x0123456789ABCDDFull, true},
+        {0x0123456789ABCDEFull, 0x100, 0x0123456789ABCEEFull, true, 0x23456789ABCDEF00ull, false,
+         0x0123456789ABCCEFull, true},
+        {0x8000000000000000ull, 0x8000000000000000ull, 0, false, 0, false, 0, true},
+        {0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull, kMax, true, 0x8000000000000000ull, false, kMax, false},
+        {0x8000000000000000ull, 1, 0x8000000000000001ull, true, 0x8000000000000000ull, true,
+         0x7FFFFFFFFFFFFFFFull, true},
+        {0x0123456789ABCDEFull, 0xFEDCBA9876543210ull, kMax, true, 0x2236D88FE5618CF0ull, false,
+         0x02468ACF13579BDFull, false},
+    };
+    for (const Case& c : cases) {
+        std::uint64_t r = 0x5A5A;
+        EXPECT_EQ(TryAddU64(c.a, c.b, r), c.sumFits) << std::hex << c.a << " + " << c.b;
+        EXPECT_EQ(r, c.sum) << std::hex << c.a << " + " << c.b;
+        r = 0x5A5A;
+        EXPECT_EQ(TryMultiplyU64(c.a, c.b, r), c.productFits) << std::hex << c.a << " * " << c.b;
+        EXPECT_EQ(r, c.product) << std::hex << c.a << " * " << c.b;
+        r = 0x5A5A;
+        EXPECT_EQ(TrySubtractU64(c.a, c.b, r), c.noBorrow) << std::hex << c.a << " - " << c.b;
+        EXPECT_EQ(r, c.difference) << std::hex << c.a << " - " << c.b;
     }
 }
 

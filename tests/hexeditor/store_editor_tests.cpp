@@ -807,6 +807,29 @@ TEST_F(StoreEditor, ReplaceSelectionGrowsAndSelectsWithTheAnchorOnTheLastByte)
     EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Insert buffer"));
 }
 
+TEST_F(StoreEditor, ReplaceSelectionWithoutABufferLeavesTheMovedBytesInTheGap)
+{
+    Load(Bytes{0x10, 0x11, 0x12, 0x13, 0x14, 0x15});
+    ed.SetSelStart(1);
+    ed.SetSelEnd(2);
+    ed.ReplaceSelection(nullptr, 3, QString(), true);
+    // 11 12 go, three bytes open at 1 and keep the old values of the bytes moved up.
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x13, 0x14, 0x15, 0x13, 0x14, 0x15}));
+    EXPECT_EQ(ed.SelCount(), 3);
+    EXPECT_EQ(ed.GetCursorPos(), 3);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("Replace"));
+    ed.Undo();
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x11, 0x12, 0x13, 0x14, 0x15}));
+
+    // At the end there are no moved bytes: the gap is zeros, as for InsertBuffer.
+    ed.SetSelStart(4);
+    ed.SetSelEnd(5);
+    ed.ReplaceSelection(nullptr, 3, QString(), false);
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x11, 0x12, 0x13, 0, 0, 0}));
+    EXPECT_EQ(ed.SelCount(), 0);
+}
+
 TEST_F(StoreEditor, DeleteSelectionRemovesTheSelectionOrTheByteAtTheCaret)
 {
     Load(Bytes{0, 1, 2, 3, 4, 5});
@@ -1029,6 +1052,63 @@ TEST_F(StoreEditor, NibbleEditWhoseTemporaryFileCannotBeWrittenLeavesNothingBehi
     EXPECT_EQ(changes, 0);
 }
 
+// A temporary stream whose reads stop after a given number of bytes.
+class ShortReadStream : public platform::TMemoryStream {
+public:
+    explicit ShortReadStream(std::int64_t readable) : readable_(readable) {}
+    std::int64_t Read(void* buffer, std::int64_t count) override
+    {
+        const std::int64_t n = std::min(count, readable_);
+        readable_ -= n;
+        return platform::TMemoryStream::Read(buffer, n);
+    }
+
+private:
+    std::int64_t readable_;
+};
+
+TEST_F(StoreEditor, NibbleEditWhoseShiftedCopyCannotBeReadBackPutsEverythingBack)
+{
+    struct MakerGuard {
+        ~MakerGuard() { SetTempStreamMaker({}); }
+    } guard;
+    const Bytes data = Pattern(3000);
+    // From no byte at all to all but the last block of the 2990 read back.
+    for (const int readable : {0, 300, 512, 1200, 2560}) {
+        for (const bool insert : {true, false}) {
+            for (const bool high : {true, false}) {
+                SetTempStreamMaker([readable] { return std::make_unique<ShortReadStream>(readable); });
+                Load(data);
+                ed.SetBookmark(0, TWQHBookmark{2500, false});
+                ed.SetModified(false);
+                ed.SetChanged(4, true);
+                ed.SetChanged(2000, true);
+                changes = 0;
+                const TWQHBookmarks marks = ed.Bookmarks();
+                EXPECT_THROW(insert ? ed.InsertNibble(10, high, QString()) : ed.DeleteNibble(10, high, QString()),
+                             platform::EReadError)
+                    << readable << insert << high;
+                EXPECT_EQ(ed.DataSize(), 3000) << readable << insert << high;
+                EXPECT_TRUE(Data() == data) << readable << insert << high;
+                EXPECT_TRUE(ed.HasChanged(4));
+                EXPECT_TRUE(ed.HasChanged(2000));
+                EXPECT_FALSE(ed.HasChanged(10));
+                EXPECT_EQ(ed.Bookmarks(), marks);
+                EXPECT_EQ(UndoSteps(), 0);
+                EXPECT_FALSE(ed.Modified());
+                EXPECT_EQ(changes, 0);
+            }
+        }
+    }
+    // With the whole copy readable the same edits go through.
+    SetTempStreamMaker([] { return std::make_unique<ShortReadStream>(3000); });
+    Load(Bytes{0x12, 0x34, 0x56});
+    EXPECT_TRUE(ed.InsertNibble(1, true, QString()));
+    EXPECT_EQ(Data(), (Bytes{0x12, 0x03, 0x45, 0x60}));
+    EXPECT_TRUE(ed.DeleteNibble(0, false, QString()));
+    EXPECT_EQ(Data(), (Bytes{0x10, 0x34, 0x56, 0x00}));
+}
+
 TEST_F(StoreEditor, FixedSizeRefusesNibbleEditsBeforeAnyChange)
 {
     Load(Bytes{0x12, 0x34});
@@ -1159,7 +1239,26 @@ TEST_F(StoreEditor, InsertModeSwitchClearsMarksAndHidesThem)
     EXPECT_EQ(ed.RowCount(), 3);
     EXPECT_FALSE(ed.HasChanged(3));
     EXPECT_FALSE(ed.HasChanged(5));
-    ed.SetChanged(40, true);  // outside the data: no mark
+}
+
+TEST_F(StoreEditor, MarksSetPastTheDataGrowAndShowOnceTheDataReachesThem)
+{
+    Load(Pattern(16));
+    ed.SetChanged(0, true);
+    ed.SetChanged(40, true);
+    EXPECT_TRUE(ed.HasChanged(0));
+    EXPECT_TRUE(ed.HasChanged(40));
+    EXPECT_FALSE(ed.HasChanged(39));
+    ed.SetChanged(-1, true);  // no position before 0
+    EXPECT_FALSE(ed.HasChanged(-1));
+    ed.SetChanged(60, false);  // clearing past the marks adds none
+    EXPECT_FALSE(ed.HasChanged(60));
+    // Growing the data keeps the marks: byte 40 now shows as changed.
+    ed.SetDataSize(48);
+    EXPECT_TRUE(ed.HasChanged(40));
+    EXPECT_TRUE(ed.HasChanged(0));
+    EXPECT_FALSE(ed.HasChanged(16));
+    ed.SetChanged(40, false);
     EXPECT_FALSE(ed.HasChanged(40));
 }
 
