@@ -7,6 +7,7 @@
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
 #include "hexeditor/ex/wqholeimport.h"
 #include "hexeditor/wqhmemorystream.h"
 #include "hexeditor/wqhwaitcursor.h"
