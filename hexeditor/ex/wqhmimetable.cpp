@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -144,8 +145,13 @@ bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row
 {
     if (!offered.contains(row.mime, Qt::CaseInsensitive))
         return false;
-    if (row.kind == Kind::FileList)
-        return md.hasUrls();  // whether they are local is only known from the data
+    if (row.kind == Kind::FileList) {
+        // Only a list of local files is a file list: a web link travels with
+        // its text, which is what it pastes and drops as.
+        const QList<QUrl> urls = md.urls();
+        return !urls.isEmpty()
+            && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    }
     return true;
 }
 

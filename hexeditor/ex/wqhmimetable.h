@@ -86,7 +86,8 @@ QString WindowsMime(const QString& name);
 QString WindowsMimeName(const QString& mime);
 
 // Whether foreign MIME data that offers the types Offered can give the row's
-// format. Asked when the formats are listed.
+// format. Asked when the formats are listed; a file list only when every URL
+// is a local file.
 bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row);
 // The bytes of one row from foreign MIME data; nothing when it cannot give them.
 std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row);
