@@ -14,6 +14,7 @@
 //   wqhexeditorex_dragdrop.cpp   drop target, drag source, import of offered data
 //   wqhexeditorex_print.cpp      printing
 #include "hexeditor/ex/wqhfont.h"
+#include "hexeditor/ex/wqholetypes.h"
 #include "hexeditor/ex/wqhprintoptions.h"
 #include "hexeditor/wqhexeditor.h"
 
@@ -28,14 +29,9 @@
 class TWQHBasicAction;
 class TWQHPopupMenu;
 // Clipboard and drag and drop objects; defined with their concern.
-class IWQHDataObject;
-using IDataObject = IWQHDataObject;
+class TWQHDataObject;
 class TWQHDropTarget;
 
-// Where offered data comes from; indexes FOleFormat.
-enum TWQHOLEOperation : std::uint8_t { oleDrop, oleClipboard };
-// Result codes of the OLE-style operations (S_OK, S_FALSE, E_FAIL ...).
-using HRESULT = std::int32_t;
 // Accepted clipboard formats in priority order.
 using TClipFormats = std::vector<std::uint16_t>;
 // A component notification (the class library's TOperation).
@@ -160,6 +156,10 @@ protected:
     bool CanCreateUndo(TWQHUndoFlag aKind, int ACount, int AReplaceCount) override;
     void BookmarkChanged() override;
     void paintEvent(QPaintEvent* event) override;
+
+    // A copy of the selection as a data object, for the clipboard and for a
+    // drag alike: from the smaller end, SelCount bytes, named after the file.
+    std::shared_ptr<TWQHDataObject> SelectionDataObject();
 
     // drag and drop
     // Made by the constructor, freed by the destructor; switched with OleDragDrop and the window.
