@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TWQHBasicAction;
@@ -145,6 +146,11 @@ private:
     // The editor font's character set, which its QFont cannot hold
     // (property Font.Charset; Font.Color is the core control's FontColor).
     TFontCharset FFontCharset = DEFAULT_CHARSET;
+    // The editor font as the property text last gave it, and the widget font
+    // made of it: while the widget still has that font, the text reads back
+    // the name and height it was given (an empty name, size 0, a cell height).
+    std::optional<TWQHFont> FFontAsGiven;
+    QFont FFontGivenAs;
 
 protected:
     void Notification(QObject* AComponent, TOperation Operation);
