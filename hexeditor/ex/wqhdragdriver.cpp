@@ -1,7 +1,7 @@
 // The drag transport over Qt's QDrag.
 #include "hexeditor/ex/wqhdragdriver.h"
 
-#include "hexeditor/ex/wqhclipboard.h"
+#include "hexeditor/ex/wqhmimetable.h"
 
 #include <QDrag>
 #include <QPointer>

@@ -14,6 +14,7 @@
 //   wqhexeditorex_dragdrop.cpp   drop target, drag source, import of offered data
 //   wqhexeditorex_print.cpp      printing
 #include "hexeditor/ex/wqhfont.h"
+#include "hexeditor/ex/wqholetypes.h"
 #include "hexeditor/ex/wqhprintoptions.h"
 #include "hexeditor/wqhexeditor.h"
 
@@ -23,19 +24,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TWQHBasicAction;
 class TWQHPopupMenu;
 // Clipboard and drag and drop objects; defined with their concern.
-class IWQHDataObject;
-using IDataObject = IWQHDataObject;
+class TWQHDataObject;
 class TWQHDropTarget;
 
-// Where offered data comes from; indexes FOleFormat.
-enum TWQHOLEOperation : std::uint8_t { oleDrop, oleClipboard };
-// Result codes of the OLE-style operations (S_OK, S_FALSE, E_FAIL ...).
-using HRESULT = std::int32_t;
 // Accepted clipboard formats in priority order.
 using TClipFormats = std::vector<std::uint16_t>;
 // A component notification (the class library's TOperation).
@@ -149,6 +146,11 @@ private:
     // The editor font's character set, which its QFont cannot hold
     // (property Font.Charset; Font.Color is the core control's FontColor).
     TFontCharset FFontCharset = DEFAULT_CHARSET;
+    // The editor font as the property text last gave it, and the widget font
+    // made of it: while the widget still has that font, the text reads back
+    // the name and height it was given (an empty name, size 0, a cell height).
+    std::optional<TWQHFont> FFontAsGiven;
+    QFont FFontGivenAs;
 
 protected:
     void Notification(QObject* AComponent, TOperation Operation);
@@ -160,6 +162,10 @@ protected:
     bool CanCreateUndo(TWQHUndoFlag aKind, int ACount, int AReplaceCount) override;
     void BookmarkChanged() override;
     void paintEvent(QPaintEvent* event) override;
+
+    // A copy of the selection as a data object, for the clipboard and for a
+    // drag alike: from the smaller end, SelCount bytes, named after the file.
+    std::shared_ptr<TWQHDataObject> SelectionDataObject();
 
     // drag and drop
     // Made by the constructor, freed by the destructor; switched with OleDragDrop and the window.

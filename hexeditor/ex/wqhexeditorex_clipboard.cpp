@@ -20,15 +20,15 @@ struct WQHExClipboard {
     private:
         TWQHexEditorEx& e_;
     };
-
-    static IDataObjectPtr SelectionObject(TWQHexEditorEx& e)
-    {
-        const int pos = std::min(e.SelStart(), e.SelEnd());
-        const QString scrap = QFileInfo(e.Filename()).fileName().left(255);
-        return TWQHDataObject::CreateFromStream(&e.DataStorage(), pos, e.SelCount(), scrap, e.ClipboardAsHexText(),
-                                                e.SwapNibbles());
-    }
 };
+
+std::shared_ptr<TWQHDataObject> TWQHexEditorEx::SelectionDataObject()
+{
+    const int pos = std::min(SelStart(), SelEnd());
+    const QString scrap = QFileInfo(Filename()).fileName().left(255);
+    return TWQHDataObject::CreateFromStream(&DataStorage(), pos, SelCount(), scrap, ClipboardAsHexText(),
+                                            SwapNibbles());
+}
 
 bool TWQHexEditorEx::CanCopy()
 {
@@ -58,7 +58,7 @@ bool TWQHexEditorEx::CBCopy()
     if (!CanCopy())
         return false;
     WQHExClipboard::WaitScope wait(*this);
-    IDataObjectPtr obj = WQHExClipboard::SelectionObject(*this);
+    IDataObjectPtr obj = SelectionDataObject();
     FClipData = obj;
     WQHOleCheck(OleSetClipboard(obj));
     return true;

@@ -7,6 +7,7 @@
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
 #include "hexeditor/ex/wqholeimport.h"
 #include "hexeditor/wqhmemorystream.h"
 #include "hexeditor/wqhwaitcursor.h"
@@ -15,18 +16,11 @@
 #include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
-
-wqhimport::TWQHOLEOperation Op(TWQHOLEOperation o)
-{
-    return o == oleClipboard ? wqhimport::oleClipboard : wqhimport::oleDrop;
-}
 
 TClipFormats Offered(IDataObject* dataObject)
 {
@@ -138,7 +132,7 @@ HRESULT TWQHexEditorEx::InsertOLEData(IDataObject* dataObj, std::uint32_t, TPoin
     const std::int64_t count = data ? wqhimport::CheckUnit(static_cast<std::int64_t>(data->size()), BytesPerUnit()) : 0;
     if (count >= 1 && count <= room) {
         wqhimport::TWQHPlaceInput in;
-        in.Operation = Op(Operation);
+        in.Operation = Operation;
         in.DropPosition = Operation == oleDrop ? DropPosition() : 0;
         in.DataSize = DataSize();
         in.SelStart = SelCount() > 0 ? SelStart() : -1;
@@ -231,16 +225,6 @@ void TWQHexEditorEx::SetDropTargetActive(bool Active)
 // ---- drag source -------------------------------------------------------------
 
 struct WQHExDragDrop {
-    // The same copy of the selection as a copy to the clipboard makes; the
-    // drag keeps it alive, FClipData is left alone.
-    static std::shared_ptr<TWQHDataObject> SelectionObject(TWQHexEditorEx& e)
-    {
-        const int pos = std::min(e.SelStart(), e.SelEnd());
-        const QString scrap = QFileInfo(e.Filename()).fileName().left(255);
-        return TWQHDataObject::CreateFromStream(&e.DataStorage(), pos, e.SelCount(), scrap, e.ClipboardAsHexText(),
-                                                e.SwapNibbles());
-    }
-
     static void Drag(TWQHexEditorEx& e)
     {
         e.FOleStartDrag = false;
@@ -257,7 +241,9 @@ struct WQHExDragDrop {
             }
         } idle{e};
 
-        const auto data = SelectionObject(e);
+        // The same copy of the selection as a copy to the clipboard makes; the
+        // drag keeps it alive, FClipData is left alone.
+        const auto data = e.SelectionDataObject();
         const DWORD allowed = e.ReadOnlyView() ? DROPEFFECT_COPY : DROPEFFECT_COPY | DROPEFFECT_MOVE;
         TWQHDropSource source;
         DWORD effect = DROPEFFECT_NONE;

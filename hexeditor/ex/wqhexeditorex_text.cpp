@@ -82,21 +82,32 @@ struct WQHExText {
         WQHAddCoreProps(t, e);
 
         WQHAddFontProps(
-            t, QStringLiteral("Font."),
-            [&e] {
-                TWQHFont f = TWQHFont::FromQFont(e.font(), e.FontColor());
-                f.Charset = e.FFontCharset;
-                return f;
-            },
+            t, QStringLiteral("Font."), [&e] { return EditorFont(e); },
             [&e](const TWQHFont& f) {
+                const TWQHFont now = EditorFont(e);
                 e.SetFontColor(f.Color);
                 e.FFontCharset = f.Charset;
-                const TWQHFont now = TWQHFont::FromQFont(e.font(), f.Color);
                 // Only a change of the font itself goes through the relayout.
-                if (now.Name != f.Name || now.Height != f.Height || now.Style != f.Style)
+                if (now.Name != f.Name || now.Height != f.Height || now.Style != f.Style) {
                     e.SetEditorFont(f.ToQFont());
+                    e.FFontAsGiven = f;
+                    e.FFontGivenAs = e.font();
+                }
             });
         return t;
+    }
+
+    // The editor font as the text shows it: the widget font, or what the text
+    // gave while the widget still has the font made of it.
+    static TWQHFont EditorFont(const E& e)
+    {
+        TWQHFont f = TWQHFont::FromQFont(e.font(), e.FontColor());
+        if (e.FFontAsGiven && e.font() == e.FFontGivenAs) {
+            f.Name = e.FFontAsGiven->Name;
+            f.Height = e.FFontAsGiven->Height;
+        }
+        f.Charset = e.FFontCharset;
+        return f;
     }
 
     struct Suspended {

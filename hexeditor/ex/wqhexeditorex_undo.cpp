@@ -22,19 +22,20 @@ int TWQHexEditorEx::UndoBeginUpdate(const QString& StrUndoDesc)
 
 int TWQHexEditorEx::UndoEndUpdate()
 {
-    const int before = FUndoStorage->UpdateCount();
     const int result = TCustomWQHexEditor::UndoEndUpdate();
-    // Only the close of the bracket that took the snapshot may drop it, and
-    // only while it is still the newest step: an extra close, or one of a
-    // bracket without snapshot, must never remove a real step.
-    if (before == 1 && result == 0 && FSnapshotUndoCount > 0) {
-        const int snapshotCount = FSnapshotUndoCount;
-        FSnapshotUndoCount = 0;
+    if (result != 0)
+        return result;
+    // The mode as it stands now decides: a host that switched it off inside
+    // the bracket keeps the snapshot as a step.
+    if (FCreateUndoOnUndoUpdate) {
         if (FModifiedNoUndo)
             FModifiedNoUndo = false;
-        else if (FUndoStorage->Count() == snapshotCount)
+        else if (FSnapshotUndoCount > 0 && FUndoStorage->Count() == FSnapshotUndoCount)
+            // Only the bracket's own snapshot, and only while it is still the
+            // newest step: a close must never remove a real step.
             FUndoStorage->RemoveLastUndo();
     }
+    FSnapshotUndoCount = 0;
     return result;
 }
 

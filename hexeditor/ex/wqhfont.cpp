@@ -1,5 +1,7 @@
 #include "hexeditor/ex/wqhfont.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
 
@@ -41,15 +43,30 @@ TWQHFont TWQHFont::FromQFont(const QFont& Font, TColor Color)
 
 QFont TWQHFont::ToQFont() const
 {
-    QFont f(Name);
-    if (Height < 0)
-        f.setPixelSize(-Height);
-    else if (Height > 0)
-        // A positive height is the cell height; the character takes about 7/8 of it.
-        f.setPixelSize(std::max(1, Height * 7 / 8));
+    QFont f = Name.isEmpty() ? QFont() : QFont(Name);
     f.setBold(Style & fsBold);
     f.setItalic(Style & fsItalic);
     f.setUnderline(Style & fsUnderline);
     f.setStrikeOut(Style & fsStrikeOut);
+    if (Height < 0) {
+        f.setPixelSize(-Height);
+    } else if (Height > 0) {
+        // A positive height is the cell height (ascent and descent): the
+        // largest character height whose cell fits. The character takes about
+        // 7/8 of the cell; without a GUI there are no metrics to ask.
+        int px = std::max(1, Height * 7 / 8);
+        f.setPixelSize(px);
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            auto cell = [&f](int size) {
+                f.setPixelSize(size);
+                return QFontMetrics(f).height();
+            };
+            while (px < Height && cell(px + 1) <= Height)
+                ++px;
+            while (px > 1 && cell(px) > Height)
+                --px;
+            f.setPixelSize(px);
+        }
+    }
     return f;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// A font as the class library describes one: name, height (negative: the
-// character height in pixels; positive: the cell height), colour, character
-// set and style. The editor draws with QFont; this keeps the values that a
+// A font as the class library describes one: name (empty: the default
+// family), height (negative: the character height in pixels; positive: the
+// cell height; 0: the default size), colour, character set and style. The editor draws with QFont; this keeps the values that a
 // QFont does not carry (colour, character set) and the stored height as given.
 #include "hexeditor/wqhtypes.h"
 
@@ -25,7 +25,8 @@ public:
     TFontCharset Charset = DEFAULT_CHARSET;
     TFontStyles Style = 0;
 
-    // Size in points: -Height * 72 / PixelsPerInch, rounded.
+    // Size in points: -Height * 72 / PixelsPerInch, rounded. A negative size
+    // gives a positive height, the cell height; 0 the default size.
     int Size() const;
     void SetSize(int Value);
 

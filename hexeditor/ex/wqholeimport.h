@@ -15,8 +15,6 @@
 
 namespace wqhimport {
 
-enum TWQHOLEOperation : int { oleDrop = 0, oleClipboard = 1 };
-
 // Largest data the control can hold (positions are signed 32-bit).
 inline constexpr std::int64_t kMaxDataSize = WQH_MAX_BLOCK_SIZE;
 

@@ -36,6 +36,9 @@ inline constexpr HRESULT DRAGDROP_S_USEDEFAULTCURSORS = 0x00040102;
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }
 
+// Where offered data comes from: a drop or the clipboard.
+enum TWQHOLEOperation : std::uint8_t { oleDrop, oleClipboard };
+
 // ---- drop effects and key state -------------------------------------------------
 
 inline constexpr DWORD DROPEFFECT_NONE = 0;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 TWQHPrinter* gPrinter = nullptr;
@@ -53,6 +54,18 @@ int WQHScreenPixelsPerInch()
 }
 
 void SetWQHScreenPixelsPerInch(int Value) { gScreenDpi = Value > 0 ? Value : 0; }
+
+QFont WQHFontInWholePoints(const QFont& Font, int ScreenDpi)
+{
+    if (Font.pixelSize() <= 0 || ScreenDpi <= 0)
+        return Font;
+    // As the class library's font gives its size: pixels * 72 / dpi, to the
+    // nearest point, halves away from zero.
+    const long long px = Font.pixelSize();
+    QFont f = Font;
+    f.setPointSize(int(std::max(1LL, (px * 72 * 2 + ScreenDpi) / (2LL * ScreenDpi))));
+    return f;
+}
 
 TWQHMetafile::TWQHMetafile(int Width, int Height, int ReferenceDpi, const QFont& Font)
     : FWidth(Width), FHeight(Height), FReferenceDpi(ReferenceDpi), FCanvas(Font)
@@ -112,7 +125,7 @@ std::unique_ptr<TWQHMetafile> WQHPrintPreview(TWQHPrintSource& Source, TWQHPrint
     const int w = Printer.PageWidth();
     const int h = Printer.PageHeight();
     const int screenDpi = WQHScreenPixelsPerInch();
-    auto page = std::make_unique<TWQHMetafile>(w, h, screenDpi, Font);
+    auto page = std::make_unique<TWQHMetafile>(w, h, screenDpi, WQHFontInWholePoints(Font, screenDpi));
     TWQHRecordingCanvas& canvas = page->Canvas();
     // Nominal size on paper: the page's units are printer pixels.
     canvas.SetFontSize(int(WQHRoundHalfEven(double(canvas.FontSize()) * Printer.DpiY() / screenDpi)));

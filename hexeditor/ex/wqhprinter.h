@@ -50,6 +50,11 @@ void SetWQHPrinter(TWQHPrinter* Printer);
 int WQHScreenPixelsPerInch();
 void SetWQHScreenPixelsPerInch(int Value);
 
+// A font sized in pixels as a font sized in whole points at the screen's
+// resolution (15 pixels at 96 dpi: 11 points); a font in points as it is. The
+// page's font is scaled and fitted in whole points from there.
+QFont WQHFontInWholePoints(const QFont& Font, int ScreenDpi);
+
 // One page recorded in page units (printer pixels), replayed scaled onto any
 // painter. The page is the recording canvas's list of calls: it keeps every
 // cell exactly as laid out, and tests read it back call by call.

@@ -301,9 +301,7 @@ void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<
     name.Name = Prefix + QLatin1String("Name");
     name.Kind = TWQHPropKind::String;
     name.GetStr = [Get] { return Get().Name; };
-    name.SetStr = [Get, Set, n = name.Name](const QString& v) {
-        if (v.trimmed().isEmpty())
-            throw platform::EConvertError(QStringLiteral("Invalid value '%1' for property %2").arg(v, n));
+    name.SetStr = [Get, Set](const QString& v) {
         TWQHFont f = Get();
         f.Name = v;
         Set(f);
@@ -313,7 +311,7 @@ void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<
     TWQHPropDef& size = add(
         "Size", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Size(); },
         [](TWQHFont& f, std::int64_t v) { f.SetSize(static_cast<int>(v)); });
-    size.Min = 1;
+    size.Min = -1000;
     size.Max = 1000;
 
     TWQHPropDef& style = add(

@@ -11,7 +11,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QListWidget>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -447,4 +449,38 @@ TEST_F(ClipPaste, FixedSizeOverwritesAtTheCaretAndNeedsData)
     EXPECT_FALSE(ed->CanPaste()) << "an empty fixed-size control takes nothing";
     EXPECT_FALSE(ed->CBPaste());
     EXPECT_EQ(ed->DataSize(), 0);
+}
+
+TEST_F(ClipPaste, WebLinkPastesAsItsTextAndALocalFileAsItsContent)
+{
+    const QString url = QStringLiteral("https://example.org/a?b=1");
+    QMimeData link;
+    link.setUrls({QUrl(url)});
+    link.setText(url);
+    clip.held = WQHDataObjectFromMime(&link);
+    answer = QDialog::Accepted;
+    pick = CF_TEXT;
+    ASSERT_TRUE(ed->CanPaste());
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(entries, (QStringList{QStringLiteral("Text"), QStringLiteral("Unicode Text"), QStringLiteral("OEM Text")}));
+    EXPECT_EQ(Data(), Pattern(2) + url.toLatin1() + Pattern(6).mid(2));
+    ASSERT_TRUE(ed->Undo());
+    EXPECT_EQ(Data(), Pattern(6));
+
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("f.bin"));
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Bytes({0xF0, 0x00, 0xF1}));
+    f.close();
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(name)});
+    file.setText(name);
+    clip.held = WQHDataObjectFromMime(&file);
+    dialogs = 0;
+    Caret(2);
+    ASSERT_TRUE(ed->CanPaste());
+    ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(dialogs, 0) << "a file list is taken before any text";
+    EXPECT_EQ(Data(), Pattern(2) + Bytes({0xF0, 0x00, 0xF1}) + Pattern(6).mid(2));
 }

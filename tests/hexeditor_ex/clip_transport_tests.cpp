@@ -132,28 +132,48 @@ TEST(ClipAdapter, RegisteredRtfHtmlAndOctets)
     EXPECT_EQ(Get(*obj, foreign), QByteArray("zz"));
 }
 
-TEST(ClipAdapter, LocalFilesBecomeAFileList)
+TEST(ClipAdapter, FileListOnlyWhenEveryUrlIsLocal)
 {
+    const std::vector<TClipFormat> text = {CF_TEXT, CF_UNICODETEXT, CF_OEMTEXT};
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.bin"));
-    QMimeData md;
-    md.setUrls({QUrl::fromLocalFile(a), QUrl(QStringLiteral("https://example.org/x")),
-                QUrl::fromLocalFile(QStringLiteral("/tmp/b c"))});
-    IDataObjectPtr obj = WQHDataObjectFromMime(&md);
+    const QString b = QStringLiteral("/tmp/b c");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    IDataObjectPtr obj = WQHDataObjectFromMime(&files);
     EXPECT_EQ(Listed(*obj), (std::vector<TClipFormat>{CF_HDROP}));
     QByteArray expect(20, '\0');
     expect[0] = 20;
     expect[16] = 1;
-    for (const QString& p : {a, QStringLiteral("/tmp/b c")}) {
+    for (const QString& p : {a, b}) {
         expect.append(reinterpret_cast<const char*>(p.utf16()), p.size() * 2);
         expect.append(2, '\0');
     }
     expect.append(2, '\0');
     EXPECT_EQ(Get(*obj, CF_HDROP), expect);
 
+    // A web link as a browser or a terminal copies it: the link and its text.
+    const QString link = QStringLiteral("https://example.org/x?y=1");
+    QMimeData web;
+    web.setUrls({QUrl(link)});
+    web.setText(link);
+    obj = WQHDataObjectFromMime(&web);
+    EXPECT_EQ(Listed(*obj), text);
+    EXPECT_EQ(Get(*obj, CF_HDROP), QByteArray("<failed>"));
+    EXPECT_EQ(Get(*obj, CF_TEXT), link.toLatin1() + Bytes({0}));
+
+    // One remote URL among local files: no file list either.
+    QMimeData mixed;
+    mixed.setUrls({QUrl::fromLocalFile(a), QUrl(link), QUrl::fromLocalFile(b)});
+    mixed.setText(link);
+    EXPECT_EQ(Listed(*WQHDataObjectFromMime(&mixed)), text);
+
     QMimeData remoteOnly;
-    remoteOnly.setUrls({QUrl(QStringLiteral("https://example.org/x"))});
-    EXPECT_EQ(Get(*WQHDataObjectFromMime(&remoteOnly), CF_HDROP), QByteArray("<failed>"));
+    remoteOnly.setUrls({QUrl(link)});
+    EXPECT_TRUE(Listed(*WQHDataObjectFromMime(&remoteOnly)).empty());
+    QMimeData emptyList;
+    emptyList.setData(QStringLiteral("text/uri-list"), QByteArray("# nothing\r\n"));
+    EXPECT_TRUE(Listed(*WQHDataObjectFromMime(&emptyList)).empty());
 }
 
 TEST(ClipAdapter, ImagesBecomeBitmapsAndDibs)

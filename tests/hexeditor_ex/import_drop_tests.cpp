@@ -4,6 +4,7 @@
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "hexeditor/ex/wqhformatseldialog.h"
 #include "hexeditor/ex/wqholeimport.h"
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
@@ -15,7 +16,9 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -248,6 +251,48 @@ TEST_F(ImportDrop, QtDragEventsInsideACellsEdgeMarkAndDropOnThatCell)
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
     EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "ab" "\x05", 4)) << "dropped before position 5";
+}
+
+TEST_F(ImportDrop, QtDropOfAWebLinkGivesItsTextAndOfALocalFileItsContent)
+{
+    ed.show();
+    int dialogs = 0;
+    SetFormatSelDialogRunner([&](QDialog& d) {
+        ++dialogs;
+        static_cast<TFormatSelDialog&>(d).SelectFormat(CF_TEXT);
+        return int(QDialog::Accepted);
+    });
+    const auto dropOn = [&](int pos, const QMimeData& md) {
+        const TPoint at = At(pos);
+        const QPoint p = ed.viewport()->mapTo(&ed, QPoint(at.X, at.Y));
+        QDragEnterEvent enter(p, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&ed, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(p, Qt::CopyAction, &md, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&ed, &drop);
+        return drop.isAccepted();
+    };
+    const QString url = QStringLiteral("http://example.org/p");
+    QMimeData link;
+    link.setUrls({QUrl(url)});
+    link.setText(url);
+    EXPECT_TRUE(dropOn(5, link));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(Data(ed), Counting(5) + url.toLatin1() + Counting(100).mid(5));
+
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("f.bin"));
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("XYZ");
+    f.close();
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(name)});
+    Load(Counting(100));
+    EXPECT_TRUE(dropOn(5, file));
+    EXPECT_EQ(dialogs, 1) << "a file list needs no choice";
+    EXPECT_EQ(Data(ed), Counting(5) + QByteArray("XYZ") + Counting(100).mid(5));
+    SetFormatSelDialogRunner({});
 }
 
 TEST_F(ImportDrop, SwitchingOnWhileLoadingWaitsForTheWindow)

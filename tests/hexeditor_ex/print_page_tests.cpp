@@ -1,5 +1,6 @@
 // Printed pages: page count, page ranges, header and footer, colours and
 // highlight, the font fit, the page errors and the recorded page.
+#include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhprinter.h"
 #include "hexeditor/ex/wqhprintrender.h"
 #include "hexeditor/wqhcolors.h"
@@ -400,6 +401,56 @@ TEST(PrintPreview, WhitePageScaledFontAndPrinterMargins)
     EXPECT_EQ(rows.begin()->first, 177);
     EXPECT_EQ(rows.begin()->second[0].Rect.Left, 236);
     EXPECT_EQ(Message([&] { WQHPrint(src, printer, font, Options(Mono), 0, pages); }), "Invalid page index");
+}
+
+TEST(PrintPreview, PixelFontIsPrintedInWholePoints)
+{
+    QFont pixels(QStringLiteral("Courier New"));
+    pixels.setPixelSize(15);
+    EXPECT_EQ(WQHFontInWholePoints(pixels, 96).pointSize(), 11);  // 11.25
+    EXPECT_EQ(WQHFontInWholePoints(pixels, 96).pixelSize(), -1);
+    pixels.setPixelSize(14);
+    EXPECT_EQ(WQHFontInWholePoints(pixels, 96).pointSize(), 11);  // 10.5, half away from zero
+    pixels.setPixelSize(1);
+    EXPECT_EQ(WQHFontInWholePoints(pixels, 96).pointSize(), 1);   // 0.75
+    pixels.setPixelSize(20);
+    EXPECT_EQ(WQHFontInWholePoints(pixels, 120).pointSize(), 12);
+    QFont points(QStringLiteral("Courier New"));
+    points.setPointSize(10);
+    EXPECT_EQ(WQHFontInWholePoints(points, 96), points);
+
+    testsupport::ScopedPlatformFakes fakes;
+    ScreenDpi dpi(96);
+    FakePrintSource src;
+    src.Fill(64);
+    FakePrinter printer;
+    pixels.setPixelSize(15);
+    int pages = 0;
+    auto page = WQHPrintPreview(src, printer, pixels, Options(Mono), 0, pages);
+    EXPECT_EQ(page->Canvas().Font().pixelSize(), -1);
+    EXPECT_EQ(page->Canvas().FontSize(), 34);  // 11 points * 300 / 96, not 15 pixels * 300 / 96
+    // A row too wide for the area shrinks the font point by point.
+    TWQHPrintOptions wide = Options(Mono);
+    wide.SetMarginRight(130);
+    page = WQHPrintPreview(src, printer, pixels, wide, 1, pages);
+    const auto rows = CellsByRow(page->Canvas());
+    ASSERT_FALSE(rows.empty());
+    const QFont fitted = rows.begin()->second[0].TextFont;
+    EXPECT_EQ(fitted.pixelSize(), -1);
+    EXPECT_GT(fitted.pointSize(), 1);
+    EXPECT_LT(fitted.pointSize(), 34);
+    for (const auto& row : rows)
+        for (const auto& cell : row.second)
+            ASSERT_EQ(cell.TextFont.pointSize(), fitted.pointSize());
+
+    // The control's PrintFont from its text form goes the same way.
+    TWQHexEditorEx ed;
+    ed.SetPropertiesAsString(QStringLiteral("PrintFont.Size=11\r\nUseEditorFontForPrinting=False\r\n"));
+    ASSERT_EQ(ed.PrintFont().Height, -15);
+    SetWQHPrinter(&printer);
+    page = ed.PrintPreview(0);
+    SetWQHPrinter(nullptr);
+    EXPECT_EQ(page->Canvas().FontSize(), 34);
 }
 
 TEST(PrintPreview, PrintStretchesThePageOntoTheJobsPainter)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QStringList>
 
 namespace {
@@ -256,6 +257,41 @@ TEST(ExPropertyText, EditorFontRoundTrip)
     Ex b;
     b.SetPropertiesAsString(text);
     EXPECT_EQ(b.PropertiesAsString(), text);
+}
+
+TEST(ExPropertyText, FontValuesTheClassLibraryTakes)
+{
+    Ex a;
+    a.SetPropertiesAsString(QStringLiteral("Font.Size=-12\r\nPrintFont.Size=0\r\nPrintFont.Name=\r\n"));
+    // -12 points at 96 dpi is a cell 16 pixels high.
+    EXPECT_GT(a.font().pixelSize(), 0);
+    EXPECT_LE(QFontMetrics(a.font()).height(), 16);
+    EXPECT_GT(QFontMetrics(a.font()).height(), 12);
+    EXPECT_EQ(a.PrintFont().Height, 0);
+    EXPECT_EQ(a.PrintFont().Name, QString());
+    const QFont printed = a.PrintFont().ToQFont();
+    EXPECT_FALSE(printed.family().isEmpty()) << "an empty name is the default family";
+    EXPECT_EQ(printed.pixelSize(), -1) << "size 0 is the default size";
+    QString text = a.PropertiesAsString();
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nPrintFont.Name=\r\nPrintFont.Size=0\r\n")));
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nFont.Size=-12\r\n")));
+    Ex b;
+    b.SetPropertiesAsString(text);
+    EXPECT_EQ(b.PropertiesAsString(), text);
+    EXPECT_EQ(b.font(), a.font());
+
+    a.SetPropertiesAsString(QStringLiteral("Font.Name=\r\nFont.Size=0\r\n"));
+    EXPECT_FALSE(a.font().family().isEmpty());
+    EXPECT_EQ(a.font().pixelSize(), -1);
+    EXPECT_GT(a.font().pointSize(), 0);
+    text = a.PropertiesAsString();
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nFont.Name=\r\nFont.Size=0\r\n")));
+    // A font set another way reads as what it is.
+    QFont other = a.font();
+    other.setPixelSize(15);
+    a.SetEditorFont(other);
+    EXPECT_TRUE(a.PropertiesAsString().contains(QLatin1String("\r\nFont.Size=11\r\n")));
+    EXPECT_THROW(a.SetPropertiesAsString(QStringLiteral("Font.Size=1001")), platform::EConvertError);
 }
 
 TEST(ExPropertyText, ErrorPassesOnKeepsEarlierLinesAndResumesPainting)

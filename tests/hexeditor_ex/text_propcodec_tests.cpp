@@ -364,11 +364,24 @@ TEST(PropFont, PropertiesOfAFont)
     EXPECT_EQ(font.Name, QStringLiteral("Mono"));
     EXPECT_EQ(font.Height, -12);
     EXPECT_EQ(font.Style, fsItalic | fsStrikeOut);
-    for (const char* bad : {"PrintFont.Size=0", "PrintFont.Size=1001", "PrintFont.Charset=256", "PrintFont.Name=",
-                            "PrintFont.Name=  ", "PrintFont.Style=16"})
+    for (const char* bad : {"PrintFont.Size=1001", "PrintFont.Size=-1001", "PrintFont.Charset=256",
+                            "PrintFont.Style=16", "PrintFont.Size=x"})
         EXPECT_THROW(WQHApplyPropertiesText(QString::fromLatin1(bad), t, All), platform::EConvertError) << bad;
     EXPECT_EQ(font.Height, -12);
     EXPECT_EQ(font.Name, QStringLiteral("Mono"));
     EXPECT_EQ(font.Charset, 134);
     EXPECT_EQ(font.Style, fsItalic | fsStrikeOut);
+
+    // What the class library's font takes: size 0 is the default size, a
+    // negative size a cell height, an empty name the default family.
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=0"), t, All);
+    EXPECT_EQ(font.Height, 0);
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=-12\nPrintFont.Name="), t, All);
+    EXPECT_EQ(font.Height, 16);
+    EXPECT_EQ(font.Name, QString());
+    EXPECT_EQ(WQHPropertiesToText(t, All), QStringLiteral("PrintFont.Charset=134\r\nPrintFont.Color=255\r\n"
+                                                          "PrintFont.Name=\r\nPrintFont.Size=-12\r\n"
+                                                          "PrintFont.Style=10\r\n"));
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Name=  "), t, All);
+    EXPECT_EQ(font.Name, QStringLiteral("  "));
 }

@@ -122,11 +122,33 @@ TEST(ExUndoBracket, SnapshotThatIsNoLongerNewestStays)
     Ed ed;
     Load(ed, Iota(8));
     Put(ed, 0, 0xAA);
+    Put(ed, 1, 0xBB);
+    ASSERT_EQ(Steps(ed), 2);
     ed.UndoBeginUpdate(QStringLiteral("g"));
-    // The host empties the store inside the bracket; the close has nothing of its own to drop.
-    ed.UndoStorage().EmptySteps();
+    ASSERT_EQ(Steps(ed), 3);
+    // The host takes the snapshot off itself: the newest step is a real one now.
+    ed.UndoStorage().RemoveLastUndo();
     EXPECT_EQ(ed.UndoEndUpdate(), 0);
-    EXPECT_EQ(Steps(ed), 0);
+    EXPECT_EQ(Steps(ed), 2) << "the close dropped a step that was not its snapshot";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(ed.GetDataAt(1), 1);
+    EXPECT_EQ(ed.GetDataAt(0), 0xAA);
+}
+
+TEST(ExUndoBracket, ModeClearedInsideAnUnusedBracketKeepsTheSnapshot)
+{
+    Ed ed;
+    Load(ed, Iota(8));
+    Put(ed, 0, 0xAA);
+    ed.UndoBeginUpdate(QStringLiteral("g"));
+    ed.SetCreateUndoOnUndoUpdate(false);
+    EXPECT_EQ(ed.UndoEndUpdate(), 0);
+    EXPECT_EQ(Steps(ed), 2) << "the snapshot stays as a step";
+    EXPECT_EQ(ed.UndoDescription(), QStringLiteral("g"));
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(ed.GetDataAt(0), 0xAA) << "undoing the snapshot restores the data it was taken of";
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(8));
 }
 
 TEST(ExUndoBracket, WriteBufferMarksTheBracketAsUsedAndModifies)

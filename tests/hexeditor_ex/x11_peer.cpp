@@ -5,6 +5,7 @@
 //   select <a> <b>  the selection
 //   caret <n>       the caret before byte n
 //   key <C|X|V>     Ctrl+C, Ctrl+X or Ctrl+V
+//   weblink <url>   a web link on the clipboard, with its text, as a browser copies one
 //   pos <n>         answers "pos <x> <y>", the screen point of byte n
 //   dump            answers "data <hex>"
 //   quit
@@ -14,8 +15,11 @@
 #include "ex_support.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <cstdio>
@@ -48,6 +52,13 @@ void Run(TPeerTestEditor& ed, const QByteArray& line)
         Answer("ok");
     } else if (w[0] == "key" && w.size() == 2 && w[1].size() == 1) {
         ed.CtrlKey(w[1][0]);
+        Answer("ok");
+    } else if (w[0] == "weblink" && w.size() == 2) {
+        const QString url = QString::fromUtf8(w[1]);
+        auto* md = new QMimeData;
+        md->setUrls({QUrl(url)});
+        md->setText(url);
+        QGuiApplication::clipboard()->setMimeData(md);
         Answer("ok");
     } else if (w[0] == "pos" && w.size() == 2) {
         const QPoint p = ed.ScreenAt(w[1].toInt());

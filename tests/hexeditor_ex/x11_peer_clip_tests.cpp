@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMimeData>
 #include <gtest/gtest.h>
 
@@ -98,4 +99,28 @@ TEST_F(X11PeerClipboard, NothingIsPastedOnceTheProgramThatCopiedHasEnded)
     ed.CtrlKey('V');
     EXPECT_EQ(DataOf(ed), Iota(16));
     EXPECT_FALSE(ed.CanUndo());
+}
+
+TEST_F(X11PeerClipboard, WebLinkCopiedInTheOtherProgramPastesAsItsText)
+{
+    const QByteArray url = "https://example.org/page?x=1";
+    ASSERT_EQ(peer.Ask("weblink " + url), "ok");
+    ASSERT_TRUE(PumpUntil([] { return ClipboardOffers(QStringLiteral("text/uri-list")); }))
+        << "the peer's link never showed";
+    EXPECT_TRUE(ed.CanPaste());
+    QStringList offered;
+    SetFormatSelDialogRunner([&](QDialog& d) {
+        auto& f = static_cast<TFormatSelDialog&>(d);
+        for (int i = 0; i < f.LlbxFormats->count(); ++i)
+            offered << f.LlbxFormats->item(i)->text();
+        f.SelectFormat(CF_TEXT);
+        return int(QDialog::Accepted);
+    });
+    ed.Caret(5);
+    ed.CtrlKey('V');
+    SetFormatSelDialogRunner({});
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("Text"), QStringLiteral("Unicode Text"), QStringLiteral("OEM Text")}));
+    EXPECT_EQ(DataOf(ed), Inserted(Iota(16), 5, Bytes(url.begin(), url.end())));
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_EQ(DataOf(ed), Iota(16));
 }

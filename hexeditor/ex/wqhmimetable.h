@@ -1,0 +1,95 @@
+#pragma once
+// The one table between clipboard formats and MIME types, both directions,
+// and our data objects published through it as QMimeData. The clipboard
+// transport and drag and drop alike put our objects out this way; the
+// adapter of foreign MIME data (wqhmimeadapter.h) reads the same table.
+#include "hexeditor/ex/wqholetypes.h"
+
+#include <QMetaType>
+#include <QMimeData>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// MIME types that carry a format, best first.
+QStringList WQHMimeTypesForFormat(TClipFormat cf);
+// The MIME type a format is published under when one of our objects is offered.
+QString WQHMimeTypeOffered(TClipFormat cf);
+// The 8-bit code page of CF_TEXT and CF_OEMTEXT text: byte <-> character.
+QString WQHBytesToText(const QByteArray& bytes);
+QByteArray WQHTextToBytes(const QString& text);
+// A CF_HDROP block: DROPFILES header (names at offset 20, wide names), then
+// each path in UTF-16 ended by a zero character, and one more zero character.
+QByteArray WQHMakeDropFiles(const QStringList& paths);
+
+// ---- our data object as MIME data -----------------------------------------------------
+
+// Carries one of our data objects; formats() follow the enumerator's order and
+// each format is rendered when it is asked for. The token tells whose it is.
+class TWQHMimeData : public QMimeData {
+    Q_OBJECT
+public:
+    TWQHMimeData(IDataObjectPtr dataObject, std::uint64_t token);
+    ~TWQHMimeData() override;
+    const IDataObjectPtr& DataObject() const { return dataObject_; }
+    std::uint64_t Token() const { return token_; }
+
+    bool hasFormat(const QString& mimeType) const override;
+    QStringList formats() const override;
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
+
+private:
+    struct Entry {
+        QString mime;
+        FORMATETC format;
+    };
+    std::vector<Entry> entries_;
+    IDataObjectPtr dataObject_;
+    std::uint64_t token_;
+};
+
+// A fresh token for TWQHMimeData; never 0, never repeated in one process.
+std::uint64_t WQHNewMimeToken();
+
+// ---- the table's rows, for the adapter of foreign MIME data ----------------------------
+
+namespace wqhmime {
+
+enum class Kind {
+    Raw,         // the MIME bytes are the block
+    RawZero,     // the MIME bytes, then one zero
+    Text8,       // text <-> 8-bit bytes, then one zero
+    Text16,      // text as UTF-16 LE, then one zero character
+    FileList,    // local files <-> a DROPFILES block
+    Dib,         // an image <-> a BMP file without its file header
+    Bitmap,      // an image <-> a BMP file
+};
+
+struct Row {
+    TClipFormat cf;
+    QString mime;
+    Kind kind;
+    bool offer;  // published when one of our objects goes out
+};
+
+// Rows of one format are in order of preference.
+const std::vector<Row>& Table();
+
+// The MIME type a registered format name travels under, and back (empty
+// when the type carries no registered name).
+QString WindowsMime(const QString& name);
+QString WindowsMimeName(const QString& mime);
+
+// Whether foreign MIME data that offers the types Offered can give the row's
+// format. Asked when the formats are listed; a file list only when every URL
+// is a local file.
+bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row);
+// The bytes of one row from foreign MIME data; nothing when it cannot give them.
+std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row);
+
+} // namespace wqhmime
