@@ -27,6 +27,16 @@ QByteArray CharsToBytes(const QString& text)
     return bytes;
 }
 
+QByteArray HexToBytes(const QString& text, bool Swap)
+{
+    QByteArray bytes(text.size() / 2 + 1, Qt::Uninitialized);
+    int n = 0;
+    ConvertHexToBin(text.constData(), reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<int>(text.size()),
+                    Swap, n);
+    bytes.truncate(n);
+    return bytes;
+}
+
 } // namespace
 
 // ---- single bytes and buffers -------------------------------------------------------
@@ -392,11 +402,7 @@ QString TCustomWQHexEditor::AsHex() const
 void TCustomWQHexEditor::SetAsHex(const QString& Value)
 {
     CheckNotBusy();
-    QByteArray bytes(Value.size() / 2 + 1, Qt::Uninitialized);
-    int n = 0;
-    ConvertHexToBin(Value.constData(), reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<int>(Value.size()),
-                    SwapNibbles(), n);
-    bytes.truncate(n);
+    const QByteArray bytes = HexToBytes(Value, SwapNibbles());
     WQHStore::SelectAllData(*this);
     WQHStore::ReplaceWithBytes(*this, bytes);
 }
@@ -429,10 +435,5 @@ void TCustomWQHexEditor::SetSelectionAsHex(const QString& Value)
     if (Value.isEmpty())
         return;
     CheckNotBusy();
-    QByteArray bytes(Value.size() / 2 + 1, Qt::Uninitialized);
-    int n = 0;
-    ConvertHexToBin(Value.constData(), reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<int>(Value.size()),
-                    SwapNibbles(), n);
-    bytes.truncate(n);
-    WQHStore::ReplaceWithBytes(*this, bytes);
+    WQHStore::ReplaceWithBytes(*this, HexToBytes(Value, SwapNibbles()));
 }
