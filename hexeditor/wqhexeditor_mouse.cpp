@@ -124,8 +124,17 @@ void TCustomWQHexEditor::WMTimer()
     int x = LastMouseX();
     int y = LastMouseY();
     const TGridCoord c = CheckMouseCoord(x, y);
-    if (c.X != -1 && c.Y != -1)
-        TWQHGrid::WMTimer();
+    if (c.X == -1 || c.Y == -1)
+        return;
+    TGridDrawInfo di;
+    CalcDrawInfo(di);
+    const bool onLastDigit = Col() == FIntLastHexCol;
+    TWQHGrid::WMTimer();
+    // A step right of the last digit lands on the gap, which is never the
+    // caret's cell: the caret stays on the digit, so the view has to move on
+    // by itself, or the character field could never be scrolled in.
+    if (onLastDigit && Col() == FIntLastHexCol && LastMouseX() > di.Horz.FullVisBoundary)
+        SetLeftCol(LeftCol() + 1);
 }
 
 bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const

@@ -575,6 +575,39 @@ TEST_F(CaretMouse, DragRightOfTheViewScrollsRightAndTheSelectionFollows)
     EXPECT_EQ(ed.GridState(), gsNormal);
 }
 
+// The gap (column 34) is no caret cell: held right of the view, the caret
+// stays on the row's last digit while the view goes on to the last character.
+TEST_F(CaretMouse, DragRightOfTheViewScrollsOnPastTheGapColumnByColumn)
+{
+    Show(4096, 300, 200);
+    // Just right of the view: still over the last column while it is cut.
+    const QPoint held(ed.ClientWidth(), CellPoint(ed, 2, 3).y());
+    QtPress(CellPoint(ed, 2, 3));  // byte 16
+    QtDrag(held);
+    ASSERT_TRUE(TicksUntil([&] { return ed.Col() == 33; })) << "column " << ed.Col();
+    const int first = ed.LeftCol();
+    const TRect gap = ed.CellRect(34, 3);
+    ASSERT_LT(gap.Right - gap.Left, ed.ColWidths(34)) << "the gap is not yet shown whole";
+    ASSERT_LT(first + 8, ed.MaxLeftCol());
+
+    std::vector<int> lefts;
+    ed.SetOnTopLeftChanged([&](QObject*) { lefts.push_back(ed.LeftCol()); });
+    ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() == ed.MaxLeftCol(); })) << "left column " << ed.LeftCol();
+    ASSERT_EQ(lefts.size(), std::size_t(ed.MaxLeftCol() - first));
+    for (std::size_t i = 0; i < lefts.size(); ++i)
+        EXPECT_EQ(lefts[i], first + 1 + int(i)) << "one column per tick";
+    const TRect last = ed.CellRect(ed.ColCount() - 1, 3);
+    EXPECT_EQ(last.Right - last.Left, ed.ColWidths(ed.ColCount() - 1)) << "the last character is shown whole";
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 3));
+    EXPECT_EQ(ed.RawSelStart(), 16);
+    EXPECT_EQ(ed.RawSelEnd(), 31);
+
+    QtRelease(held);
+    EXPECT_EQ(ed.GridState(), gsNormal);
+    EXPECT_EQ(ed.RawSelStart(), 16);
+    EXPECT_EQ(ed.RawSelEnd(), 31);
+}
+
 TEST_F(CaretMouse, DragLeftOfTheViewScrollsLeftAndTheSelectionFollows)
 {
     Show(4096, 300, 200);
