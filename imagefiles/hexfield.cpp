@@ -30,15 +30,14 @@ void ShowFileError(const QString& text)
 
 namespace {
 
-// A read the system failed counts as no bytes read: the reader then reports
-// its own read failure rather than the stream's.
-std::int64_t ReadOrNothing(platform::TStream& stream, void* buffer, std::int64_t count, bool& failed)
+// A read the system failed gives -1 instead of the stream's exception: the
+// reader then reports its own read failure rather than the stream's.
+std::int64_t ReadOrNothing(platform::TStream& stream, void* buffer, std::int64_t count)
 {
     try {
         return stream.Read(buffer, count);
     } catch (const platform::EReadError&) {
-        failed = true;
-        return 0;
+        return -1;
     }
 }
 
@@ -60,8 +59,7 @@ bool ReadLimitedLine(platform::TStream& stream, TextLine& line, int limit)
 {
     const std::int64_t start = stream.Position();
     // One byte beyond the limit tells a last line from a line that is too long.
-    bool failed = false;
-    const std::int64_t got = ReadOrNothing(stream, line.text, limit + 1, failed);
+    const std::int64_t got = ReadOrNothing(stream, line.text, limit + 1);
     if (got < 1) {
         line.length = 0;
         line.overlong = false;
@@ -140,7 +138,9 @@ bool LineSource::Fill()
     end_ = tail;
     while (!eof_ && end_ < capacity_) {
         const std::int64_t got =
-            ReadOrNothing(stream_, buffer_.get() + end_, static_cast<std::int64_t>(capacity_ - end_), failed_);
+            ReadOrNothing(stream_, buffer_.get() + end_, static_cast<std::int64_t>(capacity_ - end_));
+        if (got < 0)
+            failed_ = true;
         if (got <= 0)
             eof_ = true;
         else
