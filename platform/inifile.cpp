@@ -5,7 +5,6 @@
 #include "platform/replacefile.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -83,14 +82,6 @@ QString cleanSection(const QString& s)
     QString out = oneLine(s).trimmed();
     out.replace(u']', u'_');
     return out;
-}
-
-// Whether the bytes are valid UTF-8; if not, the file is in the ANSI code page (GBK).
-bool isUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)QString(decoder.decode(bytes)); // the decoder runs when its result is converted
-    return !decoder.hasError();
 }
 
 // Reads the whole file. Returns false when the file exists but cannot be
@@ -215,7 +206,7 @@ struct TIniFile::Impl {
             bytes.remove(0, 3);
         }
         crlf = bytes.contains("\r\n");
-        utf8 = isUtf8(bytes);
+        utf8 = bytes.isValidUtf8();
         // Lines end at CR LF, LF or CR; neither byte occurs inside a
         // character of UTF-8 or GBK.
         const qsizetype n = bytes.size();
