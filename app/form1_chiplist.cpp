@@ -18,8 +18,8 @@ void TForm1::FormShow()
     ComboBox1->clear();
     QByteArray bytes;
     // A folder of that name is no chip list: nothing to read, nothing to report.
-    const QFileInfo file(fileName);
-    if (file.exists() && !file.isDir()) {
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isDir()) {
         platform::TMemoryStream file;
         file.LoadFromFile(fileName); // raises the file-open error for an unreadable file
         bytes = file.Bytes();
