@@ -6,9 +6,9 @@
 namespace usblib {
 namespace {
 
+// Empty unless the whole set was found.
 Functions loaded;
 bool tried = false;
-bool available = false;
 
 // All or nothing: a half-found set would fail in the middle of a search.
 bool resolve(void* scope, Functions& f)
@@ -32,24 +32,24 @@ const Functions* load(const char* library, bool globalScopeFirst)
     Functions f;
     // The global scope comes first so that a preloaded simulator takes the
     // library's place even where the library is installed.
-    available = globalScopeFirst && resolve(RTLD_DEFAULT, f);
-    if (!available && library != nullptr) {
+    bool found = globalScopeFirst && resolve(RTLD_DEFAULT, f);
+    if (!found && library != nullptr) {
         // Never closed: handles and bus lists of the library may outlive any caller.
         if (void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL)) {
-            available = resolve(handle, f);
-            if (!available)
+            found = resolve(handle, f);
+            if (!found)
                 dlclose(handle);
         }
     }
-    loaded = available ? f : Functions{};
-    return available ? &loaded : nullptr;
+    loaded = found ? f : Functions{};
+    return found ? &loaded : nullptr;
 }
 
 const Functions* functions()
 {
     if (!tried)
         return load();
-    return available ? &loaded : nullptr;
+    return loaded.usb_init != nullptr ? &loaded : nullptr;
 }
 
 } // namespace usblib
