@@ -57,15 +57,6 @@ TEST(Preload, LinkTakesThePreloadedSimulatorForTheLibrary)
     EXPECT_FALSE(link.isOpen());
 }
 
-TEST(Preload, SimulatorStandsInWhereTheLibraryCannotBeLoaded)
-{
-    ASSERT_NE(usblib::load("libqv750-no-such-library.so.0"), nullptr);
-    TUsbBulk link;
-    EXPECT_EQ(link.prog_open(TUsbBulk::VendorId, TUsbBulk::ProductId), 1);
-    link.usbasp_bulk_close();
-    usblib::load();
-}
-
 // Run with QV750_SIM_FAULTS="corrupt,at=1,ep=0x85,mask=0x80,offset=2; short,at=2,ep=0x85,by=4;
 // timeout,at=3,ep=0x85; unplug,at=8": the opening takes two string reads,
 // so the eighth transfer is the fourth read.
