@@ -45,9 +45,7 @@ protected:
     }
     void TearDown() override
     {
-        Form2 = nullptr;
-        form2.reset();
-        form.reset();
+        Destroy();
         sim::reset();
         platform::SetProgramPathForTesting(QString());
         qputenv("XDG_CONFIG_HOME", oldConfigHome_);
@@ -69,8 +67,18 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // The windows gone, the main one last, as the program ends.
+    void Destroy()
+    {
+        Form2 = nullptr;
+        form2.reset();
+        form.reset();
+    }
+    // A fresh pair of windows; any earlier pair is gone first, so that it has
+    // saved its settings before the new one reads them.
     void Create()
     {
+        Destroy();
         form = std::make_unique<TForm1>();
         form2 = std::make_unique<TForm2>(form.get());
         Form2 = form2.get();

@@ -231,9 +231,6 @@ TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheFileBesideTheProgramCannotB
 
     // From then on that file is the one read.
     EXPECT_EQ(SettingsFileName(), userIni);
-    Form2 = nullptr;
-    form2.reset();
-    form.reset();
     Create();
     EXPECT_FALSE(form->CheckBox1->isChecked());
 }
@@ -286,9 +283,6 @@ TEST_F(WindowTest, WritableSettingsBesideTheProgramWinOverTheUserFile)
     // Missing beside the program, in a folder that can be written: made there.
     ASSERT_TRUE(QFile::remove(IniPath()));
     EXPECT_EQ(SettingsFileName(), IniPath());
-    Form2 = nullptr;
-    form2.reset();
-    form.reset();
     Create();
     EXPECT_TRUE(form->CheckBox2->isChecked()) << "the defaults, not the user's file";
     form->close();
@@ -306,9 +300,6 @@ TEST_F(WindowTest, SettingsFileThatCannotBeReadGoesToTheUserConfigOnClose)
     form->close();
     EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(QFileInfo(IniPath()).isDir());
-    Form2 = nullptr;
-    form2.reset();
-    form.reset();
     Create();
     EXPECT_FALSE(form->CheckBox1->isChecked());
 }
@@ -634,18 +625,12 @@ TEST_F(WindowTest, SavedPlacementIsAppliedAsStoredUnlessOnNoScreen)
                                  .arg(c.top)
                                  .arg(c.left)
                                  .toLatin1());
-        Form2 = nullptr;
-        form2.reset();
-        form.reset();
         Create();
         EXPECT_EQ(form->pos(), c.expected);
         EXPECT_EQ(form->size(), QSize(700, 500));
     }
     // As stored, it is also written back as stored.
     WriteFile(IniPath(), "[Environment]\nFormTop=-5\nFormLeft=-8\n");
-    Form2 = nullptr;
-    form2.reset();
-    form.reset();
     Create();
     form->close();
     platform::TIniFile back(IniPath());
