@@ -172,6 +172,7 @@ struct TWQHUndoStorage::Impl {
     void emptyStream();
     void compactDropped();
     TKeptPtr removeLast();
+    TKeptPtr takeTail(std::int64_t s);
     void keepUndone(const TKeptPtr& kept);
     TTaken takeAt(std::int64_t s, std::int64_t len, bool copy) const;
     std::vector<TTaken> takeJoined(const TRecord& marker) const;

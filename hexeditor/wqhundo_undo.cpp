@@ -220,15 +220,10 @@ void TWQHUndoStorage::Impl::removeTaken(const TTaken& t)
         return;
     if (s + len == std::int64_t(buf.size())) {
         TKeptPtr kept = t.Copy;
-        if (!kept && s == 0) {
-            // The record is the whole buffer: handed over, not copied.
-            auto whole = std::make_shared<TBytes>();
-            whole->swap(buf);
-            kept = std::move(whole);
-        } else if (!kept) {
-            kept = std::make_shared<const TBytes>(buf.begin() + std::ptrdiff_t(s), buf.end());
-        }
-        buf.resize(size_t(s));
+        if (kept)
+            buf.resize(size_t(s));
+        else
+            kept = takeTail(s);
         keepUndone(kept);
         noteUndoneData(lastUndo);
         return;
