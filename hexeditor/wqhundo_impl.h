@@ -184,8 +184,10 @@ struct TWQHUndoStorage::Impl {
     void addSelection(int aStart, int aCount);
     // ---- undo (wqhundo_undo.cpp) ----
     bool undo();
-    void applyUndo(const TTaken& t);
-    void removeTaken(const TTaken& t);
+    // forRedo false: no redo block is made (a step a combined undo restores
+    // cannot be redone).
+    void applyUndo(const TTaken& t, bool forRedo = true);
+    void removeTaken(const TTaken& t, bool forRedo = true);
     bool checkFits(const TRecord& r) const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation);
     void restoreState(const TRecord& r);
