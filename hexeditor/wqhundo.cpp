@@ -13,7 +13,6 @@ void TWQHUndoStorage::Impl::resetRedo()
 {
     redo.reset();
     lastUndo.reset();
-    hasLastUndo = false;
     lastUndoDesc.clear();
 }
 
@@ -88,7 +87,6 @@ TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::takeTail(std::int64_t s)
 void TWQHUndoStorage::Impl::keepUndone(const TKeptPtr& kept)
 {
     lastUndo = kept;
-    hasLastUndo = true;
     lastUndoDesc = description;
     if (count > 0)
         --count;

@@ -7,6 +7,7 @@
 //   wqhundo_redo.cpp     the redo block and redo
 #include "hexeditor/wqhundo.h"
 
+#include <QScopedValueRollback>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -135,7 +136,9 @@ struct TWQHUndoStorage::Impl {
     int updateCount = 0;
     QString description;
     std::uint64_t generation = 0;  // counts the times the stream was emptied
-    bool restoring = false;        // an undo or redo is putting data and state back
+    // An undo or redo is putting data and state back; one asked for meanwhile
+    // is refused, since it would act on the record still being restored.
+    bool restoring = false;
 
     struct TRedo {
         TWQHUndoFlags Flags = 0;
@@ -161,7 +164,6 @@ struct TWQHUndoStorage::Impl {
     // called meanwhile records a step (which ends the redo).
     std::shared_ptr<TRedo> redo;
     TKeptPtr lastUndo;  // the record the last undo took off
-    bool hasLastUndo = false;
     QString lastUndoDesc;
 
     std::int64_t live() const { return std::int64_t(buf.size()) - start; }
@@ -197,17 +199,4 @@ struct TWQHUndoStorage::Impl {
     void noteUndoneData(const TKeptPtr& record);
     bool redoMatchesData() const;
     std::uint64_t dataHash() const;
-};
-
-// Marks a restore running; an undo or redo asked for meanwhile is refused,
-// since it would act on the record that is still being restored.
-class TWQHUndoRestoring {
-public:
-    explicit TWQHUndoRestoring(bool& Flag) : f(Flag) { f = true; }
-    ~TWQHUndoRestoring() { f = false; }
-    TWQHUndoRestoring(const TWQHUndoRestoring&) = delete;
-    TWQHUndoRestoring& operator=(const TWQHUndoRestoring&) = delete;
-
-private:
-    bool& f;
 };

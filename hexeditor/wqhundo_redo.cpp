@@ -45,7 +45,7 @@ bool TWQHUndoStorage::Redo()
 {
     if (d->restoring)
         return false;
-    const TWQHUndoRestoring running(d->restoring);
+    const QScopedValueRollback<bool> running(d->restoring, true);
     return d->redoStep();
 }
 
@@ -264,7 +264,7 @@ bool TWQHUndoStorage::Impl::redoStep()
     // undone record goes back where the stream ends now, beneath any step
     // such a handler records; not at all when a handler empties the store.
     const std::shared_ptr<TRedo> block = redo;
-    const TKeptPtr kept = hasLastUndo ? lastUndo : nullptr;
+    const TKeptPtr kept = lastUndo;
     const QString keptDesc = lastUndoDesc;
     const std::int64_t keptAt = base + std::int64_t(buf.size());
     const std::uint64_t keptGeneration = generation;
@@ -321,7 +321,6 @@ bool TWQHUndoStorage::Impl::redoStep()
             description = keptDesc;
     }
     lastUndo.reset();
-    hasLastUndo = false;
     ed.Repaint();
     ed.BookmarkChanged();
     resetRedo();

@@ -11,7 +11,7 @@ bool TWQHUndoStorage::Undo()
 {
     if (d->restoring)
         return false;
-    const TWQHUndoRestoring running(d->restoring);
+    const QScopedValueRollback<bool> running(d->restoring, true);
     return d->undo();
 }
 
