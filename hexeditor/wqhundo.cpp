@@ -13,7 +13,6 @@ void TWQHUndoStorage::Impl::resetRedo()
 {
     redo.reset();
     lastUndo.reset();
-    hasLastUndo = false;
     lastUndoDesc.clear();
 }
 
@@ -59,10 +58,28 @@ TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::removeLast()
     }
     std::int64_t len = GetI32(buf.data() + buf.size() - 4);
     len = std::clamp<std::int64_t>(len, 0, live());
-    const size_t keep = buf.size() - size_t(len);
-    auto kept = std::make_shared<const TBytes>(buf.begin() + std::ptrdiff_t(keep), buf.end());
-    buf.resize(keep);
+    TKeptPtr kept = takeTail(std::int64_t(buf.size()) - len);
     keepUndone(kept);
+    return kept;
+}
+
+// The bytes from buffer index s to the end, as a block of their own; the
+// buffer keeps what lies before s. When the tail is the larger part the
+// buffer itself is handed over and only what stays is copied: a whole-data
+// snapshot is not copied again to be taken off.
+TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::takeTail(std::int64_t s)
+{
+    const size_t keep = size_t(s);
+    auto kept = std::make_shared<TBytes>();
+    if (keep == 0 || keep < buf.size() - keep) {
+        TBytes rest(buf.begin(), buf.begin() + std::ptrdiff_t(keep));
+        kept->swap(buf);
+        kept->erase(kept->begin(), kept->begin() + std::ptrdiff_t(keep));
+        buf.swap(rest);
+    } else {
+        kept->assign(buf.begin() + std::ptrdiff_t(keep), buf.end());
+        buf.resize(keep);
+    }
     return kept;
 }
 
@@ -70,7 +87,6 @@ TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::removeLast()
 void TWQHUndoStorage::Impl::keepUndone(const TKeptPtr& kept)
 {
     lastUndo = kept;
-    hasLastUndo = true;
     lastUndoDesc = description;
     if (count > 0)
         --count;

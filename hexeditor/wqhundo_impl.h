@@ -7,6 +7,7 @@
 //   wqhundo_redo.cpp     the redo block and redo
 #include "hexeditor/wqhundo.h"
 
+#include <QScopedValueRollback>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -135,7 +136,9 @@ struct TWQHUndoStorage::Impl {
     int updateCount = 0;
     QString description;
     std::uint64_t generation = 0;  // counts the times the stream was emptied
-    bool restoring = false;        // an undo or redo is putting data and state back
+    // An undo or redo is putting data and state back; one asked for meanwhile
+    // is refused, since it would act on the record still being restored.
+    bool restoring = false;
 
     struct TRedo {
         TWQHUndoFlags Flags = 0;
@@ -161,7 +164,6 @@ struct TWQHUndoStorage::Impl {
     // called meanwhile records a step (which ends the redo).
     std::shared_ptr<TRedo> redo;
     TKeptPtr lastUndo;  // the record the last undo took off
-    bool hasLastUndo = false;
     QString lastUndoDesc;
 
     std::int64_t live() const { return std::int64_t(buf.size()) - start; }
@@ -172,6 +174,7 @@ struct TWQHUndoStorage::Impl {
     void emptyStream();
     void compactDropped();
     TKeptPtr removeLast();
+    TKeptPtr takeTail(std::int64_t s);
     void keepUndone(const TKeptPtr& kept);
     TTaken takeAt(std::int64_t s, std::int64_t len, bool copy) const;
     std::vector<TTaken> takeJoined(const TRecord& marker) const;
@@ -183,8 +186,10 @@ struct TWQHUndoStorage::Impl {
     void addSelection(int aStart, int aCount);
     // ---- undo (wqhundo_undo.cpp) ----
     bool undo();
-    void applyUndo(const TTaken& t);
-    void removeTaken(const TTaken& t);
+    // forRedo false: no redo block is made (a step a combined undo restores
+    // cannot be redone).
+    void applyUndo(const TTaken& t, bool forRedo = true);
+    void removeTaken(const TTaken& t, bool forRedo = true);
     bool checkFits(const TRecord& r) const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation);
     void restoreState(const TRecord& r);
@@ -194,17 +199,4 @@ struct TWQHUndoStorage::Impl {
     void noteUndoneData(const TKeptPtr& record);
     bool redoMatchesData() const;
     std::uint64_t dataHash() const;
-};
-
-// Marks a restore running; an undo or redo asked for meanwhile is refused,
-// since it would act on the record that is still being restored.
-class TWQHUndoRestoring {
-public:
-    explicit TWQHUndoRestoring(bool& Flag) : f(Flag) { f = true; }
-    ~TWQHUndoRestoring() { f = false; }
-    TWQHUndoRestoring(const TWQHUndoRestoring&) = delete;
-    TWQHUndoRestoring& operator=(const TWQHUndoRestoring&) = delete;
-
-private:
-    bool& f;
 };

@@ -16,6 +16,22 @@ std::uint64_t Fnv1a(std::uint64_t h, const std::uint8_t* p, size_t n)
     return h;
 }
 
+// Hands the first n bytes of the data to f a piece at a time, so that no
+// second copy of the whole data is made; stops where f returns false.
+template <class F>
+bool EachPiece(const TWQHUndoEditor& ed, std::int64_t n, F f)
+{
+    std::vector<std::uint8_t> piece(size_t(std::clamp<std::int64_t>(n, 0, 1 << 16)));
+    for (std::int64_t at = 0; at < n;) {
+        const int k = int(std::min<std::int64_t>(n - at, std::int64_t(piece.size())));
+        ed.ReadBytes(piece.data(), int(at), k);
+        if (!f(piece.data(), at, k))
+            return false;
+        at += k;
+    }
+    return true;
+}
+
 } // namespace
 
 bool TWQHUndoStorage::CanRedo() const
@@ -29,7 +45,7 @@ bool TWQHUndoStorage::Redo()
 {
     if (d->restoring)
         return false;
-    const TWQHUndoRestoring running(d->restoring);
+    const QScopedValueRollback<bool> running(d->restoring, true);
     return d->redoStep();
 }
 
@@ -127,18 +143,13 @@ void TWQHUndoStorage::Impl::makeRedo(const TWQHUndoRec& rec)
     redo = std::move(b);
 }
 
-// Read a piece at a time: no second copy of the whole data.
 std::uint64_t TWQHUndoStorage::Impl::dataHash() const
 {
-    const std::int64_t size = ed.DataSize();
-    std::vector<std::uint8_t> piece(size_t(std::clamp<std::int64_t>(size, 0, 1 << 16)));
     std::uint64_t h = 14695981039346656037ull;
-    for (std::int64_t at = 0; at < size;) {
-        const int k = int(std::min<std::int64_t>(size - at, std::int64_t(piece.size())));
-        ed.ReadBytes(piece.data(), int(at), k);
-        h = Fnv1a(h, piece.data(), size_t(k));
-        at += k;
-    }
+    EachPiece(ed, ed.DataSize(), [&](const std::uint8_t* p, std::int64_t, int k) {
+        h = Fnv1a(h, p, size_t(k));
+        return true;
+    });
     return h;
 }
 
@@ -201,16 +212,9 @@ bool TWQHUndoStorage::Impl::redoMatchesData() const
         if (!rec || std::int64_t(rec->size()) < DataOffset + n)
             return false;
         const std::uint8_t* want = rec->data() + DataOffset;
-        // Compared a piece at a time: no second copy of the whole data.
-        std::vector<std::uint8_t> now(size_t(std::min<std::int64_t>(n, 1 << 16)));
-        for (std::int64_t at = 0; at < n;) {
-            const int k = int(std::min<std::int64_t>(n - at, std::int64_t(now.size())));
-            ed.ReadBytes(now.data(), int(at), k);
-            if (std::memcmp(now.data(), want + at, size_t(k)) != 0)
-                return false;
-            at += k;
-        }
-        return true;
+        return EachPiece(ed, n, [&](const std::uint8_t* p, std::int64_t at, int k) {
+            return std::memcmp(p, want + at, size_t(k)) == 0;
+        });
     }
     default:
         return true;
@@ -260,7 +264,7 @@ bool TWQHUndoStorage::Impl::redoStep()
     // undone record goes back where the stream ends now, beneath any step
     // such a handler records; not at all when a handler empties the store.
     const std::shared_ptr<TRedo> block = redo;
-    const TKeptPtr kept = hasLastUndo ? lastUndo : nullptr;
+    const TKeptPtr kept = lastUndo;
     const QString keptDesc = lastUndoDesc;
     const std::int64_t keptAt = base + std::int64_t(buf.size());
     const std::uint64_t keptGeneration = generation;
@@ -317,7 +321,6 @@ bool TWQHUndoStorage::Impl::redoStep()
             description = keptDesc;
     }
     lastUndo.reset();
-    hasLastUndo = false;
     ed.Repaint();
     ed.BookmarkChanged();
     resetRedo();

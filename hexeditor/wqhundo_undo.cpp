@@ -11,7 +11,7 @@ bool TWQHUndoStorage::Undo()
 {
     if (d->restoring)
         return false;
-    const TWQHUndoRestoring running(d->restoring);
+    const QScopedValueRollback<bool> running(d->restoring, true);
     return d->undo();
 }
 
@@ -106,15 +106,18 @@ bool TWQHUndoStorage::Impl::undo()
     // so that a handler that records or empties meanwhile changes none of them.
     const std::vector<TTaken> steps = takeJoined(r);
     removeLast();
+    // A combined step cannot be redone: its steps make no redo block, and
+    // none from before stays while they are restored.
+    resetRedo();
     for (const TTaken& t : steps) {
         if (!checkFits(t.Rec)) {
             reset(true);
             break;
         }
         if (t.Rec.Kind == ufKindCombined)
-            removeTaken(t);
+            removeTaken(t, false);
         else
-            applyUndo(t);
+            applyUndo(t, false);
     }
     resetRedo();
     return true;
@@ -123,10 +126,11 @@ bool TWQHUndoStorage::Impl::undo()
 // Puts back what the copied record saved. The record stays in the stream
 // until the data and state are back: a data change that fails leaves the
 // step to be undone again.
-void TWQHUndoStorage::Impl::applyUndo(const TTaken& t)
+void TWQHUndoStorage::Impl::applyUndo(const TTaken& t, bool forRedo)
 {
     const TRecord& r = t.Rec;
-    makeRedo(HeadOf(r));
+    if (forRedo)
+        makeRedo(HeadOf(r));
     const int pos = int(r.Pos), cnt = int(r.Count), repl = int(r.ReplCount);
     const std::uint8_t* saved = r.Data;
     const bool b1 = Has(r.Flags, ufFlagByte1Changed);
@@ -204,14 +208,14 @@ void TWQHUndoStorage::Impl::applyUndo(const TTaken& t)
     default:
         return;
     }
-    removeTaken(t);
+    removeTaken(t, forRedo);
 }
 
 // Takes a restored record off the stream by where it lay. A handler that
 // recorded steps during the restore put them on top of it: it is cut out
 // from under them then, and no redo is kept (their steps ended it). Gone
 // already when a handler emptied the store.
-void TWQHUndoStorage::Impl::removeTaken(const TTaken& t)
+void TWQHUndoStorage::Impl::removeTaken(const TTaken& t, bool forRedo)
 {
     const std::int64_t s = t.LifeStart - base;
     const std::int64_t len = t.Rec.Len;
@@ -220,17 +224,13 @@ void TWQHUndoStorage::Impl::removeTaken(const TTaken& t)
         return;
     if (s + len == std::int64_t(buf.size())) {
         TKeptPtr kept = t.Copy;
-        if (!kept && s == 0) {
-            // The record is the whole buffer: handed over, not copied.
-            auto whole = std::make_shared<TBytes>();
-            whole->swap(buf);
-            kept = std::move(whole);
-        } else if (!kept) {
-            kept = std::make_shared<const TBytes>(buf.begin() + std::ptrdiff_t(s), buf.end());
-        }
-        buf.resize(size_t(s));
+        if (kept)
+            buf.resize(size_t(s));
+        else
+            kept = takeTail(s);
         keepUndone(kept);
-        noteUndoneData(lastUndo);
+        if (forRedo)
+            noteUndoneData(lastUndo);
         return;
     }
     buf.erase(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));

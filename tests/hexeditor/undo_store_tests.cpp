@@ -517,6 +517,24 @@ TEST_F(UndoStore, CombinedStepJoiningMoreThanThereAreUndoesWhatIsLeft)
     EXPECT_EQ(st.Count(), 0);
 }
 
+// The joined steps cannot be redone, so restoring them reads none of the
+// data for a redo block (a whole-data one would copy all of it).
+TEST_F(UndoStore, CombinedStepReadsNoDataForARedo)
+{
+    const auto original = ed.data;
+    st.CreateUndo(ufKindAllData, 0, 0, 0, QString());
+    ed.data = {7, 7, 7, 7};
+    Type(1, 0xB1);
+    st.CreateUndo(ufKindCombined, 0, 2, 0, QStringLiteral("joined"));
+    ed.failReads = true;
+    ASSERT_TRUE(st.Undo());
+    ed.failReads = false;
+    EXPECT_EQ(ed.data, original);
+    EXPECT_EQ(st.Count(), 0);
+    EXPECT_FALSE(st.CanRedo());
+    EXPECT_FALSE(st.Redo());
+}
+
 TEST_F(UndoStore, DescriptionFollowsTheNewestStep)
 {
     Type(0, 1, QStringLiteral("one"));
