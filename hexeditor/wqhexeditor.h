@@ -354,8 +354,6 @@ protected:
 
     // ---- paint ----
     void Paint() override;
-    // The grid's per-cell drawing is not used: Paint draws every cell.
-    void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
     void PaintCellRange(TWQHCanvas& Canvas, int ACol0, int ARow0, int XLimit, int YLimit, int Kind);
 
     // ---- caret ----

@@ -17,10 +17,36 @@
 #include <climits>
 
 using wqhcaret::ClampInt;
-using wqhcaret::ParkedCaret;
-using wqhcaret::RectVisible;
 
 namespace {
+
+constexpr int ParkedCaret = -50;
+
+// A cell rectangle counts as not visible when its Left + Bottom is 0.
+bool RectVisible(const TRect& R)
+{
+    return R.Left + R.Bottom != 0;
+}
+
+// The column between the hex and the character field.
+int GapCol(const TCustomWQHexEditor& e)
+{
+    return WQHCaret::FirstCharCol(e) - 1;
+}
+
+void SetTopRowClamped(TCustomWQHexEditor& e, std::int64_t Value)
+{
+    const int v = ClampInt(Value, e.FixedRows(), e.RowCount() - 1);
+    if (v != e.TopRow())
+        e.SetTopRow(v);
+}
+
+void SetLeftColClamped(TCustomWQHexEditor& e, std::int64_t Value)
+{
+    const int v = ClampInt(Value, e.FixedCols(), e.ColCount() - 1);
+    if (v != e.LeftCol())
+        e.SetLeftCol(v);
+}
 
 // The control's own posted message: the type is the message number.
 class TWQHControlEvent final : public QEvent {
@@ -43,6 +69,30 @@ private:
 };
 
 } // namespace
+
+struct WQHCaret::Own {
+    // Only a focused control places its caret, and with it the field that the
+    // painter shades as active; an unfocused one keeps the last placed field
+    // until the focus comes back.
+    static void PlaceCaret(TCustomWQHexEditor& e, int ACol, int ARow)
+    {
+        const TRect r = e.CellRect(ACol, ARow);
+        if (RectVisible(r))
+            e.IntSetCaretPos(r.Left, r.Top, ACol);
+        else
+            e.IntSetCaretPos(ParkedCaret, ParkedCaret, -1);
+    }
+
+    // Clears the selection in insert mode when the drag is back at its start;
+    // the drag itself goes on from the new begin position.
+    static void RestartInsertDrag(TCustomWQHexEditor& e, int p)
+    {
+        const bool had = e.FSelPosition != -1;
+        e.ResetSelection(had);
+        e.FSelBeginPosition = p;
+        e.FIsSelecting = true;
+    }
+};
 
 // ---------------------------------------------------------------- mapping
 
@@ -296,7 +346,7 @@ bool TCustomWQHexEditor::SelectCell(int ACol, int ARow)
         const int firstChar = std::max(GetOtherFieldColCheck(2), 2);
         if (ARow != 2 || (ACol != 2 && ACol != firstChar))
             return false;
-        WQHCaret::PlaceCaret(*this, ACol, ARow);
+        WQHCaret::Own::PlaceCaret(*this, ACol, ARow);
         return true;
     }
     if (!CheckSelectCell(ACol, ARow))
@@ -318,7 +368,7 @@ bool TCustomWQHexEditor::SelectCell(int ACol, int ARow)
             CheckUnit(p);
             CheckUnit(FSelBeginPosition);
             if (p == FSelBeginPosition)
-                WQHCaret::RestartInsertDrag(*this, p);
+                WQHCaret::Own::RestartInsertDrag(*this, p);
             else if (backwards)
                 NewSelection(FSelBeginPosition - FBytesPerUnit, p);
             else
@@ -328,7 +378,7 @@ bool TCustomWQHexEditor::SelectCell(int ACol, int ARow)
         ResetSelection(true);
     }
 
-    WQHCaret::PlaceCaret(*this, ACol, ARow);
+    WQHCaret::Own::PlaceCaret(*this, ACol, ARow);
     SelectionChanged();
     return true;
 }
@@ -356,7 +406,7 @@ bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
     const bool isData =
         p < size || (FInsertModeOn && p == size && (inChars || (ACol % 2) == 0));
 
-    if (isData && ACol == WQHCaret::GapCol(*this)) {
+    if (isData && ACol == GapCol(*this)) {
         if (leftDown)
             MoveColRow(std::max(2, ACol - 1), ARow, true, true);
         return false;
@@ -411,11 +461,7 @@ void TCustomWQHexEditor::DestroyCaret()
 
 void TCustomWQHexEditor::CheckSetCaret()
 {
-    const TRect r = CellRect(Col(), Row());
-    if (RectVisible(r))
-        IntSetCaretPos(r.Left, r.Top, Col());
-    else
-        IntSetCaretPos(ParkedCaret, ParkedCaret, -1);
+    WQHCaret::Own::PlaceCaret(*this, Col(), Row());
 }
 
 void TCustomWQHexEditor::IntSetCaretPos(int aX, int aY, int aCol)
@@ -486,7 +532,7 @@ bool TCustomWQHexEditor::DoMouseWheelDown(TShiftState Shift, int X, int Y)
     // A window showing one row or none still scrolls by a row.
     const int visible = std::max(1, VisibleRowCount());
     const std::int64_t limit = std::max(2, RowCount() - visible);
-    WQHCaret::SetTopRowClamped(
+    SetTopRowClamped(
         *this, std::min<std::int64_t>(limit, static_cast<std::int64_t>(TopRow()) + std::max(1, visible - 1)));
     CheckSetCaret();
     return true;
@@ -497,7 +543,7 @@ bool TCustomWQHexEditor::DoMouseWheelUp(TShiftState Shift, int X, int Y)
     if (Shift != 0)
         return TWQHGrid::DoMouseWheelUp(Shift, X, Y);
     const int visible = std::max(1, VisibleRowCount());
-    WQHCaret::SetTopRowClamped(*this, std::max(2, TopRow() - std::max(1, visible - 1)));
+    SetTopRowClamped(*this, std::max(2, TopRow() - std::max(1, visible - 1)));
     CheckSetCaret();
     return true;
 }
@@ -506,7 +552,7 @@ void TCustomWQHexEditor::CenterCursorPosition()
 {
     const int visible = VisibleRowCount();
     const std::int64_t wanted = static_cast<std::int64_t>(GetCursorPos() / FBytesPerRow) + 2 - visible / 2;
-    WQHCaret::SetTopRowClamped(*this, std::max<std::int64_t>(2, std::min<std::int64_t>(wanted, RowCount() - visible)));
+    SetTopRowClamped(*this, std::max<std::int64_t>(2, std::min<std::int64_t>(wanted, RowCount() - visible)));
 }
 
 int TCustomWQHexEditor::DisplayStart() const
@@ -536,8 +582,8 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
         const int srcPos = Source->GetCursorPos();
         if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
             Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
-            WQHCaret::SetTopRowClamped(*this, Source->TopRow());
-            WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
+            SetTopRowClamped(*this, Source->TopRow());
+            SetLeftColClamped(*this, Source->LeftCol());
             MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1),
                        true, false);
         } else {
@@ -545,15 +591,15 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
             if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
                 const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
                 const TGridCoord c = GetCursorAtPos(p, srcChars);
-                WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
+                SetLeftColClamped(*this, Source->LeftCol());
                 MoveColRow(c.X, c.Y, true, true);
             } else {
                 const std::int64_t top =
                     Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
                 const int p = ClampInt(top + SyncOffset, 0, size - 1);
                 const TGridCoord c = GetCursorAtPos(p, srcChars);
-                WQHCaret::SetLeftColClamped(*this, Source->LeftCol());
-                WQHCaret::SetTopRowClamped(*this, c.Y);
+                SetLeftColClamped(*this, Source->LeftCol());
+                SetTopRowClamped(*this, c.Y);
                 if (c.X != Col())
                     SetCol(c.X);
             }

@@ -392,8 +392,6 @@ void TCustomWQHexEditor::Paint()
     DrawCaret(*canvas);
 }
 
-void TCustomWQHexEditor::DrawCell(int, int, const TRect&, TGridDrawState) {}
-
 void TCustomWQHexEditor::PaintTo(TWQHCanvas& Canvas)
 {
     WQHPaint::TOrientation orientation(*this, Canvas);

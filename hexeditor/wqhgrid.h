@@ -205,6 +205,10 @@ protected:
 private:
     void UpdateScrollBars();
     void ScrollIntoView(int ACol, int ARow);
+    // Client offset of a column's left (a row's top) edge, also past the view;
+    // -1 for no such column (row) or one scrolled away.
+    std::int64_t ColOffset(int ACol) const;
+    std::int64_t RowOffset(int ARow) const;
     int ColLeft(int ACol) const;  // client x of a visible column's left edge, or -1
     int RowTop(int ARow) const;   // client y of a visible row's top edge, or -1
     int RowExtent(int ARow) const;

@@ -161,32 +161,38 @@ int TWQHGrid::ClientHeight() const
     return viewport()->height();
 }
 
-int TWQHGrid::ColLeft(int ACol) const
+std::int64_t TWQHGrid::ColOffset(int ACol) const
 {
     if (ACol < 0 || ACol >= FColCount)
         return -1;
-    std::int64_t x;
     if (ACol < FFixedCols)
-        x = ColsExtent(0, ACol);
-    else if (ACol < FLeftCol)
+        return ColsExtent(0, ACol);
+    if (ACol < FLeftCol)
         return -1;
-    else
-        x = FixedWidth() + ColsExtent(FLeftCol, ACol);
-    return x < ClientWidth() ? static_cast<int>(x) : -1;
+    return FixedWidth() + ColsExtent(FLeftCol, ACol);
+}
+
+std::int64_t TWQHGrid::RowOffset(int ARow) const
+{
+    if (ARow < 0 || ARow >= FRowCount)
+        return -1;
+    if (ARow < FFixedRows)
+        return RowsExtent(0, ARow);
+    if (ARow < FTopRow)
+        return -1;
+    return FixedHeight() + RowsExtent(FTopRow, ARow);
+}
+
+int TWQHGrid::ColLeft(int ACol) const
+{
+    const std::int64_t x = ColOffset(ACol);
+    return x >= 0 && x < ClientWidth() ? static_cast<int>(x) : -1;
 }
 
 int TWQHGrid::RowTop(int ARow) const
 {
-    if (ARow < 0 || ARow >= FRowCount)
-        return -1;
-    std::int64_t y;
-    if (ARow < FFixedRows)
-        y = RowsExtent(0, ARow);
-    else if (ARow < FTopRow)
-        return -1;
-    else
-        y = FixedHeight() + RowsExtent(FTopRow, ARow);
-    return y < ClientHeight() ? static_cast<int>(y) : -1;
+    const std::int64_t y = RowOffset(ARow);
+    return y >= 0 && y < ClientHeight() ? static_cast<int>(y) : -1;
 }
 
 TRect TWQHGrid::CellRect(int ACol, int ARow) const
@@ -217,12 +223,10 @@ TGridCoord TWQHGrid::MouseCoord(int X, int Y) const
 
 TRect TWQHGrid::CellBounds(int ACol, int ARow) const
 {
-    if (ACol < 0 || ACol >= FColCount || ARow < 0 || ARow >= FRowCount)
+    const std::int64_t left = ColOffset(ACol);
+    const std::int64_t top = RowOffset(ARow);
+    if (left < 0 || top < 0)
         return {};
-    if ((ACol >= FFixedCols && ACol < FLeftCol) || (ARow >= FFixedRows && ARow < FTopRow))
-        return {};
-    const std::int64_t left = ACol < FFixedCols ? ColsExtent(0, ACol) : FixedWidth() + ColsExtent(FLeftCol, ACol);
-    const std::int64_t top = ARow < FFixedRows ? RowsExtent(0, ARow) : FixedHeight() + RowsExtent(FTopRow, ARow);
     TRect r;
     r.Left = ClampInt(left);
     r.Top = ClampInt(top);
