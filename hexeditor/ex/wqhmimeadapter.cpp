@@ -59,6 +59,7 @@ public:
     explicit TWQHMimeAdapter(const QMimeData* md) : md_(md)
     {
         const QStringList offered = md->formats();
+        files_ = MimeLocalFiles(*md, offered);
         auto listed = [this](TClipFormat cf) {
             for (const Source& s : sources_)
                 if (s.format.cfFormat == cf)
@@ -66,7 +67,7 @@ public:
             return false;
         };
         for (const Row& row : Table()) {
-            if (listed(row.cf) || !MimeCanGive(*md, offered, row))
+            if (listed(row.cf) || !MimeCanGive(offered, files_, row))
                 continue;
             FORMATETC f = MakeFormatEtc(row.cf);
             if (row.kind == Kind::Bitmap)
@@ -102,7 +103,7 @@ public:
             for (const Source& s : sources_) {
                 if (s.format.cfFormat != formatetcIn.cfFormat)
                     continue;
-                std::optional<QByteArray> bytes = RenderFromMime(*md_, *s.row);
+                std::optional<QByteArray> bytes = RenderFromMime(*md_, files_, *s.row);
                 if (!bytes)
                     return E_FAIL;
                 if (bytes->size() > WQH_MAX_BLOCK_SIZE)
@@ -167,6 +168,7 @@ private:
         const Row* row;
     };
     QPointer<const QMimeData> md_;
+    QStringList files_;  // the URL list, read once
     std::vector<Row> extra_;  // reserved before sources_ point into it
     std::vector<Source> sources_;
 };

@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QUrl>
-#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -46,15 +45,6 @@ QByteArray ImageAsBmp(const QMimeData& md, const QString& mime)
     if (!image.save(&buffer, "BMP"))
         return {};
     return out;
-}
-
-QStringList LocalFiles(const QMimeData& md)
-{
-    QStringList paths;
-    for (const QUrl& url : md.urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    return paths;
 }
 
 } // namespace
@@ -103,7 +93,7 @@ const std::vector<Row>& Table()
     return rows;
 }
 
-std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
+std::optional<QByteArray> RenderFromMime(const QMimeData& md, const QStringList& files, const Row& row)
 {
     switch (row.kind) {
     case Kind::Raw:
@@ -124,12 +114,10 @@ std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
         b.append(2, '\0');
         return b;
     }
-    case Kind::FileList: {
-        const QStringList files = LocalFiles(md);
+    case Kind::FileList:
         if (files.isEmpty())
             return std::nullopt;
         return WQHMakeDropFiles(files);
-    }
     case Kind::Bitmap:
     case Kind::Dib: {
         const QByteArray bmp = ImageAsBmp(md, row.mime);
@@ -141,18 +129,26 @@ std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
     return std::nullopt;
 }
 
-bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row)
+QStringList MimeLocalFiles(const QMimeData& md, const QStringList& offered)
+{
+    if (!offered.contains(MimeUriList, Qt::CaseInsensitive))
+        return {};
+    // Only a list of local files is a file list: a web link travels with its
+    // text, which is what it pastes and drops as.
+    QStringList paths;
+    for (const QUrl& url : md.urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+bool MimeCanGive(const QStringList& offered, const QStringList& files, const Row& row)
 {
     if (!offered.contains(row.mime, Qt::CaseInsensitive))
         return false;
-    if (row.kind == Kind::FileList) {
-        // Only a list of local files is a file list: a web link travels with
-        // its text, which is what it pastes and drops as.
-        const QList<QUrl> urls = md.urls();
-        return !urls.isEmpty()
-            && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
-    }
-    return true;
+    return row.kind != Kind::FileList || !files.isEmpty();
 }
 
 } // namespace wqhmime

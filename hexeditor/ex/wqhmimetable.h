@@ -85,11 +85,15 @@ const std::vector<Row>& Table();
 QString WindowsMime(const QString& name);
 QString WindowsMimeName(const QString& mime);
 
-// Whether foreign MIME data that offers the types Offered can give the row's
-// format. Asked when the formats are listed; a file list only when every URL
-// is a local file.
-bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row);
-// The bytes of one row from foreign MIME data; nothing when it cannot give them.
-std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row);
+// The local files named by the URL list of foreign MIME data that offers the
+// types Offered; empty when there is no list or any URL is not a local file.
+// Each read of the list may fetch it from another program: read it once.
+QStringList MimeLocalFiles(const QMimeData& md, const QStringList& offered);
+// Whether foreign MIME data that offers the types Offered, with the local
+// files Files, can give the row's format. Asked when the formats are listed.
+bool MimeCanGive(const QStringList& offered, const QStringList& files, const Row& row);
+// The bytes of one row from foreign MIME data with the local files Files;
+// nothing when it cannot give them.
+std::optional<QByteArray> RenderFromMime(const QMimeData& md, const QStringList& files, const Row& row);
 
 } // namespace wqhmime

@@ -176,6 +176,43 @@ TEST(ClipAdapter, FileListOnlyWhenEveryUrlIsLocal)
     EXPECT_TRUE(Listed(*WQHDataObjectFromMime(&emptyList)).empty());
 }
 
+namespace {
+
+// Counts the reads of the URL list: for another program's clipboard each
+// read is a fetch from that program.
+class UrlCountingMime : public QMimeData {
+public:
+    mutable int urlReads = 0;
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        if (mimeType == QStringLiteral("text/uri-list"))
+            ++urlReads;
+        return QMimeData::retrieveData(mimeType, type);
+    }
+};
+
+} // namespace
+
+TEST(ClipAdapter, UrlListIsReadOnce)
+{
+    const QString path = QStringLiteral("/tmp/a.bin");
+    UrlCountingMime md;
+    md.setUrls({QUrl::fromLocalFile(path)});
+    IDataObjectPtr obj = WQHDataObjectFromMime(&md);
+    EXPECT_EQ(md.urlReads, 1);
+    EXPECT_EQ(Listed(*obj), (std::vector<TClipFormat>{CF_HDROP}));
+    EXPECT_EQ(Get(*obj, CF_HDROP).size(), 20 + (path.size() + 1) * 2 + 2);
+    EXPECT_EQ(Get(*obj, CF_HDROP).size(), 20 + (path.size() + 1) * 2 + 2);
+    EXPECT_EQ(md.urlReads, 1) << "listing and rendering use the list read when the adapter was made";
+
+    UrlCountingMime text;
+    text.setText(QStringLiteral("x"));
+    WQHDataObjectFromMime(&text);
+    EXPECT_EQ(text.urlReads, 0) << "no list offered, none read";
+}
+
 TEST(ClipAdapter, ImagesBecomeBitmapsAndDibs)
 {
     QImage image(3, 2, QImage::Format_RGB32);
