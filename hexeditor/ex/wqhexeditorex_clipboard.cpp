@@ -40,17 +40,24 @@ bool TWQHexEditorEx::CanCut()
     return CanCopy() && !ReadOnlyView() && !NoSizeChange();
 }
 
-bool TWQHexEditorEx::CanPaste()
+IDataObjectPtr TWQHexEditorEx::PasteableClipboard()
 {
     if (ReadOnlyView())
-        return false;
+        return nullptr;
     IDataObjectPtr obj;
     if (OleGetClipboard(obj) != S_OK || !obj)
-        return false;
+        return nullptr;
     std::uint32_t effect = DROPEFFECT_COPY;
     if (SupportsOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard) != S_OK)
-        return false;
-    return !NoSizeChange() || DataSize() > 0;
+        return nullptr;
+    if (NoSizeChange() && DataSize() == 0)
+        return nullptr;
+    return obj;
+}
+
+bool TWQHexEditorEx::CanPaste()
+{
+    return PasteableClipboard() != nullptr;
 }
 
 bool TWQHexEditorEx::CBCopy()
@@ -75,10 +82,8 @@ bool TWQHexEditorEx::CBCut()
 
 bool TWQHexEditorEx::CBPaste()
 {
-    if (!CanPaste())
-        return false;
-    IDataObjectPtr obj;
-    if (OleGetClipboard(obj) != S_OK || !obj)
+    const IDataObjectPtr obj = PasteableClipboard();
+    if (!obj)
         return false;
     std::uint32_t effect = DROPEFFECT_COPY;
     const HRESULT hr = InsertOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard);
