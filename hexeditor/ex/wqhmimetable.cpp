@@ -47,6 +47,32 @@ QByteArray ImageAsBmp(const QMimeData& md, const QString& mime)
     return out;
 }
 
+// The 8-bit code page of CF_TEXT and CF_OEMTEXT text: byte <-> character.
+QString WQHBytesToText(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+QByteArray WQHTextToBytes(const QString& text)
+{
+    return text.toLatin1();  // characters outside the code page become '?'
+}
+
+// A CF_HDROP block. DROPFILES: pFiles (20), pt (0, 0), fNC 0, fWide 1, then
+// the names in UTF-16, each ended by a zero, and one more zero.
+QByteArray WQHMakeDropFiles(const QStringList& paths)
+{
+    QByteArray out(DropFilesHeaderSize, '\0');
+    out[0] = DropFilesHeaderSize;
+    out[16] = 1;
+    for (const QString& path : paths) {
+        out.append(reinterpret_cast<const char*>(path.utf16()), path.size() * 2);
+        out.append(2, '\0');
+    }
+    out.append(2, '\0');
+    return out;
+}
+
 } // namespace
 
 namespace wqhmime {
@@ -154,53 +180,6 @@ bool MimeCanGive(const QStringList& offered, const QStringList& files, const Row
 } // namespace wqhmime
 
 using namespace wqhmime;
-
-QStringList WQHMimeTypesForFormat(TClipFormat cf)
-{
-    QStringList out;
-    for (const Row& row : Table())
-        if (row.cf == cf)
-            out << row.mime;
-    if (out.isEmpty()) {
-        const QString name = GetClipboardFormatNameW(cf);
-        if (!name.isEmpty())
-            out << WindowsMime(name);
-    }
-    return out;
-}
-
-QString WQHMimeTypeOffered(TClipFormat cf)
-{
-    for (const Row& row : Table())
-        if (row.cf == cf && row.offer)
-            return row.mime;
-    return {};
-}
-
-QString WQHBytesToText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes);
-}
-
-QByteArray WQHTextToBytes(const QString& text)
-{
-    return text.toLatin1();  // characters outside the code page become '?'
-}
-
-// DROPFILES: pFiles (20), pt (0, 0), fNC 0, fWide 1, then the names in
-// UTF-16, each ended by a zero, and one more zero.
-QByteArray WQHMakeDropFiles(const QStringList& paths)
-{
-    QByteArray out(DropFilesHeaderSize, '\0');
-    out[0] = DropFilesHeaderSize;
-    out[16] = 1;
-    for (const QString& path : paths) {
-        out.append(reinterpret_cast<const char*>(path.utf16()), path.size() * 2);
-        out.append(2, '\0');
-    }
-    out.append(2, '\0');
-    return out;
-}
 
 // ---- our data object as MIME data -------------------------------------------------------
 

@@ -14,17 +14,6 @@
 #include <optional>
 #include <vector>
 
-// MIME types that carry a format, best first.
-QStringList WQHMimeTypesForFormat(TClipFormat cf);
-// The MIME type a format is published under when one of our objects is offered.
-QString WQHMimeTypeOffered(TClipFormat cf);
-// The 8-bit code page of CF_TEXT and CF_OEMTEXT text: byte <-> character.
-QString WQHBytesToText(const QByteArray& bytes);
-QByteArray WQHTextToBytes(const QString& text);
-// A CF_HDROP block: DROPFILES header (names at offset 20, wide names), then
-// each path in UTF-16 ended by a zero character, and one more zero character.
-QByteArray WQHMakeDropFiles(const QStringList& paths);
-
 // ---- our data object as MIME data -----------------------------------------------------
 
 // Carries one of our data objects; formats() follow the enumerator's order and

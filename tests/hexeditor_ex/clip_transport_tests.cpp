@@ -242,17 +242,6 @@ TEST(ClipAdapter, GoneMimeDataOffersNothing)
     EXPECT_EQ(obj->GetData(MakeFormatEtc(CF_TEXT), medium), E_FAIL);
 }
 
-TEST(ClipTable, BothDirectionsComeFromOneTable)
-{
-    EXPECT_EQ(WQHMimeTypeOffered(CF_TEXT), QStringLiteral("text/plain"));
-    EXPECT_EQ(WQHMimeTypeOffered(WQHClipFormats().Own), Wm("TWQHexeditorEx Clipboard Format"));
-    EXPECT_TRUE(WQHMimeTypeOffered(CF_UNICODETEXT).isEmpty());
-    EXPECT_TRUE(WQHMimeTypesForFormat(CF_DIB).contains(QStringLiteral("image/png")));
-    EXPECT_EQ(WQHMimeTypesForFormat(WQHClipFormats().PerformedDropEffect),
-              QStringList{Wm("Performed DropEffect")});
-    EXPECT_TRUE(WQHMimeTypesForFormat(CF_LOCALE).isEmpty()) << "no Linux source";
-}
-
 TEST(ClipTransport, OwnershipFollowsTheTokenOfTheLastSet)
 {
     QClipboard* cb = QGuiApplication::clipboard();
