@@ -75,20 +75,18 @@ public:
             sources_.push_back({f, &row});
         }
         // Other registered formats travel under their names, as they are.
+        // sources_ point into extra_, so it is reserved for every offered type.
+        extra_.reserve(offered.size());
         for (const QString& mime : offered) {
             const QString name = WindowsMimeName(mime);
             if (name.isEmpty())
                 continue;
             const TClipFormat cf = RegisterClipboardFormatW(name);
-            bool again = false;
-            for (const Row& r : extra_)
-                again = again || r.cf == cf;
-            if (cf == 0 || listed(cf) || again)
+            if (cf == 0 || listed(cf))
                 continue;
-            extra_.push_back(Row{cf, mime, Kind::Raw, false});
-        }
-        for (const Row& row : extra_)
+            const Row& row = extra_.emplace_back(Row{cf, mime, Kind::Raw, false});
             sources_.push_back({MakeFormatEtc(row.cf), &row});
+        }
     }
 
     HRESULT GetData(const FORMATETC& formatetcIn, STGMEDIUM& medium) override
@@ -169,7 +167,7 @@ private:
     };
     QPointer<const QMimeData> md_;
     QStringList files_;  // the URL list, read once
-    std::vector<Row> extra_;  // reserved before sources_ point into it
+    std::vector<Row> extra_;  // reserved in the constructor; sources_ point into it
     std::vector<Source> sources_;
 };
 

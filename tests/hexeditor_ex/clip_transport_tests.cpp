@@ -121,10 +121,14 @@ TEST(ClipAdapter, RegisteredRtfHtmlAndOctets)
     md.setHtml(QStringLiteral("<b>x</b>"));
     md.setData(QStringLiteral("application/octet-stream"), QByteArray("\x01\x02", 2));
     md.setData(Wm("Some Foreign Format"), QByteArray("zz"));
+    md.setData(Wm("SOME FOREIGN FORMAT"), QByteArray("same format, listed once"));
+    md.setData(Wm("Second Foreign Format"), QByteArray("s"));
     IDataObjectPtr obj = WQHDataObjectFromMime(&md);
     const std::vector<TClipFormat> listed = Listed(*obj);
     const TClipFormat foreign = RegisterClipboardFormatW(QStringLiteral("some foreign format"));
-    EXPECT_EQ(listed, (std::vector<TClipFormat>{f.Own, f.FileContents, f.RichText, f.Html, foreign}));
+    const TClipFormat second = RegisterClipboardFormatW(QStringLiteral("Second Foreign Format"));
+    EXPECT_EQ(listed, (std::vector<TClipFormat>{f.Own, f.FileContents, f.RichText, f.Html, foreign, second}));
+    EXPECT_EQ(Get(*obj, second), QByteArray("s"));
     EXPECT_EQ(Get(*obj, f.Own), QByteArray("WQTHblock"));
     EXPECT_EQ(Get(*obj, f.RichText), QByteArray("{\\rtf1}", 8));
     EXPECT_EQ(Get(*obj, f.Html), QByteArray("<b>x</b>", 9));
