@@ -5,6 +5,7 @@
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 

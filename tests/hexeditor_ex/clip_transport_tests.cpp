@@ -2,12 +2,15 @@
 // Qt clipboard transport (offscreen platform: the clipboard is in-process).
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
+#include "hexeditor/ex/wqhmimetable.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
