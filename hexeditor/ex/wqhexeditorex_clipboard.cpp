@@ -4,23 +4,10 @@
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/wqhmemorystream.h"
+#include "hexeditor/wqhwaitcursor.h"
 
 #include <QFileInfo>
 #include <algorithm>
-
-struct WQHExClipboard {
-    // The wait cursor for a scope, restored on every way out.
-    class WaitScope {
-    public:
-        explicit WaitScope(TWQHexEditorEx& e) : e_(e) { e_.WaitCursor(); }
-        ~WaitScope() { e_.OldCursor(); }
-        WaitScope(const WaitScope&) = delete;
-        WaitScope& operator=(const WaitScope&) = delete;
-
-    private:
-        TWQHexEditorEx& e_;
-    };
-};
 
 std::shared_ptr<TWQHDataObject> TWQHexEditorEx::SelectionDataObject()
 {
@@ -64,7 +51,7 @@ bool TWQHexEditorEx::CBCopy()
 {
     if (!CanCopy())
         return false;
-    WQHExClipboard::WaitScope wait(*this);
+    TWQHWaitCursor wait(*this);
     IDataObjectPtr obj = SelectionDataObject();
     FClipData = obj;
     WQHOleCheck(OleSetClipboard(obj));
@@ -75,7 +62,7 @@ bool TWQHexEditorEx::CBCut()
 {
     if (!CanCut() || !CBCopy())
         return false;
-    WQHExClipboard::WaitScope wait(*this);
+    TWQHWaitCursor wait(*this);
     DeleteSelection(QString::fromLatin1(wqhstr::UndoCutToClipboard));
     return true;
 }
