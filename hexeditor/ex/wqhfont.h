@@ -14,6 +14,9 @@ using TFontStyles = std::uint8_t;
 using TFontCharset = std::uint8_t;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
 
+// The class library's MulDiv: a * b / c (c > 0), rounded half away from zero.
+int WQHMulDiv(int a, int b, int c);
+
 class TWQHFont {
 public:
     // The screen's resolution that sizes in points are converted with.
