@@ -1,8 +1,9 @@
 #pragma once
 // A font as the class library describes one: name (empty: the default
 // family), height (negative: the character height in pixels; positive: the
-// cell height; 0: the default size), colour, character set and style. The editor draws with QFont; this keeps the values that a
-// QFont does not carry (colour, character set) and the stored height as given.
+// cell height; 0: the default size), colour, character set and style. The
+// editor draws with QFont; this keeps the values that a QFont does not carry
+// (colour, character set) and the stored height as given.
 #include "hexeditor/wqhtypes.h"
 
 #include <QFont>
