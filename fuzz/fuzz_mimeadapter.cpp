@@ -1,6 +1,6 @@
 // Foreign MIME data presented as a data object: any MIME types and bytes give
 // blocks that keep their format's shape, and never crash or hang.
-#include "hexeditor/ex/wqhclipboard.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
 #include "hexeditor/ex/wqhdataobject.h"
 
 #include <QMimeData>

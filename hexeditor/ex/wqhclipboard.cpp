@@ -4,6 +4,8 @@
 
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexstrings.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
+#include "hexeditor/ex/wqhmimetable.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

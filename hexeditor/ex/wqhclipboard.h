@@ -1,10 +1,8 @@
 #pragma once
 // The clipboard transport: the OLE-style entry points the control calls, over
 // a seam that the program fills with Qt's clipboard and tests with a fake.
-// The bridge between our data objects and Qt's QMimeData that it runs on
-// (wqhmimetable.h, wqhmimeadapter.h) comes with it.
-#include "hexeditor/ex/wqhmimeadapter.h"
-#include "hexeditor/ex/wqhmimetable.h"
+// It runs on the bridge between our data objects and Qt's QMimeData
+// (wqhmimetable.h, wqhmimeadapter.h).
 #include "hexeditor/ex/wqholetypes.h"
 #include "platform/exceptions.h"
 

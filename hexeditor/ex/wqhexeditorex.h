@@ -166,6 +166,9 @@ protected:
     // A copy of the selection as a data object, for the clipboard and for a
     // drag alike: from the smaller end, SelCount bytes, named after the file.
     std::shared_ptr<TWQHDataObject> SelectionDataObject();
+    // The clipboard's object when it can be pasted, else nullptr: CanPaste
+    // and CBPaste decide from one fetch.
+    IDataObjectPtr PasteableClipboard();
 
     // drag and drop
     // Made by the constructor, freed by the destructor; switched with OleDragDrop and the window.

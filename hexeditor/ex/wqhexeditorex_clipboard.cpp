@@ -4,23 +4,10 @@
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/wqhmemorystream.h"
+#include "hexeditor/wqhwaitcursor.h"
 
 #include <QFileInfo>
 #include <algorithm>
-
-struct WQHExClipboard {
-    // The wait cursor for a scope, restored on every way out.
-    class WaitScope {
-    public:
-        explicit WaitScope(TWQHexEditorEx& e) : e_(e) { e_.WaitCursor(); }
-        ~WaitScope() { e_.OldCursor(); }
-        WaitScope(const WaitScope&) = delete;
-        WaitScope& operator=(const WaitScope&) = delete;
-
-    private:
-        TWQHexEditorEx& e_;
-    };
-};
 
 std::shared_ptr<TWQHDataObject> TWQHexEditorEx::SelectionDataObject()
 {
@@ -40,24 +27,31 @@ bool TWQHexEditorEx::CanCut()
     return CanCopy() && !ReadOnlyView() && !NoSizeChange();
 }
 
-bool TWQHexEditorEx::CanPaste()
+IDataObjectPtr TWQHexEditorEx::PasteableClipboard()
 {
     if (ReadOnlyView())
-        return false;
+        return nullptr;
     IDataObjectPtr obj;
     if (OleGetClipboard(obj) != S_OK || !obj)
-        return false;
+        return nullptr;
     std::uint32_t effect = DROPEFFECT_COPY;
     if (SupportsOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard) != S_OK)
-        return false;
-    return !NoSizeChange() || DataSize() > 0;
+        return nullptr;
+    if (NoSizeChange() && DataSize() == 0)
+        return nullptr;
+    return obj;
+}
+
+bool TWQHexEditorEx::CanPaste()
+{
+    return PasteableClipboard() != nullptr;
 }
 
 bool TWQHexEditorEx::CBCopy()
 {
     if (!CanCopy())
         return false;
-    WQHExClipboard::WaitScope wait(*this);
+    TWQHWaitCursor wait(*this);
     IDataObjectPtr obj = SelectionDataObject();
     FClipData = obj;
     WQHOleCheck(OleSetClipboard(obj));
@@ -68,17 +62,15 @@ bool TWQHexEditorEx::CBCut()
 {
     if (!CanCut() || !CBCopy())
         return false;
-    WQHExClipboard::WaitScope wait(*this);
+    TWQHWaitCursor wait(*this);
     DeleteSelection(QString::fromLatin1(wqhstr::UndoCutToClipboard));
     return true;
 }
 
 bool TWQHexEditorEx::CBPaste()
 {
-    if (!CanPaste())
-        return false;
-    IDataObjectPtr obj;
-    if (OleGetClipboard(obj) != S_OK || !obj)
+    const IDataObjectPtr obj = PasteableClipboard();
+    if (!obj)
         return false;
     std::uint32_t effect = DROPEFFECT_COPY;
     const HRESULT hr = InsertOLEData(obj.get(), 0, TPoint{0, 0}, effect, oleClipboard);

@@ -5,26 +5,21 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
-
-// The class library's MulDiv: a * b / c rounded half away from zero.
-int MulDiv(int a, int b, int c)
+int WQHMulDiv(int a, int b, int c)
 {
     const long long n = static_cast<long long>(a) * b;
     const long long q = (std::llabs(n) * 2 + c) / (2LL * c);
     return static_cast<int>(n < 0 ? -q : q);
 }
 
-} // namespace
-
 int TWQHFont::Size() const
 {
-    return -MulDiv(Height, 72, PixelsPerInch);
+    return -WQHMulDiv(Height, 72, PixelsPerInch);
 }
 
 void TWQHFont::SetSize(int Value)
 {
-    Height = -MulDiv(Value, PixelsPerInch, 72);
+    Height = -WQHMulDiv(Value, PixelsPerInch, 72);
 }
 
 TWQHFont TWQHFont::FromQFont(const QFont& Font, TColor Color)

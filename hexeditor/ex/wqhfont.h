@@ -1,8 +1,9 @@
 #pragma once
 // A font as the class library describes one: name (empty: the default
 // family), height (negative: the character height in pixels; positive: the
-// cell height; 0: the default size), colour, character set and style. The editor draws with QFont; this keeps the values that a
-// QFont does not carry (colour, character set) and the stored height as given.
+// cell height; 0: the default size), colour, character set and style. The
+// editor draws with QFont; this keeps the values that a QFont does not carry
+// (colour, character set) and the stored height as given.
 #include "hexeditor/wqhtypes.h"
 
 #include <QFont>
@@ -13,6 +14,9 @@ enum TFontStyle : std::uint8_t { fsBold = 1u << 0, fsItalic = 1u << 1, fsUnderli
 using TFontStyles = std::uint8_t;
 using TFontCharset = std::uint8_t;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
+
+// The class library's MulDiv: a * b / c (c > 0), rounded half away from zero.
+int WQHMulDiv(int a, int b, int c);
 
 class TWQHFont {
 public:

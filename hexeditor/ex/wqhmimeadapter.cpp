@@ -59,6 +59,7 @@ public:
     explicit TWQHMimeAdapter(const QMimeData* md) : md_(md)
     {
         const QStringList offered = md->formats();
+        files_ = MimeLocalFiles(*md, offered);
         auto listed = [this](TClipFormat cf) {
             for (const Source& s : sources_)
                 if (s.format.cfFormat == cf)
@@ -66,7 +67,7 @@ public:
             return false;
         };
         for (const Row& row : Table()) {
-            if (listed(row.cf) || !MimeCanGive(*md, offered, row))
+            if (listed(row.cf) || !MimeCanGive(offered, files_, row))
                 continue;
             FORMATETC f = MakeFormatEtc(row.cf);
             if (row.kind == Kind::Bitmap)
@@ -74,20 +75,18 @@ public:
             sources_.push_back({f, &row});
         }
         // Other registered formats travel under their names, as they are.
+        // sources_ point into extra_, so it is reserved for every offered type.
+        extra_.reserve(offered.size());
         for (const QString& mime : offered) {
             const QString name = WindowsMimeName(mime);
             if (name.isEmpty())
                 continue;
             const TClipFormat cf = RegisterClipboardFormatW(name);
-            bool again = false;
-            for (const Row& r : extra_)
-                again = again || r.cf == cf;
-            if (cf == 0 || listed(cf) || again)
+            if (cf == 0 || listed(cf))
                 continue;
-            extra_.push_back(Row{cf, mime, Kind::Raw, false});
-        }
-        for (const Row& row : extra_)
+            const Row& row = extra_.emplace_back(Row{cf, mime, Kind::Raw, false});
             sources_.push_back({MakeFormatEtc(row.cf), &row});
+        }
     }
 
     HRESULT GetData(const FORMATETC& formatetcIn, STGMEDIUM& medium) override
@@ -102,7 +101,7 @@ public:
             for (const Source& s : sources_) {
                 if (s.format.cfFormat != formatetcIn.cfFormat)
                     continue;
-                std::optional<QByteArray> bytes = RenderFromMime(*md_, *s.row);
+                std::optional<QByteArray> bytes = RenderFromMime(*md_, files_, *s.row);
                 if (!bytes)
                     return E_FAIL;
                 if (bytes->size() > WQH_MAX_BLOCK_SIZE)
@@ -167,7 +166,8 @@ private:
         const Row* row;
     };
     QPointer<const QMimeData> md_;
-    std::vector<Row> extra_;  // reserved before sources_ point into it
+    QStringList files_;  // the URL list, read once
+    std::vector<Row> extra_;  // reserved in the constructor; sources_ point into it
     std::vector<Source> sources_;
 };
 

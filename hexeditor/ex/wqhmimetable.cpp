@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QUrl>
-#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -48,13 +47,30 @@ QByteArray ImageAsBmp(const QMimeData& md, const QString& mime)
     return out;
 }
 
-QStringList LocalFiles(const QMimeData& md)
+// The 8-bit code page of CF_TEXT and CF_OEMTEXT text: byte <-> character.
+QString WQHBytesToText(const QByteArray& bytes)
 {
-    QStringList paths;
-    for (const QUrl& url : md.urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    return paths;
+    return QString::fromLatin1(bytes);
+}
+
+QByteArray WQHTextToBytes(const QString& text)
+{
+    return text.toLatin1();  // characters outside the code page become '?'
+}
+
+// A CF_HDROP block. DROPFILES: pFiles (20), pt (0, 0), fNC 0, fWide 1, then
+// the names in UTF-16, each ended by a zero, and one more zero.
+QByteArray WQHMakeDropFiles(const QStringList& paths)
+{
+    QByteArray out(DropFilesHeaderSize, '\0');
+    out[0] = DropFilesHeaderSize;
+    out[16] = 1;
+    for (const QString& path : paths) {
+        out.append(reinterpret_cast<const char*>(path.utf16()), path.size() * 2);
+        out.append(2, '\0');
+    }
+    out.append(2, '\0');
+    return out;
 }
 
 } // namespace
@@ -103,7 +119,7 @@ const std::vector<Row>& Table()
     return rows;
 }
 
-std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
+std::optional<QByteArray> RenderFromMime(const QMimeData& md, const QStringList& files, const Row& row)
 {
     switch (row.kind) {
     case Kind::Raw:
@@ -124,12 +140,10 @@ std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
         b.append(2, '\0');
         return b;
     }
-    case Kind::FileList: {
-        const QStringList files = LocalFiles(md);
+    case Kind::FileList:
         if (files.isEmpty())
             return std::nullopt;
         return WQHMakeDropFiles(files);
-    }
     case Kind::Bitmap:
     case Kind::Dib: {
         const QByteArray bmp = ImageAsBmp(md, row.mime);
@@ -141,70 +155,31 @@ std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row)
     return std::nullopt;
 }
 
-bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row)
+QStringList MimeLocalFiles(const QMimeData& md, const QStringList& offered)
+{
+    if (!offered.contains(MimeUriList, Qt::CaseInsensitive))
+        return {};
+    // Only a list of local files is a file list: a web link travels with its
+    // text, which is what it pastes and drops as.
+    QStringList paths;
+    for (const QUrl& url : md.urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+bool MimeCanGive(const QStringList& offered, const QStringList& files, const Row& row)
 {
     if (!offered.contains(row.mime, Qt::CaseInsensitive))
         return false;
-    if (row.kind == Kind::FileList) {
-        // Only a list of local files is a file list: a web link travels with
-        // its text, which is what it pastes and drops as.
-        const QList<QUrl> urls = md.urls();
-        return !urls.isEmpty()
-            && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
-    }
-    return true;
+    return row.kind != Kind::FileList || !files.isEmpty();
 }
 
 } // namespace wqhmime
 
 using namespace wqhmime;
-
-QStringList WQHMimeTypesForFormat(TClipFormat cf)
-{
-    QStringList out;
-    for (const Row& row : Table())
-        if (row.cf == cf)
-            out << row.mime;
-    if (out.isEmpty()) {
-        const QString name = GetClipboardFormatNameW(cf);
-        if (!name.isEmpty())
-            out << WindowsMime(name);
-    }
-    return out;
-}
-
-QString WQHMimeTypeOffered(TClipFormat cf)
-{
-    for (const Row& row : Table())
-        if (row.cf == cf && row.offer)
-            return row.mime;
-    return {};
-}
-
-QString WQHBytesToText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes);
-}
-
-QByteArray WQHTextToBytes(const QString& text)
-{
-    return text.toLatin1();  // characters outside the code page become '?'
-}
-
-// DROPFILES: pFiles (20), pt (0, 0), fNC 0, fWide 1, then the names in
-// UTF-16, each ended by a zero, and one more zero.
-QByteArray WQHMakeDropFiles(const QStringList& paths)
-{
-    QByteArray out(DropFilesHeaderSize, '\0');
-    out[0] = DropFilesHeaderSize;
-    out[16] = 1;
-    for (const QString& path : paths) {
-        out.append(reinterpret_cast<const char*>(path.utf16()), path.size() * 2);
-        out.append(2, '\0');
-    }
-    out.append(2, '\0');
-    return out;
-}
 
 // ---- our data object as MIME data -------------------------------------------------------
 

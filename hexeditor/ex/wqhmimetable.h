@@ -14,17 +14,6 @@
 #include <optional>
 #include <vector>
 
-// MIME types that carry a format, best first.
-QStringList WQHMimeTypesForFormat(TClipFormat cf);
-// The MIME type a format is published under when one of our objects is offered.
-QString WQHMimeTypeOffered(TClipFormat cf);
-// The 8-bit code page of CF_TEXT and CF_OEMTEXT text: byte <-> character.
-QString WQHBytesToText(const QByteArray& bytes);
-QByteArray WQHTextToBytes(const QString& text);
-// A CF_HDROP block: DROPFILES header (names at offset 20, wide names), then
-// each path in UTF-16 ended by a zero character, and one more zero character.
-QByteArray WQHMakeDropFiles(const QStringList& paths);
-
 // ---- our data object as MIME data -----------------------------------------------------
 
 // Carries one of our data objects; formats() follow the enumerator's order and
@@ -85,11 +74,15 @@ const std::vector<Row>& Table();
 QString WindowsMime(const QString& name);
 QString WindowsMimeName(const QString& mime);
 
-// Whether foreign MIME data that offers the types Offered can give the row's
-// format. Asked when the formats are listed; a file list only when every URL
-// is a local file.
-bool MimeCanGive(const QMimeData& md, const QStringList& offered, const Row& row);
-// The bytes of one row from foreign MIME data; nothing when it cannot give them.
-std::optional<QByteArray> RenderFromMime(const QMimeData& md, const Row& row);
+// The local files named by the URL list of foreign MIME data that offers the
+// types Offered; empty when there is no list or any URL is not a local file.
+// Each read of the list may fetch it from another program: read it once.
+QStringList MimeLocalFiles(const QMimeData& md, const QStringList& offered);
+// Whether foreign MIME data that offers the types Offered, with the local
+// files Files, can give the row's format. Asked when the formats are listed.
+bool MimeCanGive(const QStringList& offered, const QStringList& files, const Row& row);
+// The bytes of one row from foreign MIME data with the local files Files;
+// nothing when it cannot give them.
+std::optional<QByteArray> RenderFromMime(const QMimeData& md, const QStringList& files, const Row& row);
 
 } // namespace wqhmime

@@ -2,6 +2,7 @@
 #include "hexeditor/ex/wqhprinter.h"
 
 #include "hexeditor/ex/wqhexstrings.h"
+#include "hexeditor/ex/wqhfont.h"
 #include "hexeditor/ex/wqhprintrender.h"
 
 #include <QGuiApplication>
@@ -61,9 +62,8 @@ QFont WQHFontInWholePoints(const QFont& Font, int ScreenDpi)
         return Font;
     // As the class library's font gives its size: pixels * 72 / dpi, to the
     // nearest point, halves away from zero.
-    const long long px = Font.pixelSize();
     QFont f = Font;
-    f.setPointSize(int(std::max(1LL, (px * 72 * 2 + ScreenDpi) / (2LL * ScreenDpi))));
+    f.setPointSize(std::max(1, WQHMulDiv(Font.pixelSize(), 72, ScreenDpi)));
     return f;
 }
 

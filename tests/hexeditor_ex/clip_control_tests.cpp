@@ -5,6 +5,7 @@
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 
@@ -359,6 +360,7 @@ TEST_F(ClipPaste, OwnFormatNeedsNoDialogWhateverOtherFormatsSay)
     Offer({{CF_TEXT, QByteArray("xy\0", 3)}, {WQHClipFormats().Own, OwnBlock(Bytes({0x00, 0xFF}))}});
     ed->SetSupportsOtherClipFormats(false);
     ASSERT_TRUE(ed->CBPaste());
+    EXPECT_EQ(clip.gets, 1) << "the paste decides from the one object it fetched";
     EXPECT_EQ(Data(), Bytes({0, 1, 0x00, 0xFF, 2, 3, 4, 5}));
     EXPECT_EQ(ed->UndoDescription(), QStringLiteral("Paste from clipboard"));
     ed->SetSupportsOtherClipFormats(true);

@@ -2,12 +2,15 @@
 // Qt clipboard transport (offscreen platform: the clipboard is in-process).
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
+#include "hexeditor/ex/wqhmimeadapter.h"
+#include "hexeditor/ex/wqhmimetable.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -121,10 +124,14 @@ TEST(ClipAdapter, RegisteredRtfHtmlAndOctets)
     md.setHtml(QStringLiteral("<b>x</b>"));
     md.setData(QStringLiteral("application/octet-stream"), QByteArray("\x01\x02", 2));
     md.setData(Wm("Some Foreign Format"), QByteArray("zz"));
+    md.setData(Wm("SOME FOREIGN FORMAT"), QByteArray("same format, listed once"));
+    md.setData(Wm("Second Foreign Format"), QByteArray("s"));
     IDataObjectPtr obj = WQHDataObjectFromMime(&md);
     const std::vector<TClipFormat> listed = Listed(*obj);
     const TClipFormat foreign = RegisterClipboardFormatW(QStringLiteral("some foreign format"));
-    EXPECT_EQ(listed, (std::vector<TClipFormat>{f.Own, f.FileContents, f.RichText, f.Html, foreign}));
+    const TClipFormat second = RegisterClipboardFormatW(QStringLiteral("Second Foreign Format"));
+    EXPECT_EQ(listed, (std::vector<TClipFormat>{f.Own, f.FileContents, f.RichText, f.Html, foreign, second}));
+    EXPECT_EQ(Get(*obj, second), QByteArray("s"));
     EXPECT_EQ(Get(*obj, f.Own), QByteArray("WQTHblock"));
     EXPECT_EQ(Get(*obj, f.RichText), QByteArray("{\\rtf1}", 8));
     EXPECT_EQ(Get(*obj, f.Html), QByteArray("<b>x</b>", 9));
@@ -176,6 +183,43 @@ TEST(ClipAdapter, FileListOnlyWhenEveryUrlIsLocal)
     EXPECT_TRUE(Listed(*WQHDataObjectFromMime(&emptyList)).empty());
 }
 
+namespace {
+
+// Counts the reads of the URL list: for another program's clipboard each
+// read is a fetch from that program.
+class UrlCountingMime : public QMimeData {
+public:
+    mutable int urlReads = 0;
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        if (mimeType == QStringLiteral("text/uri-list"))
+            ++urlReads;
+        return QMimeData::retrieveData(mimeType, type);
+    }
+};
+
+} // namespace
+
+TEST(ClipAdapter, UrlListIsReadOnce)
+{
+    const QString path = QStringLiteral("/tmp/a.bin");
+    UrlCountingMime md;
+    md.setUrls({QUrl::fromLocalFile(path)});
+    IDataObjectPtr obj = WQHDataObjectFromMime(&md);
+    EXPECT_EQ(md.urlReads, 1);
+    EXPECT_EQ(Listed(*obj), (std::vector<TClipFormat>{CF_HDROP}));
+    EXPECT_EQ(Get(*obj, CF_HDROP).size(), 20 + (path.size() + 1) * 2 + 2);
+    EXPECT_EQ(Get(*obj, CF_HDROP).size(), 20 + (path.size() + 1) * 2 + 2);
+    EXPECT_EQ(md.urlReads, 1) << "listing and rendering use the list read when the adapter was made";
+
+    UrlCountingMime text;
+    text.setText(QStringLiteral("x"));
+    WQHDataObjectFromMime(&text);
+    EXPECT_EQ(text.urlReads, 0) << "no list offered, none read";
+}
+
 TEST(ClipAdapter, ImagesBecomeBitmapsAndDibs)
 {
     QImage image(3, 2, QImage::Format_RGB32);
@@ -203,17 +247,6 @@ TEST(ClipAdapter, GoneMimeDataOffersNothing)
     EXPECT_TRUE(Listed(*obj).empty());
     STGMEDIUM medium;
     EXPECT_EQ(obj->GetData(MakeFormatEtc(CF_TEXT), medium), E_FAIL);
-}
-
-TEST(ClipTable, BothDirectionsComeFromOneTable)
-{
-    EXPECT_EQ(WQHMimeTypeOffered(CF_TEXT), QStringLiteral("text/plain"));
-    EXPECT_EQ(WQHMimeTypeOffered(WQHClipFormats().Own), Wm("TWQHexeditorEx Clipboard Format"));
-    EXPECT_TRUE(WQHMimeTypeOffered(CF_UNICODETEXT).isEmpty());
-    EXPECT_TRUE(WQHMimeTypesForFormat(CF_DIB).contains(QStringLiteral("image/png")));
-    EXPECT_EQ(WQHMimeTypesForFormat(WQHClipFormats().PerformedDropEffect),
-              QStringList{Wm("Performed DropEffect")});
-    EXPECT_TRUE(WQHMimeTypesForFormat(CF_LOCALE).isEmpty()) << "no Linux source";
 }
 
 TEST(ClipTransport, OwnershipFollowsTheTokenOfTheLastSet)

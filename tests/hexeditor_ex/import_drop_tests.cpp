@@ -5,6 +5,7 @@
 #include "hexeditor/ex/wqhdroptarget.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhformatseldialog.h"
+#include "hexeditor/ex/wqhmimetable.h"
 #include "hexeditor/ex/wqholeimport.h"
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
