@@ -20,9 +20,12 @@ void TForm1::FormShow()
     // A folder of that name is no chip list: nothing to read, nothing to report.
     const QFileInfo info(fileName);
     if (info.exists() && !info.isDir()) {
-        platform::TMemoryStream file;
-        file.LoadFromFile(fileName); // raises the file-open error for an unreadable file
-        bytes = file.Bytes();
+        // Only a regular file: a pipe without a writer would hold the start
+        // before the window shows. Anything else raises the file-open error.
+        platform::TFileStream file(fileName, platform::FileMode::OpenReadRegular);
+        platform::TMemoryStream memory;
+        memory.LoadFromStream(file);
+        bytes = memory.Bytes();
     }
     const chiplist::ParseResult parsed = chiplist::ParseFile(bytes);
 

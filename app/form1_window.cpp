@@ -82,6 +82,9 @@ TForm1::TForm1(QWidget* owner)
     BuildComponents();
     BuildMenus();
     ConnectHandlers();
+    // Client area as designed, below the menu bar, which is only now full
+    // height; the settings file moves and sizes the window later.
+    resize(776, 475 + menuBar()->heightForWidth(776));
 
     StartTime = 0;
     EndTime = 0;
@@ -285,9 +288,6 @@ void TForm1::BuildComponents()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-
-    // Client area as designed; the settings file moves and sizes it later.
-    resize(776, 475 + menuBar()->sizeHint().height());
 }
 
 void TForm1::BuildMenus()

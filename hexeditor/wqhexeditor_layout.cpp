@@ -59,7 +59,7 @@ bool WQHIsFixedPitch(const QFont& Font)
     return w > 0;
 }
 
-QFont WQHFixedPitchFont(const QFont& Font)
+QFont WQHEditorFont(const QFont& Font)
 {
     // The Windows names map to whatever fixed-pitch font the system has.
     static const char* const kWindowsFixed[] = {"Courier New", "Courier", "Lucida Console", "Consolas",
@@ -69,6 +69,10 @@ QFont WQHFixedPitchFont(const QFont& Font)
     bool windowsName = false;
     for (const char* name : kWindowsFixed)
         windowsName = windowsName || family.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    // Installed means listed: a family that the system only substitutes is
+    // not installed.
+    if (!windowsName && QFontDatabase::families().contains(family, Qt::CaseInsensitive))
+        return f;
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     if (windowsName)
@@ -256,7 +260,7 @@ QString TCustomWQHexEditor::Version() const
 
 void TCustomWQHexEditor::SetEditorFont(const QFont& Font)
 {
-    setFont(WQHFixedPitchFont(Font));
+    setFont(WQHEditorFont(Font));
 }
 
 void TCustomWQHexEditor::SetFontColor(TColor Value)

@@ -39,6 +39,7 @@ void WQHRulerTexts(const TWQHGeometry& G, int Radix, bool LowerCase, QString& He
 
 // Whether every glyph of the font advances by the same width.
 bool WQHIsFixedPitch(const QFont& Font);
-// The font with its size and style, on a fixed-pitch face: Windows names such
-// as "Courier New" and any proportional face map to a monospaced family.
-QFont WQHFixedPitchFont(const QFont& Font);
+// The font the editor shows for Font: an installed family as given,
+// proportional or not; a Windows name such as "Courier New" or a family that
+// is not installed maps to a fixed-pitch face of the same size and style.
+QFont WQHEditorFont(const QFont& Font);

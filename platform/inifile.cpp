@@ -313,7 +313,13 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
     if (!text)
         return defaultValue;
     // The system's profile reader hands values over without surrounding blanks.
-    return TryStrToInt(text->trimmed()).value_or(defaultValue);
+    const QString number = text->trimmed();
+    // Only "$", "0x" and "0X" mark hexadecimal here; the bare "x" that the
+    // general conversion also takes is no number in a settings file.
+    const qsizetype afterSign = number.startsWith(u'+') || number.startsWith(u'-') ? 1 : 0;
+    if (number.mid(afterSign, 1).compare(QStringLiteral("x"), Qt::CaseInsensitive) == 0)
+        return defaultValue;
+    return TryStrToInt(number).value_or(defaultValue);
 }
 
 bool TIniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const

@@ -59,12 +59,24 @@ QString expandedName(const QString& fileName)
     return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
 }
 
+QString fileOpenErrorText(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Cannot open file \"%1\". %2").arg(expandedName(fileName), reason);
+}
+
+// Transfers wait again once a non-blocking open is done.
+void clearNonBlocking(int fd)
+{
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+}
+
 } // namespace
 
 QString FileOpenErrorText(const QString& fileName, int error)
 {
-    return QStringLiteral("Cannot open file \"%1\". %2")
-        .arg(expandedName(fileName), QString::fromLocal8Bit(std::strerror(error)));
+    return fileOpenErrorText(fileName, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 QString FileCreateErrorText(const QString& fileName, int error)
@@ -79,6 +91,7 @@ TFileStream::TFileStream(const QString& fileName, FileMode mode) : fileName_(fil
     int flags = O_CLOEXEC;
     switch (mode) {
     case FileMode::OpenRead: flags |= O_RDONLY; break;
+    case FileMode::OpenReadRegular: flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY; break;
     case FileMode::OpenWrite: flags |= O_WRONLY; break;
     case FileMode::OpenReadWrite: flags |= O_RDWR; break;
     case FileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
@@ -96,18 +109,26 @@ TFileStream::TFileStream(const QString& fileName, FileMode mode) : fileName_(fil
             fd_ = ::open(path.constData(), (flags & ~O_RDWR) | O_WRONLY, 0666);
             error = errno;
         }
-        if (fd_ >= 0) {
-            const int fl = ::fcntl(fd_, F_GETFL);
-            if (fl >= 0)
-                ::fcntl(fd_, F_SETFL, fl & ~O_NONBLOCK);
-        }
+        if (fd_ >= 0)
+            clearNonBlocking(fd_);
     }
     if (fd_ >= 0 && mode != FileMode::Create) {
         struct stat st {};
-        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        const int statError = ::fstat(fd_, &st) == 0 ? 0 : errno;
+        if (statError == 0 && S_ISDIR(st.st_mode)) {
             ::close(fd_);
             fd_ = -1;
             throw EFOpenError(FileOpenErrorText(fileName, EISDIR));
+        }
+        if (mode == FileMode::OpenReadRegular) {
+            // Opened without waiting for a pipe's writer; a file reads blocking.
+            if (statError != 0 || !S_ISREG(st.st_mode)) {
+                ::close(fd_);
+                fd_ = -1;
+                throw EFOpenError(statError != 0 ? FileOpenErrorText(fileName, statError)
+                                                 : fileOpenErrorText(fileName, QStringLiteral("Not a regular file")));
+            }
+            clearNonBlocking(fd_);
         }
     }
     if (fd_ < 0) {

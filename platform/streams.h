@@ -29,7 +29,9 @@ public:
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
 };
 
-enum class FileMode { OpenRead, OpenWrite, OpenReadWrite, Create };
+// OpenReadRegular reads a regular file only: anything else that exists (a
+// pipe, a device, a socket) raises EFOpenError at once instead of blocking.
+enum class FileMode { OpenRead, OpenReadRegular, OpenWrite, OpenReadWrite, Create };
 
 class TFileStream : public TStream {
 public:

@@ -12,6 +12,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using apptest::AppTest;
 
@@ -101,6 +105,46 @@ TEST_F(ChipListWindowTest, UnreadableFileShowsTheErrorAndLoadsNothing)
         return form->Label1->text() == QStringLiteral("1C5114") ? 0 : 4;
     });
     EXPECT_EQ(rc, 0);
+}
+
+// In the list's place something that is no regular file: a pipe nobody
+// writes to, or a device. The window shows at once with the open error.
+TEST_F(ChipListWindowTest, PipeOrDeviceInTheListsPlaceShowsTheOpenErrorOnce)
+{
+    WriteFile(IniPath(), "[Programmer]\nCpuType=1\nSPEED=3\n");
+    const QByteArray list = QFile::encodeName(ListPath());
+    for (const bool device : {false, true}) {
+        SCOPED_TRACE(device ? "device" : "pipe");
+        QFile::remove(ListPath());
+        ASSERT_EQ(device ? ::symlink("/dev/null", list.constData()) : ::mkfifo(list.constData(), 0600), 0);
+        // A writer stands by for the pipe, so that a waiting open meets it
+        // rather than hanging the test; the load must not wait for it.
+        std::thread writer;
+        if (!device) {
+            writer = std::thread([list] {
+                const int fd = ::open(list.constData(), O_WRONLY | O_CLOEXEC);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+        }
+        fakes.ui.exceptions.clear();
+        Create();
+        form->show();
+        QApplication::processEvents();
+        if (writer.joinable()) {
+            const int reader = ::open(list.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            writer.join();
+            ::close(reader);
+        }
+        EXPECT_TRUE(form->isVisible());
+        ASSERT_EQ(fakes.ui.exceptions.size(), 1u);
+        EXPECT_EQ(fakes.ui.exceptions[0],
+                  QStringLiteral("Cannot open file \"") + ListPath() + QStringLiteral("\". Not a regular file"));
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(form->ChipCount(), 0);
+        EXPECT_EQ(form->Label1->text(), QStringLiteral("1C5114")) << "the restore does not run";
+        EXPECT_EQ(form->ComboBox2->currentIndex(), 5) << "nor does the saved clock";
+    }
 }
 
 TEST_F(ChipListWindowTest, MoreThanAThousandLinesGrowTheTable)

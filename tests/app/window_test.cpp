@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -211,6 +212,24 @@ TEST_F(WindowTest, FormMaxIgnoresGeometryButWritesItBack)
     EXPECT_EQ(back.ReadString("Environment", "FormMax", "?"), QStringLiteral("1"));
     EXPECT_TRUE(back.ValueExists("Environment", "FormWidth"));
     EXPECT_TRUE(back.ValueExists("Environment", "FormTop"));
+}
+
+// Opened maximised, the window keeps its designed size for when it is
+// restored: a client area of 776 x 475 below the menu bar.
+TEST_F(WindowTest, RestoredFromMaximisedTheClientAreaIsAsDesigned)
+{
+    WriteFile(IniPath(), "[Environment]\nFormMax=1\n");
+    Create();
+    form->show();
+    QApplication::processEvents();
+    ASSERT_TRUE(form->isMaximized());
+    form->showNormal();
+    QApplication::processEvents();
+    ASSERT_FALSE(form->isMaximized());
+    const QRect menu = form->menuBar()->geometry();
+    EXPECT_GT(menu.height(), 0);
+    EXPECT_EQ(form->centralWidget()->geometry(), QRect(0, menu.bottom() + 1, 776, 475));
+    EXPECT_EQ(form->size(), QSize(776, menu.height() + 475));
 }
 
 TEST_F(WindowTest, SettingsMoveToTheUserConfigWhenTheFileBesideTheProgramCannotBeWritten)

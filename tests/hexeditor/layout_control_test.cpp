@@ -10,6 +10,7 @@
 #include "support/fakes.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -434,12 +435,28 @@ TEST(LayoutControl, FontChangeLaysOutAgainOnceTheWindowExists)
     EXPECT_TRUE(WQHIsFixedPitch(ed.font()));
     ExpectWidthsMatch(ed);
     EXPECT_EQ(ed.DefaultRowHeight(), QFontMetrics(ed.font()).height() + 2);
-    // A proportional face is replaced by a fixed-pitch one of the same size.
+    // An installed family is shown as given, proportional or not.
     QFont sans(QStringLiteral("DejaVu Sans"));
     sans.setPixelSize(20);
+    sans.setBold(true);
     ed.SetEditorFont(sans);
-    EXPECT_TRUE(WQHIsFixedPitch(ed.font()));
-    EXPECT_EQ(ed.font().pixelSize(), 20);
+    EXPECT_EQ(QFontInfo(ed.font()).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_FALSE(WQHIsFixedPitch(ed.font()));
+    EXPECT_EQ(ed.CharWidth(), QFontMetrics(sans).horizontalAdvance(QLatin1Char('w')));
+    ExpectWidthsMatch(ed);
+    // A family that is not installed, even one the system substitutes, falls
+    // back to a fixed-pitch face of the same size and style.
+    for (const char* family : {"No Such Family", "Tahoma"}) {
+        SCOPED_TRACE(family);
+        QFont missing(QString::fromLatin1(family));
+        missing.setPixelSize(18);
+        missing.setItalic(true);
+        ed.SetEditorFont(missing);
+        EXPECT_TRUE(WQHIsFixedPitch(ed.font()));
+        EXPECT_EQ(ed.font().pixelSize(), 18);
+        EXPECT_TRUE(ed.font().italic());
+        EXPECT_EQ(ed.CharWidth(), QFontMetrics(ed.font()).horizontalAdvance(QLatin1Char('w')));
+    }
 }
 
 // A font set after the data but before the first show is measured by the show.

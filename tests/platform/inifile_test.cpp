@@ -53,7 +53,7 @@ TEST_F(IniFileTest, IntegersInDecimalAndHexBadValuesGiveDefault)
 {
     put("[Environment]\n"
         "FormTop=0x20\nFormLeft=$20\nFormHeight=abc\nFormWidth=-300\n"
-        "A=0X1f\nB=\nC=12abc\nD= 7 \nE=4294967296\nF=0xFFFFFFFF\nG=x10\n");
+        "A=0X1f\nB=\nC=12abc\nD= 7 \nE=4294967296\nF=0xFFFFFFFF\nG=x10\nH=X1F\nI=-x10\nJ=-$10\nK=+0x10\n");
     TIniFile ini(path());
     EXPECT_EQ(ini.ReadInteger("Environment", "FormTop", 10), 32);
     EXPECT_EQ(ini.ReadInteger("Environment", "FormLeft", 10), 32);
@@ -65,7 +65,12 @@ TEST_F(IniFileTest, IntegersInDecimalAndHexBadValuesGiveDefault)
     EXPECT_EQ(ini.ReadInteger("Environment", "D", 5), 7);
     EXPECT_EQ(ini.ReadInteger("Environment", "E", 5), 5);
     EXPECT_EQ(ini.ReadInteger("Environment", "F", 5), -1);
-    EXPECT_EQ(ini.ReadInteger("Environment", "G", 5), 16);
+    // A bare "x" is no hexadecimal prefix here, signed or not.
+    EXPECT_EQ(ini.ReadInteger("Environment", "G", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("Environment", "H", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("Environment", "I", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("Environment", "J", 5), -16);
+    EXPECT_EQ(ini.ReadInteger("Environment", "K", 5), 16);
     EXPECT_EQ(ini.ReadInteger("Environment", "Missing", 77), 77);
 }
 
