@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -453,36 +454,49 @@ TEST_F(ClipPaste, FixedSizeOverwritesAtTheCaretAndNeedsData)
     EXPECT_EQ(ed->DataSize(), 0);
 }
 
-TEST_F(ClipPaste, WebLinkPastesAsItsTextAndALocalFileAsItsContent)
+TEST_F(ClipPaste, WebLinkAndAFileOnAnotherHostPasteAsTheirTextAFileHereAsItsContent)
 {
-    const QString url = QStringLiteral("https://example.org/a?b=1");
-    QMimeData link;
-    link.setUrls({QUrl(url)});
-    link.setText(url);
-    clip.held = WQHDataObjectFromMime(&link);
-    answer = QDialog::Accepted;
-    pick = CF_TEXT;
-    ASSERT_TRUE(ed->CanPaste());
-    ASSERT_TRUE(ed->CBPaste());
-    EXPECT_EQ(entries, (QStringList{QStringLiteral("Text"), QStringLiteral("Unicode Text"), QStringLiteral("OEM Text")}));
-    EXPECT_EQ(Data(), Pattern(2) + url.toLatin1() + Pattern(6).mid(2));
-    ASSERT_TRUE(ed->Undo());
-    EXPECT_EQ(Data(), Pattern(6));
-
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("f.bin"));
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(Bytes({0xF0, 0x00, 0xF1}));
     f.close();
-    QMimeData file;
-    file.setUrls({QUrl::fromLocalFile(name)});
-    file.setText(name);
-    clip.held = WQHDataObjectFromMime(&file);
-    dialogs = 0;
-    Caret(2);
-    ASSERT_TRUE(ed->CanPaste());
-    ASSERT_TRUE(ed->CBPaste());
-    EXPECT_EQ(dialogs, 0) << "a file list is taken before any text";
-    EXPECT_EQ(Data(), Pattern(2) + Bytes({0xF0, 0x00, 0xF1}) + Pattern(6).mid(2));
+    const QString here = QSysInfo::machineHostName();
+    ASSERT_FALSE(here.isEmpty());
+    answer = QDialog::Accepted;
+    pick = CF_TEXT;
+    // A file URL names a file here when its host is empty, localhost or this
+    // machine; with any other host, as with a web link, the text is pasted.
+    const struct {
+        QString url;
+        bool isFile;
+    } cases[] = {
+        {QUrl::fromLocalFile(name).toString(), true},
+        {QStringLiteral("file://localhost") + name, true},
+        {QStringLiteral("file://") + here + name, true},
+        {QStringLiteral("file://otherhost") + name, false},
+        {QStringLiteral("https://example.org/a?b=1"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toStdString());
+        QMimeData md;
+        md.setUrls({QUrl(c.url)});
+        md.setText(c.url);
+        clip.held = WQHDataObjectFromMime(&md);
+        dialogs = 0;
+        Caret(2);
+        ASSERT_TRUE(ed->CanPaste());
+        ASSERT_TRUE(ed->CBPaste());
+        if (c.isFile) {
+            EXPECT_EQ(dialogs, 0) << "a file list is taken before any text";
+            EXPECT_EQ(Data(), Pattern(2) + Bytes({0xF0, 0x00, 0xF1}) + Pattern(6).mid(2));
+        } else {
+            EXPECT_EQ(entries, (QStringList{QStringLiteral("Text"), QStringLiteral("Unicode Text"),
+                                            QStringLiteral("OEM Text")}));
+            EXPECT_EQ(Data(), Pattern(2) + c.url.toLatin1() + Pattern(6).mid(2));
+        }
+        ASSERT_TRUE(ed->Undo());
+        EXPECT_EQ(Data(), Pattern(6));
+    }
 }

@@ -18,6 +18,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -254,7 +255,7 @@ TEST_F(ImportDrop, QtDragEventsInsideACellsEdgeMarkAndDropOnThatCell)
     EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "ab" "\x05", 4)) << "dropped before position 5";
 }
 
-TEST_F(ImportDrop, QtDropOfAWebLinkGivesItsTextAndOfALocalFileItsContent)
+TEST_F(ImportDrop, QtDropOfAWebLinkOrAFileOnAnotherHostGivesItsTextAndOfAFileHereItsContent)
 {
     ed.show();
     int dialogs = 0;
@@ -273,26 +274,40 @@ TEST_F(ImportDrop, QtDropOfAWebLinkGivesItsTextAndOfALocalFileItsContent)
         QApplication::sendEvent(&ed, &drop);
         return drop.isAccepted();
     };
-    const QString url = QStringLiteral("http://example.org/p");
-    QMimeData link;
-    link.setUrls({QUrl(url)});
-    link.setText(url);
-    EXPECT_TRUE(dropOn(5, link));
-    EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(Data(ed), Counting(5) + url.toLatin1() + Counting(100).mid(5));
-
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("f.bin"));
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("XYZ");
     f.close();
-    QMimeData file;
-    file.setUrls({QUrl::fromLocalFile(name)});
-    Load(Counting(100));
-    EXPECT_TRUE(dropOn(5, file));
-    EXPECT_EQ(dialogs, 1) << "a file list needs no choice";
-    EXPECT_EQ(Data(ed), Counting(5) + QByteArray("XYZ") + Counting(100).mid(5));
+    const QString here = QSysInfo::machineHostName();
+    ASSERT_FALSE(here.isEmpty());
+    const struct {
+        QString url;
+        bool isFile;
+    } cases[] = {
+        {QUrl::fromLocalFile(name).toString(), true},
+        {QStringLiteral("file://LocalHost") + name, true},
+        {QStringLiteral("file://") + here + name, true},
+        {QStringLiteral("file://otherhost") + name, false},
+        {QStringLiteral("http://example.org/p"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toStdString());
+        Load(Counting(100));
+        dialogs = 0;
+        QMimeData md;
+        md.setUrls({QUrl(c.url)});
+        md.setText(c.url);
+        EXPECT_TRUE(dropOn(5, md));
+        if (c.isFile) {
+            EXPECT_EQ(dialogs, 0) << "a file list needs no choice";
+            EXPECT_EQ(Data(ed), Counting(5) + QByteArray("XYZ") + Counting(100).mid(5));
+        } else {
+            EXPECT_EQ(dialogs, 1);
+            EXPECT_EQ(Data(ed), Counting(5) + c.url.toLatin1() + Counting(100).mid(5));
+        }
+    }
     SetFormatSelDialogRunner({});
 }
 
