@@ -42,7 +42,7 @@ void TWQHexEditorEx::SetPrintOptions(const TWQHPrintOptions& Value)
 
 void TWQHexEditorEx::SetPrintFont(const TWQHFont& Value)
 {
-    *FPrintFont = Value;
+    *FPrintFont = WQHFontInSizeRange(Value);
     FUseEditorFontForPrinting = false;
 }
 

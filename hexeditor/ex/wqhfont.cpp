@@ -65,3 +65,37 @@ QFont TWQHFont::ToQFont() const
     }
     return f;
 }
+
+int WQHFontSize(const QFont& Font)
+{
+    if (Font.pointSize() > 0)
+        return Font.pointSize();
+    TWQHFont t;
+    t.Height = -Font.pixelSize();
+    return t.Size();
+}
+
+QFont WQHWithFontSize(QFont Font, int Size)
+{
+    if (Font.pointSize() > 0) {
+        Font.setPointSize(Size);
+    } else {
+        TWQHFont t;
+        t.SetSize(Size);
+        Font.setPixelSize(-t.Height);
+    }
+    return Font;
+}
+
+QFont WQHFontInSizeRange(const QFont& Font)
+{
+    return WQHFontSize(Font) > WQHMaxFontSize ? WQHWithFontSize(Font, WQHMaxFontSize) : Font;
+}
+
+TWQHFont WQHFontInSizeRange(TWQHFont Font)
+{
+    const int size = Font.Size();
+    if (size > WQHMaxFontSize || size < -WQHMaxFontSize)
+        Font.SetSize(size > 0 ? WQHMaxFontSize : -WQHMaxFontSize);
+    return Font;
+}

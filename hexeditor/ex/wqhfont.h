@@ -18,6 +18,19 @@ constexpr TFontCharset DEFAULT_CHARSET = 1;
 // The class library's MulDiv: a * b / c (c > 0), rounded half away from zero.
 int WQHMulDiv(int a, int b, int c);
 
+// The one range of font sizes, in points either way, for every way a size
+// gets in: Ctrl+Shift+wheel, the editor's font, the print font and the
+// property text. Beyond it the font metrics overflow on screen or on the
+// printer's page (an ascent past 16383 pixels, a glyph past 65535).
+constexpr int WQHMaxFontSize = 1000;
+
+// A widget font's size in points, pixels counted as TWQHFont counts them.
+int WQHFontSize(const QFont& Font);
+// The font at Size points, in points or in pixels as it was given.
+QFont WQHWithFontSize(QFont Font, int Size);
+// The font with its size brought into the range.
+QFont WQHFontInSizeRange(const QFont& Font);
+
 class TWQHFont {
 public:
     // The screen's resolution that sizes in points are converted with.
@@ -40,3 +53,6 @@ public:
 
     bool operator==(const TWQHFont&) const = default;
 };
+
+// The font with its size brought into the range (a cell height too).
+TWQHFont WQHFontInSizeRange(TWQHFont Font);

@@ -345,8 +345,8 @@ void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<
     TWQHPropDef& size = add(
         "Size", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Size(); },
         [](TWQHFont& f, std::int64_t v) { f.SetSize(static_cast<int>(v)); });
-    size.Min = -1000;
-    size.Max = 1000;
+    size.Min = -WQHMaxFontSize;
+    size.Max = WQHMaxFontSize;
 
     TWQHPropDef& style = add(
         "Style", TWQHPropKind::Set, [](const TWQHFont& f) { return f.Style; },

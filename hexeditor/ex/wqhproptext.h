@@ -77,8 +77,8 @@ bool WQHIsListedProperty(const QString& Name);
 // A font's properties in the text: Charset, Color, Name, Size (points),
 // Style (fsBold, fsItalic, fsUnderline, fsStrikeOut). As the class library's
 // font takes them: size 0 is the default size, a negative size a cell
-// height, an empty name the default family. A size beyond 1000 points either
-// way is refused.
+// height, an empty name the default family. A size beyond the range of
+// WQHMaxFontSize points either way is refused.
 class TWQHFont;
 void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
                      std::function<void(const TWQHFont&)> Set);

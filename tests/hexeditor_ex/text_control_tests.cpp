@@ -324,7 +324,31 @@ TEST(ExPropertyText, FontValuesTheClassLibraryTakes)
     other.setPixelSize(15);
     a.SetEditorFont(other);
     EXPECT_TRUE(a.PropertiesAsString().contains(QLatin1String("\r\nFont.Size=11\r\n")));
+
+    // One size range, 1000 points either way, however a size gets in; a
+    // control reads its own text back.
     EXPECT_THROW(a.SetPropertiesAsString(QStringLiteral("Font.Size=1001")), platform::EConvertError);
+    EXPECT_THROW(a.SetPropertiesAsString(QStringLiteral("PrintFont.Size=-1001")), platform::EConvertError);
+    other.setPointSize(1200);
+    a.SetEditorFont(other);
+    EXPECT_EQ(a.font().pointSize(), 1000);
+    TWQHFont print = a.PrintFont();
+    print.SetSize(1200);
+    a.SetPrintFont(print);
+    EXPECT_EQ(a.PrintFont().Size(), 1000);
+    print.SetSize(-1200);
+    a.SetPrintFont(print);
+    EXPECT_EQ(a.PrintFont().Size(), -1000);
+    text = a.PropertiesAsString();
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nPrintFont.Size=-1000\r\n")));
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nFont.Size=1000\r\n")));
+    Ex c;
+    c.SetPropertiesAsString(text);
+    EXPECT_EQ(c.PropertiesAsString(), text);
+    QFont pixels = c.font();
+    pixels.setPixelSize(1600);  // 1200 points
+    c.setFont(pixels);
+    EXPECT_EQ(c.font().pixelSize(), 1333);
 }
 
 TEST(ExPropertyText, ErrorPassesOnKeepsEarlierLinesAndResumesPainting)

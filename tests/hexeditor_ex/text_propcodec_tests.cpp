@@ -384,4 +384,12 @@ TEST(PropFont, PropertiesOfAFont)
                                                           "PrintFont.Style=10\r\n"));
     WQHApplyPropertiesText(QStringLiteral("PrintFont.Name=  "), t, All);
     EXPECT_EQ(font.Name, QStringLiteral("  "));
+
+    // The size range, 1000 points either way, reads back as written.
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=1000"), t, All);
+    EXPECT_EQ(font.Height, -1333);
+    EXPECT_TRUE(WQHPropertiesToText(t, All).contains(QLatin1String("\r\nPrintFont.Size=1000\r\n")));
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=-1000"), t, All);
+    EXPECT_EQ(font.Height, 1333);
+    EXPECT_TRUE(WQHPropertiesToText(t, All).contains(QLatin1String("\r\nPrintFont.Size=-1000\r\n")));
 }
