@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <cstdlib>
 
@@ -12,14 +13,30 @@ int WQHMulDiv(int a, int b, int c)
     return static_cast<int>(n < 0 ? -q : q);
 }
 
+namespace {
+int gScreenDpi = 0;
+}
+
+int WQHScreenPixelsPerInch()
+{
+    if (gScreenDpi > 0)
+        return gScreenDpi;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (const QScreen* s = QGuiApplication::primaryScreen())
+            return int(s->logicalDotsPerInchY() + 0.5);
+    return 96;
+}
+
+void SetWQHScreenPixelsPerInch(int Value) { gScreenDpi = Value > 0 ? Value : 0; }
+
 int TWQHFont::Size() const
 {
-    return -WQHMulDiv(Height, 72, PixelsPerInch);
+    return -WQHMulDiv(Height, 72, WQHScreenPixelsPerInch());
 }
 
 void TWQHFont::SetSize(int Value)
 {
-    Height = -WQHMulDiv(Value, PixelsPerInch, 72);
+    Height = -WQHMulDiv(Value, WQHScreenPixelsPerInch(), 72);
 }
 
 TWQHFont TWQHFont::FromQFont(const QFont& Font, TColor Color)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "ex_support.h"
 #include "hexeditor/ex/wqhfont.h"
 
 namespace {
@@ -344,6 +345,7 @@ TEST(PropListedNames, SixtyEightInOrderWithoutRegardToCase)
 
 TEST(PropFont, PropertiesOfAFont)
 {
+    ScopedScreenDpi dpi(96);
     TWQHFont font;
     font.Name = QStringLiteral("Courier New");
     font.Height = -15;
