@@ -1,6 +1,7 @@
 // The control's copy, cut and paste entry points over a fake clipboard.
 #include "fake_clipboard.h"
 #include "fake_source.h"
+#include "file_url_cases.h"
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
@@ -462,27 +463,13 @@ TEST_F(ClipPaste, WebLinkAndAFileOnAnotherHostPasteAsTheirTextAFileHereAsItsCont
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(Bytes({0xF0, 0x00, 0xF1}));
     f.close();
-    const QString here = QSysInfo::machineHostName();
-    ASSERT_FALSE(here.isEmpty());
+    ASSERT_FALSE(QSysInfo::machineHostName().isEmpty());
     answer = QDialog::Accepted;
     pick = CF_TEXT;
-    // A file URL names a file here when its host is empty, localhost or this
-    // machine; with any other host, as with a web link, the text is pasted.
-    const struct {
-        QString url;
-        bool isFile;
-    } cases[] = {
-        {QUrl::fromLocalFile(name).toString(), true},
-        {QStringLiteral("file://localhost") + name, true},
-        {QStringLiteral("file://") + here + name, true},
-        {QStringLiteral("file://otherhost") + name, false},
-        {QStringLiteral("https://example.org/a?b=1"), false},
-    };
-    for (const auto& c : cases) {
+    for (const FileUrlCase& c : FileUrlCases(name)) {
         SCOPED_TRACE(c.url.toStdString());
         QMimeData md;
-        md.setUrls({QUrl(c.url)});
-        md.setText(c.url);
+        c.Fill(md);
         clip.held = WQHDataObjectFromMime(&md);
         dialogs = 0;
         Caret(2);

@@ -12,6 +12,7 @@
 #include "support/fakes.h"
 
 #include "fake_source.h"
+#include "file_url_cases.h"
 
 #include <QApplication>
 #include <QDragMoveEvent>
@@ -280,25 +281,13 @@ TEST_F(ImportDrop, QtDropOfAWebLinkOrAFileOnAnotherHostGivesItsTextAndOfAFileHer
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("XYZ");
     f.close();
-    const QString here = QSysInfo::machineHostName();
-    ASSERT_FALSE(here.isEmpty());
-    const struct {
-        QString url;
-        bool isFile;
-    } cases[] = {
-        {QUrl::fromLocalFile(name).toString(), true},
-        {QStringLiteral("file://LocalHost") + name, true},
-        {QStringLiteral("file://") + here + name, true},
-        {QStringLiteral("file://otherhost") + name, false},
-        {QStringLiteral("http://example.org/p"), false},
-    };
-    for (const auto& c : cases) {
+    ASSERT_FALSE(QSysInfo::machineHostName().isEmpty());
+    for (const FileUrlCase& c : FileUrlCases(name)) {
         SCOPED_TRACE(c.url.toStdString());
         Load(Counting(100));
         dialogs = 0;
         QMimeData md;
-        md.setUrls({QUrl(c.url)});
-        md.setText(c.url);
+        c.Fill(md);
         EXPECT_TRUE(dropOn(5, md));
         if (c.isFile) {
             EXPECT_EQ(dialogs, 0) << "a file list needs no choice";
