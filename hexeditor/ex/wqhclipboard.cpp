@@ -49,9 +49,20 @@ public:
             return S_OK;
         }
         const std::uint64_t token = WQHNewMimeToken();
-        cb->setMimeData(new TWQHMimeData(dataObject, token));
+        auto* md = new TWQHMimeData(dataObject, token);
+        // Qt tells of the change inside the hand-over: by then the object must
+        // count as ours, also for a slot that copies again.
         lastObject_ = dataObject;
         lastToken_ = token;
+        try {
+            cb->setMimeData(md);
+        } catch (...) {
+            if (lastToken_ == token) {
+                lastObject_.reset();
+                lastToken_ = 0;
+            }
+            throw;
+        }
         return S_OK;
     }
     HRESULT GetClipboard(IDataObjectPtr& dataObject) override

@@ -83,6 +83,16 @@ void TWQHexEditorEx::paintEvent(QPaintEvent* event)
     p.drawImage(QPoint(0, 0), FFrozenFrame);
 }
 
+void TWQHexEditorEx::CMFontChanged()
+{
+    const QFont within = WQHFontInSizeRange(font());
+    if (within != font()) {
+        setFont(within);  // its own change lays it out
+        return;
+    }
+    TCustomWQHexEditor::CMFontChanged();
+}
+
 // ---- window and offset menu -------------------------------------------------
 
 void TWQHexEditorEx::CreateWnd()

@@ -162,6 +162,8 @@ protected:
     bool CanCreateUndo(TWQHUndoFlag aKind, int ACount, int AReplaceCount) override;
     void BookmarkChanged() override;
     void paintEvent(QPaintEvent* event) override;
+    // A font beyond the size range is laid out at its limit.
+    void CMFontChanged() override;
 
     // A copy of the selection as a data object, for the clipboard and for a
     // drag alike: from the smaller end, SelCount bytes, named after the file.
@@ -222,7 +224,6 @@ private:
     QString FPendingBackup;
     QMetaObject::Connection FOffsetMenuGone;
 
-    friend struct WQHExKeys;
     friend struct WQHExUndo;
     friend struct WQHExBackup;
     friend struct WQHExActions;

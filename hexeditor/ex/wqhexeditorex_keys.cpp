@@ -1,34 +1,6 @@
 // Ctrl shortcuts, wheel zoom, the mouse and the double click.
 #include "hexeditor/ex/wqhexeditorex.h"
 
-#include <QFont>
-
-struct WQHExKeys {
-    // The font size in points, as the class library counts it on a 96 dpi screen.
-    static int FontSize(const QFont& f)
-    {
-        if (f.pointSize() > 0)
-            return f.pointSize();
-        TWQHFont t;
-        t.Height = -f.pixelSize();
-        return t.Size();
-    }
-
-    static void SetFontSize(TWQHexEditorEx& e, int Size)
-    {
-        QFont f = e.font();
-        if (f.pointSize() > 0) {
-            f.setPointSize(Size);
-        } else {
-            TWQHFont t;
-            t.SetSize(Size);
-            f.setPixelSize(-t.Height);
-        }
-        // The font change rebuilds the metrics.
-        e.setFont(f);
-    }
-};
-
 void TWQHexEditorEx::KeyDown(std::uint16_t& Key, TShiftState Shift)
 {
     TCustomWQHexEditor::KeyDown(Key, Shift);
@@ -72,9 +44,10 @@ bool TWQHexEditorEx::DoMouseWheelDown(TShiftState Shift, int X, int Y)
             return true;
         }
         if (Shift == (ssCtrl | ssShift)) {
-            const int size = WQHExKeys::FontSize(font());
+            const int size = WQHFontSize(font());
             if (size > 2) {
-                WQHExKeys::SetFontSize(*this, size - 1);
+                // The font change rebuilds the metrics.
+                setFont(WQHWithFontSize(font(), size - 1));
                 return true;
             }
         }
@@ -91,8 +64,11 @@ bool TWQHexEditorEx::DoMouseWheelUp(TShiftState Shift, int X, int Y)
             return true;
         }
         if (Shift == (ssCtrl | ssShift)) {
-            WQHExKeys::SetFontSize(*this, WQHExKeys::FontSize(font()) + 1);
-            return true;
+            const int size = WQHFontSize(font());
+            if (size < WQHMaxFontSize) {
+                setFont(WQHWithFontSize(font(), size + 1));
+                return true;
+            }
         }
     }
     return TCustomWQHexEditor::DoMouseWheelUp(Shift, X, Y);

@@ -2,6 +2,7 @@
 // the host installed (WQHPrinter) and whose job it runs.
 #include "hexeditor/ex/wqhexeditorex.h"
 
+#include "hexeditor/ex/wqhexstrings.h"
 #include "hexeditor/ex/wqhprinteditor.h"
 #include "hexeditor/ex/wqhprinter.h"
 
@@ -23,6 +24,9 @@ std::unique_ptr<TWQHMetafile> TWQHexEditorEx::PrintPreview(int Page)
 
 void TWQHexEditorEx::Print(int Page)
 {
+    // The page is checked before the printer is asked for.
+    if (Page < 1)
+        throw EWQHexEditor(QString::fromLatin1(wqhstr::InvalidPageIndex));
     TWQHEditorPrintSource source(*this);
     int pages = FPrintPages;
     WQHPrint(source, WQHPrinter(), WQHExPrint::PageFont(*this), *FPrintOptions, Page, pages);
@@ -42,7 +46,7 @@ void TWQHexEditorEx::SetPrintOptions(const TWQHPrintOptions& Value)
 
 void TWQHexEditorEx::SetPrintFont(const TWQHFont& Value)
 {
-    *FPrintFont = Value;
+    *FPrintFont = WQHFontInSizeRange(Value);
     FUseEditorFontForPrinting = false;
 }
 

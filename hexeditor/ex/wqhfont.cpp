@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <cstdlib>
 
@@ -12,14 +13,30 @@ int WQHMulDiv(int a, int b, int c)
     return static_cast<int>(n < 0 ? -q : q);
 }
 
+namespace {
+int gScreenDpi = 0;
+}
+
+int WQHScreenPixelsPerInch()
+{
+    if (gScreenDpi > 0)
+        return gScreenDpi;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (const QScreen* s = QGuiApplication::primaryScreen())
+            return int(s->logicalDotsPerInchY() + 0.5);
+    return 96;
+}
+
+void SetWQHScreenPixelsPerInch(int Value) { gScreenDpi = Value > 0 ? Value : 0; }
+
 int TWQHFont::Size() const
 {
-    return -WQHMulDiv(Height, 72, PixelsPerInch);
+    return -WQHMulDiv(Height, 72, WQHScreenPixelsPerInch());
 }
 
 void TWQHFont::SetSize(int Value)
 {
-    Height = -WQHMulDiv(Value, PixelsPerInch, 72);
+    Height = -WQHMulDiv(Value, WQHScreenPixelsPerInch(), 72);
 }
 
 TWQHFont TWQHFont::FromQFont(const QFont& Font, TColor Color)
@@ -64,4 +81,38 @@ QFont TWQHFont::ToQFont() const
         }
     }
     return f;
+}
+
+int WQHFontSize(const QFont& Font)
+{
+    if (Font.pointSize() > 0)
+        return Font.pointSize();
+    TWQHFont t;
+    t.Height = -Font.pixelSize();
+    return t.Size();
+}
+
+QFont WQHWithFontSize(QFont Font, int Size)
+{
+    if (Font.pointSize() > 0) {
+        Font.setPointSize(Size);
+    } else {
+        TWQHFont t;
+        t.SetSize(Size);
+        Font.setPixelSize(-t.Height);
+    }
+    return Font;
+}
+
+QFont WQHFontInSizeRange(const QFont& Font)
+{
+    return WQHFontSize(Font) > WQHMaxFontSize ? WQHWithFontSize(Font, WQHMaxFontSize) : Font;
+}
+
+TWQHFont WQHFontInSizeRange(TWQHFont Font)
+{
+    const int size = Font.Size();
+    if (size > WQHMaxFontSize || size < -WQHMaxFontSize)
+        Font.SetSize(size > 0 ? WQHMaxFontSize : -WQHMaxFontSize);
+    return Font;
 }

@@ -18,19 +18,34 @@ constexpr TFontCharset DEFAULT_CHARSET = 1;
 // The class library's MulDiv: a * b / c (c > 0), rounded half away from zero.
 int WQHMulDiv(int a, int b, int c);
 
+// The screen's pixels per inch (the primary screen's), which sizes in points
+// are converted with; a value > 0 fixes it (tests), 0 asks the screen again.
+int WQHScreenPixelsPerInch();
+void SetWQHScreenPixelsPerInch(int Value);
+
+// The one range of font sizes, in points either way, for every way a size
+// gets in: Ctrl+Shift+wheel, the editor's font, the print font and the
+// property text. Beyond it the font metrics overflow on screen or on the
+// printer's page (an ascent past 16383 pixels, a glyph past 65535).
+constexpr int WQHMaxFontSize = 1000;
+
+// A widget font's size in points, pixels counted as TWQHFont counts them.
+int WQHFontSize(const QFont& Font);
+// The font at Size points, in points or in pixels as it was given.
+QFont WQHWithFontSize(QFont Font, int Size);
+// The font with its size brought into the range.
+QFont WQHFontInSizeRange(const QFont& Font);
+
 class TWQHFont {
 public:
-    // The screen's resolution that sizes in points are converted with.
-    static constexpr int PixelsPerInch = 96;
-
     QString Name = QStringLiteral("Tahoma");
     int Height = -11;
     TColor Color = clWindowText;
     TFontCharset Charset = DEFAULT_CHARSET;
     TFontStyles Style = 0;
 
-    // Size in points: -Height * 72 / PixelsPerInch, rounded. A negative size
-    // gives a positive height, the cell height; 0 the default size.
+    // Size in points: -Height * 72 / the screen's pixels per inch, rounded. A
+    // negative size gives a positive height, the cell height; 0 the default size.
     int Size() const;
     void SetSize(int Value);
 
@@ -40,3 +55,6 @@ public:
 
     bool operator==(const TWQHFont&) const = default;
 };
+
+// The font with its size brought into the range (a cell height too).
+TWQHFont WQHFontInSizeRange(TWQHFont Font);

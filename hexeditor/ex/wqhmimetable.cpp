@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QSysInfo>
 #include <QUrl>
 #include <atomic>
 
@@ -71,6 +72,18 @@ QByteArray WQHMakeDropFiles(const QStringList& paths)
     }
     out.append(2, '\0');
     return out;
+}
+
+// Every file: URL counts as local to Qt. Programs that follow X's drag and
+// drop convention name their own machine as the host; any other host names
+// a file that is not here.
+bool IsLocalFileUrl(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return false;
+    const QString host = url.host();
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+           host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -163,9 +176,12 @@ QStringList MimeLocalFiles(const QMimeData& md, const QStringList& offered)
     // text, which is what it pastes and drops as.
     QStringList paths;
     for (const QUrl& url : md.urls()) {
-        if (!url.isLocalFile())
+        if (!IsLocalFileUrl(url))
             return {};
-        paths << url.toLocalFile();
+        // Named by its path: toLocalFile() keeps a host as "//host/path".
+        QUrl local = url;
+        local.setHost(QString());
+        paths << local.toLocalFile();
     }
     return paths;
 }

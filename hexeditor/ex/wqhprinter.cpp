@@ -5,16 +5,13 @@
 #include "hexeditor/ex/wqhfont.h"
 #include "hexeditor/ex/wqhprintrender.h"
 
-#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QScreen>
 #include <algorithm>
 
 namespace {
 TWQHPrinter* gPrinter = nullptr;
-int gScreenDpi = 0;
 
 const QString InvalidPageIndex = QString::fromLatin1(wqhstr::InvalidPageIndex);
 
@@ -44,17 +41,6 @@ TWQHPrinter& WQHPrinter()
 }
 
 void SetWQHPrinter(TWQHPrinter* Printer) { gPrinter = Printer; }
-
-int WQHScreenPixelsPerInch()
-{
-    if (gScreenDpi > 0)
-        return gScreenDpi;
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        return int(s->logicalDotsPerInchY() + 0.5);
-    return 96;
-}
-
-void SetWQHScreenPixelsPerInch(int Value) { gScreenDpi = Value > 0 ? Value : 0; }
 
 QFont WQHFontInWholePoints(const QFont& Font, int ScreenDpi)
 {

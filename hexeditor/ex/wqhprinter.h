@@ -45,11 +45,6 @@ private:
 TWQHPrinter& WQHPrinter();
 // nullptr uninstalls.
 void SetWQHPrinter(TWQHPrinter* Printer);
-// The screen's pixels per inch (the primary screen's); a value > 0 fixes it
-// (tests), 0 asks the screen again.
-int WQHScreenPixelsPerInch();
-void SetWQHScreenPixelsPerInch(int Value);
-
 // A font sized in pixels as a font sized in whole points at the screen's
 // resolution (15 pixels at 96 dpi: 11 points); a font in points as it is. The
 // page's font is scaled and fitted in whole points from there.

@@ -54,6 +54,7 @@ void WQHAddCoreProps(TWQHPropTable& Table, TCustomWQHexEditor& E)
     Editor* e = &E;
 
     b.Bool("UnicodeChars", &Editor::UnicodeChars, &Editor::SetUnicodeCharacters);
+    Table.back().OnAfter = {QStringLiteral("BytesPerRow"), QStringLiteral("BytesPerColumn")};
     b.Bool("UnicodeBigEndian", &Editor::UnicodeBigEndian, &Editor::SetUnicodeBigEndian);
     b.Bool("AutoBytesPerRow", &Editor::AutoBytesPerRow, &Editor::SetAutoBytesPerRow);
     b.Int("BytesPerRow", &Editor::BytesPerRow, &Editor::SetBytesPerRow);

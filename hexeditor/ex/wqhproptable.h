@@ -9,7 +9,8 @@ class TCustomWQHexEditor;
 //   UnicodeChars, UnicodeBigEndian, AutoBytesPerRow (the switches that gate
 //   other values come first, so a text read back in order restores them:
 //   unicode mode off before an odd BytesPerRow or a translation, automatic
-//   rows off before a BytesPerRow),
+//   rows off before a BytesPerRow; unicode mode goes on only after the
+//   text's BytesPerRow and BytesPerColumn, which must then be even),
 //   BytesPerRow, BytesPerColumn, Translation, OffsetFormat, CaretKind,
 //   Colors.* (Background, ChangedBackground, ChangedText, CursorFrame, Offset,
 //   OddColumn, EvenColumn, CurrentOffsetBackground, OffsetBackground,

@@ -7,6 +7,7 @@
 #include "hexeditor/ex/wqhfont.h"
 
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -214,6 +215,12 @@ QString WQHPropertiesToText(const TWQHPropTable& Table, const TWQHIsPublicFn& Is
 
 void WQHApplyPropertiesText(const QString& Text, const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic)
 {
+    struct Line {
+        QString name;
+        QString value;
+        const TWQHPropDef* def;
+    };
+    std::vector<Line> run;
     QString lines = Text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     for (const QString& line : lines.split(QLatin1Char('\n'))) {
@@ -221,15 +228,42 @@ void WQHApplyPropertiesText(const QString& Text, const TWQHPropTable& Table, con
         if (eq < 0)
             continue;
         const QString name = line.left(eq);
-        if (!IsPublic(name))
-            continue;
-        for (const TWQHPropDef& def : Table) {
-            if (def.Name.compare(name, Qt::CaseInsensitive) == 0) {
-                WQHSetPropValue(def, line.mid(eq + 1));
+        const TWQHPropDef* def = nullptr;
+        for (const TWQHPropDef& d : Table)
+            if (d.Name.compare(name, Qt::CaseInsensitive) == 0) {
+                def = &d;
                 break;
             }
-        }
+        run.push_back({name, line.mid(eq + 1), def});
     }
+    // A switch going on waits behind the last line it gates; a value that
+    // does not read stays where it is and fails there.
+    std::vector<const Line*> order;
+    std::vector<std::pair<std::size_t, const Line*>> waiting;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        const TWQHPropDef* def = run[i].def;
+        std::size_t last = i;
+        if (def && !def->OnAfter.isEmpty() && def->Kind != TWQHPropKind::String) {
+            bool on = false;
+            try {
+                on = ToOrdinal(*def, run[i].value) != 0;
+            } catch (const platform::EConvertError&) {
+            }
+            for (std::size_t j = i + 1; on && j < run.size(); ++j)
+                if (run[j].def && IndexOfName(def->OnAfter, run[j].def->Name) >= 0)
+                    last = j;
+        }
+        if (last > i)
+            waiting.emplace_back(last, &run[i]);
+        else
+            order.push_back(&run[i]);
+        for (const auto& [after, line] : waiting)
+            if (after == i)
+                order.push_back(line);
+    }
+    for (const Line* line : order)
+        if (IsPublic(line->name) && line->def)
+            WQHSetPropValue(*line->def, line->value);
 }
 
 const QStringList& WQHListedPropertyNames()
@@ -311,8 +345,8 @@ void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<
     TWQHPropDef& size = add(
         "Size", TWQHPropKind::Integer, [](const TWQHFont& f) { return f.Size(); },
         [](TWQHFont& f, std::int64_t v) { f.SetSize(static_cast<int>(v)); });
-    size.Min = -1000;
-    size.Max = 1000;
+    size.Min = -WQHMaxFontSize;
+    size.Max = WQHMaxFontSize;
 
     TWQHPropDef& style = add(
         "Style", TWQHPropKind::Set, [](const TWQHFont& f) { return f.Style; },

@@ -38,6 +38,10 @@ struct TWQHPropDef {
     std::function<void(std::int64_t)> SetOrd;
     std::function<QString()> GetStr;
     std::function<void(const QString&)> SetStr;
+    // A switch that gates the values of these properties: read from a text,
+    // it goes off where it stands but on only after the lines of those that
+    // follow it, so that the text reads into a control of any widths.
+    QStringList OnAfter;
 };
 
 using TWQHPropTable = std::vector<TWQHPropDef>;
@@ -60,9 +64,10 @@ QString WQHUnquotePropString(const QString& Text);
 // One line per property of Table (in table order) for which IsPublic answers true.
 QString WQHPropertiesToText(const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic);
 // Splits Text at CR LF, CR or LF and sets each line "name=value" whose name
-// (before the first "=") IsPublic accepts, in text order. Lines without "=",
-// with a name that is not public or not in Table, are skipped. The first
-// value that fails ends the run with its exception; earlier lines stay set.
+// (before the first "=") IsPublic accepts, in text order (a switch going on
+// waits for the lines of its OnAfter). Lines without "=", with a name that is
+// not public or not in Table, are skipped. The first value that fails ends
+// the run with its exception; the lines set before it stay set.
 void WQHApplyPropertiesText(const QString& Text, const TWQHPropTable& Table, const TWQHIsPublicFn& IsPublic);
 
 // The names that may take part in the text (68, without regard to case).
@@ -72,8 +77,8 @@ bool WQHIsListedProperty(const QString& Name);
 // A font's properties in the text: Charset, Color, Name, Size (points),
 // Style (fsBold, fsItalic, fsUnderline, fsStrikeOut). As the class library's
 // font takes them: size 0 is the default size, a negative size a cell
-// height, an empty name the default family. A size beyond 1000 points either
-// way is refused.
+// height, an empty name the default family. A size beyond the range of
+// WQHMaxFontSize points either way is refused.
 class TWQHFont;
 void WQHAddFontProps(TWQHPropTable& Table, const QString& Prefix, std::function<TWQHFont()> Get,
                      std::function<void(const TWQHFont&)> Set);

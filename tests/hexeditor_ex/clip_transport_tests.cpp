@@ -1,5 +1,6 @@
 // Our data object as MIME data, foreign MIME data as a data object, and the
 // Qt clipboard transport (offscreen platform: the clipboard is in-process).
+#include "clip_owner_check.h"
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhmimeadapter.h"
@@ -278,6 +279,11 @@ TEST(ClipTransport, OwnershipFollowsTheTokenOfTheLastSet)
     EXPECT_EQ(OleSetClipboard(nullptr), S_OK);
     EXPECT_EQ(OleIsCurrentClipboard(b), S_FALSE);
     EXPECT_TRUE(cb->text().isEmpty());
+}
+
+TEST(ClipTransport, ControlOwnsItsCopyAlreadyDuringTheChangeNotification)
+{
+    ExpectOwnedDuringTheChangeNotification([] { return QGuiApplication::clipboard()->text(); });
 }
 
 TEST(ClipTransport, FlushKeepsTheDataAfterTheObjectIsGone)

@@ -1,6 +1,7 @@
 // Against a real X server (run under xvfb-run with the xcb platform): what we
 // put on the clipboard is read by xclip, and what xclip offers comes back to
 // us as bytes.
+#include "clip_owner_check.h"
 #include "hexeditor/ex/wqhclipboard.h"
 #include "hexeditor/ex/wqhdataobject.h"
 #include "hexeditor/ex/wqhexeditorex.h"
@@ -122,6 +123,20 @@ TEST_F(X11Clipboard, ControlsCtrlCIsReadByXclip)
         QThread::msleep(20);
     }
     EXPECT_FALSE(ed.OwnsClipBoard());
+}
+
+TEST_F(X11Clipboard, ControlOwnsItsCopyAlreadyDuringTheChangeNotification)
+{
+    // A copy made with a key press carries that press's time, later than the
+    // last owner's; here the server's news of the last owner stands in for it.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 200) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    ExpectOwnedDuringTheChangeNotification(
+        [] { return QString::fromUtf8(RunXclip({"-o", "-selection", "clipboard"})); });
 }
 
 TEST_F(X11Clipboard, XclipTextPastesAtTheCaretThroughCtrlV)

@@ -1,5 +1,6 @@
 // The extended control's starting state, its print settings object and the
 // font description it keeps for printing.
+#include "ex_support.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhfont.h"
 #include "hexeditor/ex/wqhprintoptions.h"
@@ -118,19 +119,30 @@ TEST(ExPrintOptions, AssignCopiesEverythingAndRefusesNull)
     EXPECT_EQ(dst.Flags(), 32);
 }
 
-TEST(ExFont, HeightAndSizeConvertAtNinetySixDpi)
+TEST(ExFont, HeightAndSizeConvertAtTheScreensResolution)
 {
     TWQHFont f;
-    f.Height = -15;
-    EXPECT_EQ(f.Size(), 11);  // 11.25 rounds down
-    f.Height = -16;
-    EXPECT_EQ(f.Size(), 12);
-    f.SetSize(10);
-    EXPECT_EQ(f.Height, -13);  // 13.33
-    f.SetSize(9);
-    EXPECT_EQ(f.Height, -12);
-    f.SetSize(2);
-    EXPECT_EQ(f.Height, -3);  // 2.67 rounds up
+    {
+        ScopedScreenDpi dpi(96);
+        f.Height = -15;
+        EXPECT_EQ(f.Size(), 11);  // 11.25 rounds down
+        f.Height = -16;
+        EXPECT_EQ(f.Size(), 12);
+        f.SetSize(10);
+        EXPECT_EQ(f.Height, -13);  // 13.33
+        f.SetSize(2);
+        EXPECT_EQ(f.Height, -3);  // 2.67 rounds up
+    }
+    {
+        ScopedScreenDpi dpi(120);
+        f.SetSize(11);
+        EXPECT_EQ(f.Height, -18);  // 18.33
+        EXPECT_EQ(f.Size(), 11);   // 10.8
+        f.Height = -15;
+        EXPECT_EQ(f.Size(), 9);
+        f.SetSize(-12);
+        EXPECT_EQ(f.Height, 20);  // a cell height
+    }
 }
 
 TEST(ExFont, QFontRoundTripKeepsNameHeightAndStyle)

@@ -37,3 +37,11 @@ inline void Put(TCustomWQHexEditor& ed, int pos, std::uint8_t v)
 {
     ed.Replace(&v, pos, 1, 1, QString(), false);
 }
+
+// Fixes the screen's resolution that font sizes are converted with, for a scope.
+struct ScopedScreenDpi {
+    explicit ScopedScreenDpi(int Dpi) { SetWQHScreenPixelsPerInch(Dpi); }
+    ~ScopedScreenDpi() { SetWQHScreenPixelsPerInch(0); }
+    ScopedScreenDpi(const ScopedScreenDpi&) = delete;
+    ScopedScreenDpi& operator=(const ScopedScreenDpi&) = delete;
+};

@@ -12,12 +12,14 @@
 #include "support/fakes.h"
 
 #include "fake_source.h"
+#include "file_url_cases.h"
 
 #include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -254,7 +256,7 @@ TEST_F(ImportDrop, QtDragEventsInsideACellsEdgeMarkAndDropOnThatCell)
     EXPECT_EQ(Data(ed).mid(4, 4), QByteArray("\x04" "ab" "\x05", 4)) << "dropped before position 5";
 }
 
-TEST_F(ImportDrop, QtDropOfAWebLinkGivesItsTextAndOfALocalFileItsContent)
+TEST_F(ImportDrop, QtDropOfAWebLinkOrAFileOnAnotherHostGivesItsTextAndOfAFileHereItsContent)
 {
     ed.show();
     int dialogs = 0;
@@ -273,26 +275,28 @@ TEST_F(ImportDrop, QtDropOfAWebLinkGivesItsTextAndOfALocalFileItsContent)
         QApplication::sendEvent(&ed, &drop);
         return drop.isAccepted();
     };
-    const QString url = QStringLiteral("http://example.org/p");
-    QMimeData link;
-    link.setUrls({QUrl(url)});
-    link.setText(url);
-    EXPECT_TRUE(dropOn(5, link));
-    EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(Data(ed), Counting(5) + url.toLatin1() + Counting(100).mid(5));
-
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("f.bin"));
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("XYZ");
     f.close();
-    QMimeData file;
-    file.setUrls({QUrl::fromLocalFile(name)});
-    Load(Counting(100));
-    EXPECT_TRUE(dropOn(5, file));
-    EXPECT_EQ(dialogs, 1) << "a file list needs no choice";
-    EXPECT_EQ(Data(ed), Counting(5) + QByteArray("XYZ") + Counting(100).mid(5));
+    ASSERT_FALSE(QSysInfo::machineHostName().isEmpty());
+    for (const FileUrlCase& c : FileUrlCases(name)) {
+        SCOPED_TRACE(c.url.toStdString());
+        Load(Counting(100));
+        dialogs = 0;
+        QMimeData md;
+        c.Fill(md);
+        EXPECT_TRUE(dropOn(5, md));
+        if (c.isFile) {
+            EXPECT_EQ(dialogs, 0) << "a file list needs no choice";
+            EXPECT_EQ(Data(ed), Counting(5) + QByteArray("XYZ") + Counting(100).mid(5));
+        } else {
+            EXPECT_EQ(dialogs, 1);
+            EXPECT_EQ(Data(ed), Counting(5) + c.url.toLatin1() + Counting(100).mid(5));
+        }
+    }
     SetFormatSelDialogRunner({});
 }
 

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWindow>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -197,22 +198,41 @@ TEST_F(ExKeys, WheelZoomNeedsTheExactShiftStateAndTheSwitch)
     EXPECT_EQ(ed.BytesPerRow(), 16);
 }
 
-TEST_F(ExKeys, CtrlShiftWheelChangesTheFontSizeDownToTwo)
+TEST_F(ExKeys, CtrlShiftWheelChangesTheFontSizeFromTwoToAThousandPoints)
 {
+    ed.resize(600, 300);
+    ed.show();
+    // Through the control's window, which hands it on as the window system's wheel.
+    auto wheel = [this](int notches) {
+        const QPointF at = ed.viewport()->mapTo(&ed, QPoint(10, 10));
+        QWheelEvent w(at, ed.mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::ControlModifier | Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ed.windowHandle(), &w);
+    };
+    const TGridCoord at = ed.GetCursorAtPos(40, false);
+    ed.MoveColRow(at.X, at.Y, true, true);
     QFont f = ed.font();
     f.setPixelSize(5);  // 4 points
     ed.setFont(f);
-    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    wheel(-1);
     EXPECT_EQ(ed.font().pixelSize(), 4);  // 3 points
-    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    wheel(-1);
     EXPECT_EQ(ed.font().pixelSize(), 3);  // 2 points
     const int row = ed.Row();
-    ed.DoMouseWheelDown(ssCtrl | ssShift, 0, 0);
+    wheel(-1);
     EXPECT_EQ(ed.font().pixelSize(), 3) << "not below 2 points";
     EXPECT_EQ(ed.Row(), row + 1) << "the wheel went on to the grid";
-    for (int i = 0; i < 20; ++i)
-        ed.DoMouseWheelUp(ssCtrl | ssShift, 0, 0);
-    EXPECT_EQ(ed.font().pixelSize(), 29);  // 22 points, no upper limit
+    wheel(20);
+    EXPECT_EQ(ed.font().pixelSize(), 29);  // 22 points
+
+    f = ed.font();
+    f.setPointSize(999);
+    ed.setFont(f);
+    wheel(1);
+    EXPECT_EQ(ed.font().pointSize(), 1000);
+    wheel(1);
+    EXPECT_EQ(ed.font().pointSize(), 1000) << "not above 1000 points";
+    EXPECT_EQ(ed.Row(), row) << "the wheel went on to the grid";
 }
 
 TEST_F(ExKeys, FontZoomRebuildsTheMetrics)

@@ -1,5 +1,6 @@
 // Printed pages: page count, page ranges, header and footer, colours and
 // highlight, the font fit, the page errors and the recorded page.
+#include "ex_support.h"
 #include "hexeditor/ex/wqhexeditorex.h"
 #include "hexeditor/ex/wqhprinter.h"
 #include "hexeditor/ex/wqhprintrender.h"
@@ -369,17 +370,12 @@ public:
     int DpiY() const override { return Dpi; }
     QPainter* Canvas() override { return Painter; }
 };
-
-struct ScreenDpi {
-    explicit ScreenDpi(int v) { SetWQHScreenPixelsPerInch(v); }
-    ~ScreenDpi() { SetWQHScreenPixelsPerInch(0); }
-};
 } // namespace
 
 TEST(PrintPreview, WhitePageScaledFontAndPrinterMargins)
 {
     testsupport::ScopedPlatformFakes fakes;
-    ScreenDpi dpi(96);
+    ScopedScreenDpi dpi(96);
     FakePrintSource src;
     FakePrinter printer;
     QFont font(QStringLiteral("Courier New"));
@@ -420,7 +416,7 @@ TEST(PrintPreview, PixelFontIsPrintedInWholePoints)
     EXPECT_EQ(WQHFontInWholePoints(points, 96), points);
 
     testsupport::ScopedPlatformFakes fakes;
-    ScreenDpi dpi(96);
+    ScopedScreenDpi dpi(96);
     FakePrintSource src;
     src.Fill(64);
     FakePrinter printer;
@@ -442,21 +438,35 @@ TEST(PrintPreview, PixelFontIsPrintedInWholePoints)
     for (const auto& row : rows)
         for (const auto& cell : row.second)
             ASSERT_EQ(cell.TextFont.pointSize(), fitted.pointSize());
+}
 
-    // The control's PrintFont from its text form goes the same way.
-    TWQHexEditorEx ed;
-    ed.SetPropertiesAsString(QStringLiteral("PrintFont.Size=11\r\nUseEditorFontForPrinting=False\r\n"));
-    ASSERT_EQ(ed.PrintFont().Height, -15);
+TEST(PrintPreview, PrintFontInPointsFollowsTheScreensResolution)
+{
+    testsupport::ScopedPlatformFakes fakes;
+    FakePrinter printer;  // 300 dpi
     SetWQHPrinter(&printer);
-    page = ed.PrintPreview(0);
+    // Points become pixels and pixels points again at the screen's resolution,
+    // so an 11-point font prints at 11 points on any screen.
+    const struct {
+        int screen, height, pageFont;
+    } cases[] = {{96, -15, 34}, {120, -18, 28}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.screen);
+        ScopedScreenDpi dpi(c.screen);
+        TWQHexEditorEx ed;
+        ed.SetPropertiesAsString(QStringLiteral("PrintFont.Size=11\r\nUseEditorFontForPrinting=False\r\n"));
+        EXPECT_EQ(ed.PrintFont().Height, c.height);
+        EXPECT_EQ(ed.PrintFont().ToQFont().pixelSize(), -c.height);
+        EXPECT_EQ(ed.PrintPreview(0)->Canvas().FontSize(), c.pageFont);  // 11 * 300 / screen
+        EXPECT_TRUE(ed.PropertiesAsString().contains(QLatin1String("\r\nPrintFont.Size=11\r\n")));
+    }
     SetWQHPrinter(nullptr);
-    EXPECT_EQ(page->Canvas().FontSize(), 34);
 }
 
 TEST(PrintPreview, PrintStretchesThePageOntoTheJobsPainter)
 {
     testsupport::ScopedPlatformFakes fakes;
-    ScreenDpi dpi(96);
+    ScopedScreenDpi dpi(96);
     FakePrintSource src;
     src.Fill(1000);
     FakePrinter printer;

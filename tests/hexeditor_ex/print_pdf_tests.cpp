@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 QString RunTool(const QString& program, const QStringList& args)
@@ -128,7 +130,19 @@ TEST(PrintControl, CountsPreviewsAndRefusesBadPages)
     UnusedPdfPrinter pdf;
     TWQHQtPrinter& printer = *pdf.printer;
     PrintingEditor ed;
-    EXPECT_THROW(ed.PrintNumPages(), EWQHexEditor);  // no printer installed
+    const auto message = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const EWQHexEditor& e) {
+            return e.Message();
+        }
+        return QStringLiteral("(no error)");
+    };
+    // The page is checked before the printer is asked for.
+    EXPECT_EQ(message([&] { ed.Print(0); }), QStringLiteral("Invalid page index"));
+    EXPECT_EQ(message([&] { ed.Print(-1); }), QStringLiteral("Invalid page index"));
+    EXPECT_EQ(message([&] { ed.Print(1); }), QStringLiteral("No printer is installed"));
+    EXPECT_EQ(message([&] { ed.PrintNumPages(); }), QStringLiteral("No printer is installed"));
     pdf.Install();
     EXPECT_EQ(ed.PrintNumPages(), 0);  // no data
     EXPECT_THROW(ed.Print(1), EWQHexEditor);

@@ -244,6 +244,39 @@ TEST(ExPropertyText, RoundTripRestoresEveryListedProperty)
     EXPECT_EQ(b.PaintUpdateCounter(), 0);
 }
 
+TEST(ExPropertyText, UnicodeTextReadsCompletelyIntoAControlWithAnOddRow)
+{
+    Ex a;
+    a.SetUnicodeCharacters(true);
+    a.SetBytesPerColumn(4);
+    a.Colors().SetGrid(0x0000AA);
+    a.SetPropertiesAsString(QStringLiteral("Font.Size=14\r\nPrintFont.Size=9\r\n"));
+    ASSERT_EQ(a.BytesPerRow(), 16);
+    const QString text = a.PropertiesAsString();
+
+    Ex b;
+    b.SetBytesPerRow(15);
+    b.SetBytesPerColumn(3);
+    b.SetTranslation(tkDos8);
+    b.SetZoomOnWheel(false);
+    b.SetPropertiesAsString(text);
+    EXPECT_EQ(b.PropertiesAsString(), text);
+    EXPECT_TRUE(b.UnicodeChars());
+    EXPECT_EQ(b.BytesPerRow(), 16);
+    EXPECT_EQ(b.BytesPerColumn(), 4);
+    EXPECT_EQ(b.Translation(), tkAsIs);
+    EXPECT_TRUE(b.ZoomOnWheel());
+    EXPECT_EQ(b.Colors().Grid(), 0x0000AA);
+    EXPECT_EQ(b.font(), a.font());
+
+    // Written the other way round, the unicode line still meets an odd row.
+    Ex c;
+    EXPECT_THROW(c.SetPropertiesAsString(QStringLiteral("BytesPerRow=15\r\nUnicodeChars=True\r\n")),
+                 EWQHexEditor);
+    EXPECT_EQ(c.BytesPerRow(), 15);
+    EXPECT_FALSE(c.UnicodeChars());
+}
+
 TEST(ExPropertyText, EditorFontRoundTrip)
 {
     Ex a;
@@ -291,7 +324,31 @@ TEST(ExPropertyText, FontValuesTheClassLibraryTakes)
     other.setPixelSize(15);
     a.SetEditorFont(other);
     EXPECT_TRUE(a.PropertiesAsString().contains(QLatin1String("\r\nFont.Size=11\r\n")));
+
+    // One size range, 1000 points either way, however a size gets in; a
+    // control reads its own text back.
     EXPECT_THROW(a.SetPropertiesAsString(QStringLiteral("Font.Size=1001")), platform::EConvertError);
+    EXPECT_THROW(a.SetPropertiesAsString(QStringLiteral("PrintFont.Size=-1001")), platform::EConvertError);
+    other.setPointSize(1200);
+    a.SetEditorFont(other);
+    EXPECT_EQ(a.font().pointSize(), 1000);
+    TWQHFont print = a.PrintFont();
+    print.SetSize(1200);
+    a.SetPrintFont(print);
+    EXPECT_EQ(a.PrintFont().Size(), 1000);
+    print.SetSize(-1200);
+    a.SetPrintFont(print);
+    EXPECT_EQ(a.PrintFont().Size(), -1000);
+    text = a.PropertiesAsString();
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nPrintFont.Size=-1000\r\n")));
+    EXPECT_TRUE(text.contains(QLatin1String("\r\nFont.Size=1000\r\n")));
+    Ex c;
+    c.SetPropertiesAsString(text);
+    EXPECT_EQ(c.PropertiesAsString(), text);
+    QFont pixels = c.font();
+    pixels.setPixelSize(1600);  // 1200 points
+    c.setFont(pixels);
+    EXPECT_EQ(c.font().pixelSize(), 1333);
 }
 
 TEST(ExPropertyText, ErrorPassesOnKeepsEarlierLinesAndResumesPainting)

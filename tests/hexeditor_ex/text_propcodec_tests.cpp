@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "ex_support.h"
 #include "hexeditor/ex/wqhfont.h"
 
 namespace {
@@ -344,6 +345,7 @@ TEST(PropListedNames, SixtyEightInOrderWithoutRegardToCase)
 
 TEST(PropFont, PropertiesOfAFont)
 {
+    ScopedScreenDpi dpi(96);
     TWQHFont font;
     font.Name = QStringLiteral("Courier New");
     font.Height = -15;
@@ -384,4 +386,12 @@ TEST(PropFont, PropertiesOfAFont)
                                                           "PrintFont.Style=10\r\n"));
     WQHApplyPropertiesText(QStringLiteral("PrintFont.Name=  "), t, All);
     EXPECT_EQ(font.Name, QStringLiteral("  "));
+
+    // The size range, 1000 points either way, reads back as written.
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=1000"), t, All);
+    EXPECT_EQ(font.Height, -1333);
+    EXPECT_TRUE(WQHPropertiesToText(t, All).contains(QLatin1String("\r\nPrintFont.Size=1000\r\n")));
+    WQHApplyPropertiesText(QStringLiteral("PrintFont.Size=-1000"), t, All);
+    EXPECT_EQ(font.Height, 1333);
+    EXPECT_TRUE(WQHPropertiesToText(t, All).contains(QLatin1String("\r\nPrintFont.Size=-1000\r\n")));
 }
