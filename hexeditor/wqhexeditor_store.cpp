@@ -355,7 +355,11 @@ void TCustomWQHexEditor::FreeStorage(bool FreeUndo)
 
 bool TCustomWQHexEditor::Modified() const
 {
-    return FModified && (GetDataSize() > 0 || (!FFileName.isEmpty() && QFileInfo::exists(FFileName)));
+    if (!FModified || GetDataSize() > 0)
+        return FModified;
+    // A folder of that name is no file, as for the class library's file test.
+    const QFileInfo file(FFileName);
+    return !FFileName.isEmpty() && file.exists() && !file.isDir();
 }
 
 void TCustomWQHexEditor::SetModified(bool Value)

@@ -602,6 +602,16 @@ TEST_F(StoreEditor, EmptyDataSetAndModifiedFlag)
     ed.SetModified(false);
     EXPECT_FALSE(ed.Modified());
     EXPECT_FALSE(ed.CanUndo());
+
+    // Without data only a file of that name counts; a folder is no file.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    ed.CreateEmptyFile(Path("folder"));
+    ed.SetModified(true);
+    EXPECT_FALSE(ed.Modified());
+    WriteFile(Path("file"), "x");
+    ed.CreateEmptyFile(Path("file"));
+    ed.SetModified(true);
+    EXPECT_TRUE(ed.Modified());
 }
 
 TEST_F(StoreEditor, BoundsCheckedAccessChangesNothing)
