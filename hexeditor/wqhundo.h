@@ -145,8 +145,9 @@ public:
     // as it is now; no block for the kinds that cannot be redone.
     void CreateRedo(const TWQHUndoRec& rec);
     void AddSelection(int AStart, int ACount);
-    // The newest record's head and description, and its kind; ufKindNone
-    // (head zeroed, description empty) when the store holds no record.
+    // The newest record's head and description, and its kind, whatever Count
+    // says; ufKindNone (head zeroed, description empty) when the store holds
+    // no record.
     TWQHUndoFlag ReadUndoRecord(TWQHUndoRec& rec, QString& description) const;
     // The newest record's kind; ufKindNone when the store is empty.
     TWQHUndoFlag UndoKind() const;

@@ -400,7 +400,7 @@ void TWQHUndoStorage::Impl::addSelection(int aStart, int aCount)
 TWQHUndoFlag TWQHUndoStorage::ReadUndoRecord(TWQHUndoRec& rec, QString& description) const
 {
     TRecord r;
-    if (d->count <= 0 || !d->parseNewest(r)) {
+    if (!d->parseNewest(r)) {
         rec = TWQHUndoRec{};
         description.clear();
         return ufKindNone;

@@ -1156,6 +1156,12 @@ TEST_F(UndoStore, CountTakesAPositiveValueAsGivenAndResetsAtZeroOrBelow)
     EXPECT_EQ(st.Count(), 0);
     EXPECT_FALSE(st.CanUndo());
     EXPECT_EQ(ed.data[0], 1);
+    // The newest record is read whatever the count says.
+    EXPECT_EQ(st.UndoKind(), ufKindBytesChanged);
+    TWQHUndoRec rec{};
+    QString desc;
+    EXPECT_EQ(st.ReadUndoRecord(rec, desc), ufKindBytesChanged);
+    EXPECT_EQ(rec.Pos, 0u);
 
     Type(2, 3);
     Type(3, 4);
