@@ -348,6 +348,8 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
         d->count = 0;
     }
     ++d->count;
+    if (const TWatch w = std::exchange(d->following, {}).lock())
+        *w = d->base + std::int64_t(d->buf.size()) - len;
 
     switch (aKind) {
     case ufKindByteRemoved:
