@@ -208,6 +208,9 @@ struct TWQHUndoStorage::Impl {
     // cannot be redone).
     void applyUndo(const TTaken& t, bool forRedo = true);
     void removeTaken(const TTaken& t, bool forRedo = true);
+    // The redo of a step a combined undo restores: a block without data, so
+    // that CanRedo answers as for the step's own undo until the end drops it.
+    void markRedo(TWQHUndoFlag kind);
     bool checkFits(const TRecord& r) const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation);
     void restoreState(const TRecord& r);

@@ -106,8 +106,8 @@ bool TWQHUndoStorage::Impl::undo()
     // so that a handler that records or empties meanwhile changes none of them.
     const std::vector<TTaken> steps = takeJoined(r);
     removeLast();
-    // A combined step cannot be redone: its steps make no redo block, and
-    // none from before stays while they are restored.
+    // A combined step cannot be redone: its steps make redo blocks without
+    // data, and none from before stays while they are restored.
     resetRedo();
     for (const TTaken& t : steps) {
         if (!checkFits(t.Rec)) {
@@ -133,6 +133,8 @@ void TWQHUndoStorage::Impl::applyUndo(const TTaken& t, bool forRedo)
         makeRedo(HeadOf(r));
     const int pos = int(r.Pos), cnt = int(r.Count), repl = int(r.ReplCount);
     const std::uint8_t* saved = r.Data;
+    if (!forRedo)
+        markRedo(r.Kind);
     const bool b1 = Has(r.Flags, ufFlagByte1Changed);
     const bool b2 = Has(r.Flags, ufFlagByte2Changed);
     switch (r.Kind) {
@@ -237,3 +239,11 @@ void TWQHUndoStorage::Impl::removeTaken(const TTaken& t, bool forRedo)
     eraseRecord(s, len);
 }
 
+void TWQHUndoStorage::Impl::markRedo(TWQHUndoFlag kind)
+{
+    resetRedo();
+    if (kind == ufKindConvert || kind == ufKindCombined || kind > ufKindAllData)
+        return;
+    // Of no kind, so that a redo would refuse it.
+    redo = std::make_shared<TRedo>();
+}
