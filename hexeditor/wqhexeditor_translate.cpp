@@ -453,9 +453,9 @@ int TCustomWQHexEditor::Replace(const void* aBuffer, int aPosition, int aOldCoun
         else if (aNewCount > aOldCount)
             InternalInsertBuffer(nullptr, aNewCount - aOldCount, aPosition);
         const std::uint64_t sized = FDataStorage->Changes();
+        // Also with no new bytes: a subclass's write and the host's OnChange see it.
         try {
-            if (aNewCount > 0)
-                WriteBuffer(source.Data(), aPosition, aNewCount);
+            WriteBuffer(source.Data(), aPosition, aNewCount);
         } catch (...) {
             // Taken back only while the data is as this edit left it, the write aside.
             if (FDataStorage->Changes() <= sized + 1 && DataSize() == size - aOldCount + aNewCount)
