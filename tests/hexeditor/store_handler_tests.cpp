@@ -42,7 +42,8 @@ struct TEdit {
 std::vector<TEdit> Edits()
 {
     return {
-        {"InsertBuffer", true, [](TCustomWQHexEditor& e, int at) { e.InsertBuffer(Block.data(), 48, at, QString(), false); }},
+        {"InsertBuffer", true,
+         [](TCustomWQHexEditor& e, int at) { e.InsertBuffer(Block.data(), 48, at, QString(), false); }},
         {"AppendBuffer", true, [](TCustomWQHexEditor& e, int) { e.AppendBuffer(Block.data(), 48, QString(), false); }},
         {"ReplaceSelection", true,
          [](TCustomWQHexEditor& e, int at) {
@@ -56,17 +57,7 @@ std::vector<TEdit> Edits()
 }
 
 enum class TAct { Raises, Shrinks, Grows, Empties, Reloads };
-
-const char* NameOf(TAct a)
-{
-    switch (a) {
-    case TAct::Raises: return "raises";
-    case TAct::Shrinks: return "shrinks";
-    case TAct::Grows: return "grows";
-    case TAct::Empties: return "empties";
-    default: return "reloads";
-    }
-}
+const char* const ActNames[] = {"raises", "shrinks", "grows", "empties", "reloads"};
 
 // The handler acts on the first OnChange only, then raises.
 void Install(TCustomWQHexEditor& ed, TAct act, const Bytes& other)
@@ -99,7 +90,8 @@ TEST(StoreHandlers, AHandlerThatChangesTheDataAndRaisesMidwayLosesNoByte)
             edit.Run(twin, at);
             const Bytes result = DataOf(twin);
             for (const TAct act : {TAct::Raises, TAct::Shrinks, TAct::Grows, TAct::Empties, TAct::Reloads}) {
-                SCOPED_TRACE(std::string(edit.Name) + " on " + std::to_string(size) + " bytes, handler " + NameOf(act));
+                SCOPED_TRACE(std::string(edit.Name) + " on " + std::to_string(size) + " bytes, handler " +
+                             ActNames[int(act)]);
                 TCustomWQHexEditor ed;
                 ed.resize(320, 160);
                 Load(ed, original);

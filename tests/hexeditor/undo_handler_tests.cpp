@@ -25,9 +25,18 @@ using editortest::Bytes;
 using editortest::DataOf;
 using editortest::Load;
 
-// What a handler does. Records and AsksAgain go through the control; the
-// others work on the store itself.
-enum class THandler { Records, Empties, AsksAgain, AddsSelection, RecordsInStore, TakesOffNewest, CountsToZero, ResetsKeepingRedo };
+// What a handler does: Records and Empties go through the control, AsksAgain
+// through both the control and the store, the others through the store.
+enum class THandler {
+    Records,
+    Empties,
+    AsksAgain,
+    AddsSelection,
+    RecordsInStore,
+    TakesOffNewest,
+    CountsToZero,
+    ResetsKeepingRedo
+};
 
 const std::vector<THandler> AllHandlers = {THandler::Records,       THandler::Empties,        THandler::AsksAgain,
                                            THandler::AddsSelection, THandler::RecordsInStore, THandler::TakesOffNewest,
@@ -157,16 +166,10 @@ struct TSetup {
 
 const char* NameOf(THandler h)
 {
-    switch (h) {
-    case THandler::Records: return "records";
-    case THandler::Empties: return "empties";
-    case THandler::AsksAgain: return "asks again";
-    case THandler::AddsSelection: return "adds a selection";
-    case THandler::RecordsInStore: return "records in the store";
-    case THandler::TakesOffNewest: return "takes off the newest";
-    case THandler::CountsToZero: return "counts to zero";
-    default: return "resets keeping the redo";
-    }
+    static const char* const names[] = {"records",         "empties",           "asks again",
+                                        "adds a selection", "records in the store", "takes off the newest",
+                                        "counts to zero",  "resets keeping the redo"};
+    return names[int(h)];
 }
 
 TEST(UndoHandlers, AnUndoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
