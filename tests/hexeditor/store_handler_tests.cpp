@@ -160,4 +160,30 @@ TEST(StoreHandlers, AHandlerThatEditsWhileTheStepIsRecordedAndRaisesKeepsOnlyIts
     EXPECT_FALSE(ed.CanUndo());
 }
 
+// A removal done, then a handler raises as the view follows the caret: the
+// bytes stay removed, and the step that holds them stays to bring them back.
+TEST(StoreHandlers, ARemovalWhoseViewHandlerRaisesKeepsItsStep)
+{
+    const Bytes original = Original(4096);
+    TCustomWQHexEditor ed;
+    ed.resize(320, 160);
+    Load(ed, original);
+    ed.Seek(4095, 0);
+    ed.SetSelection(100, 100, 163);
+    bool raised = false;
+    ed.SetOnTopLeftChanged([&](QObject*) {
+        if (raised)
+            return;
+        raised = true;
+        throw THandlerError();
+    });
+    EXPECT_THROW(ed.DeleteSelection(QString()), THandlerError);
+    ed.SetOnTopLeftChanged({});
+    Bytes removed = original;
+    removed.erase(removed.begin() + 100, removed.begin() + 164);
+    EXPECT_TRUE(DataOf(ed) == removed);
+    ASSERT_TRUE(ed.Undo());
+    EXPECT_TRUE(DataOf(ed) == original);
+}
+
 } // namespace
