@@ -47,6 +47,7 @@ void TCustomWQHexEditor::SetDataAt(int Index, std::uint8_t Value)
 {
     CheckNotBusy();
     *FDataStorage->GetAddress(Index, 1) = Value;
+    FDataStorage->NoteChange();
     Changed();
 }
 
@@ -101,6 +102,7 @@ void TCustomWQHexEditor::InternalInsertBuffer(const void* aBuffer, int aSize, in
         FDataStorage->SetPosition(0);
         ClearChangedMarks();
     }
+    const std::uint64_t before = FDataStorage->Changes();
     FDataStorage->Resize(static_cast<std::int64_t>(old) + aSize, false);
     std::uint8_t* mem = FDataStorage->Memory();
     if (aSize > 0) {
@@ -111,13 +113,19 @@ void TCustomWQHexEditor::InternalInsertBuffer(const void* aBuffer, int aSize, in
             std::memset(mem + old, 0, static_cast<size_t>(aPos + aSize - old));
     }
     if (aBuffer && aSize > 0) {
+        const std::uint64_t moved = FDataStorage->Changes();
         try {
             WriteBuffer(aBuffer, aPos, aSize);
         } catch (...) {
-            mem = FDataStorage->Memory();
-            if (aPos < old)
-                std::memmove(mem + aPos, mem + aPos + aSize, static_cast<size_t>(old - aPos));
-            FDataStorage->Resize(old, false);
+            // Taken back only while the data is as this step left it, the
+            // write aside: what a handler changed meanwhile stays as it is.
+            if (FDataStorage->Changes() <= moved + 1 && GetDataSize() == old + aSize) {
+                mem = FDataStorage->Memory();
+                if (aPos < old)
+                    std::memmove(mem + aPos, mem + aPos + aSize, static_cast<size_t>(old - aPos));
+                FDataStorage->Resize(old, false);
+                FDataStorage->SetChanges(before);
+            }
             throw;
         }
     }
@@ -130,12 +138,18 @@ void TCustomWQHexEditor::InternalAppendBuffer(const void* aBuffer, int aSize)
     const int old = GetDataSize();
     if (aSize < 0 || aSize > WQH_MAX_DATA_SIZE - old)
         WQHStore::RaiseBounds();
+    const std::uint64_t before = FDataStorage->Changes();
     FDataStorage->Resize(static_cast<std::int64_t>(old) + aSize, !aBuffer);
     if (aBuffer && aSize > 0) {
+        const std::uint64_t grown = FDataStorage->Changes();
         try {
             WriteBuffer(aBuffer, old, aSize);
         } catch (...) {
-            FDataStorage->Resize(old, false);
+            // As for an insert: taken back only while the data is as it was left.
+            if (FDataStorage->Changes() <= grown + 1 && GetDataSize() == old + aSize) {
+                FDataStorage->Resize(old, false);
+                FDataStorage->SetChanges(before);
+            }
             throw;
         }
     }
@@ -148,6 +162,8 @@ void TCustomWQHexEditor::InternalDelete(int aFrom, int aTo, int aCol, int aRow)
     const int size = GetDataSize();
     if (aFrom < 0 || aTo < aFrom || aTo > size)
         WQHStore::RaiseBounds();
+    // The removal is one change of the store (the resize), before anything
+    // notifies a handler.
     std::uint8_t* mem = FDataStorage->Memory();
     if (aTo < size)
         std::memmove(mem + aFrom, mem + aTo, static_cast<size_t>(size - aTo));
@@ -172,12 +188,14 @@ void TCustomWQHexEditor::InsertBuffer(const void* aBuffer, int aSize, int aPos, 
                                       bool MoveCursor)
 {
     CheckNotBusy();
+    const WQHStore::TRun run(*this);
     const int old = GetDataSize();
     if (aSize < 0 || aPos < 0 || aPos > old || aSize > WQH_MAX_DATA_SIZE - old)
         WQHStore::RaiseBounds();
+    const WQHStore::TSource source(*this, aBuffer, aSize);
     FDataStorage->Reserve(static_cast<std::int64_t>(old) + aSize);
     WQHStore::Edit(*this, ufKindInsertBuffer, aPos, aSize, 0, UndoDesc,
-                   [&] { InternalInsertBuffer(aBuffer, aSize, aPos); });
+                   [&] { InternalInsertBuffer(source.Data(), aSize, aPos); });
     CutChangedMarks(aPos);
     if (isEnabled() && aSize > 0) {
         SetSelection(aPos, aPos, aPos + aSize - 1);
@@ -195,13 +213,15 @@ void TCustomWQHexEditor::AppendBuffer(const void* aBuffer, int aSize, const QStr
     CheckNotBusy();
     if (!aBuffer || aSize == 0)
         return;
+    const WQHStore::TRun run(*this);
     const int old = GetDataSize();
     if (aSize < 0 || aSize > WQH_MAX_DATA_SIZE - old)
         WQHStore::RaiseBounds();
+    const WQHStore::TSource source(*this, aBuffer, aSize);
     FDataStorage->Reserve(static_cast<std::int64_t>(old) + aSize);
     WQHStore::Edit(*this, ufKindAppendBuffer, old, aSize, 0, UndoDesc, [&] {
         CutChangedMarks(old);
-        InternalAppendBuffer(aBuffer, aSize);
+        InternalAppendBuffer(source.Data(), aSize);
     });
     if (MoveCursor)
         WQHStore::MoveCaretTo(*this, old, WQHStore::CaretInCharField(*this));
@@ -215,6 +235,7 @@ void TCustomWQHexEditor::ReplaceSelection(const void* aBuffer, int aSize, const 
     CheckNotBusy();
     if (aSize < 0)
         WQHStore::RaiseBounds();
+    const WQHStore::TRun run(*this);
     if (SelCount() <= 0) {
         InsertBuffer(aBuffer, aSize, SelStart(), UndoDesc, MoveCursor);
         return;
@@ -236,16 +257,22 @@ void TCustomWQHexEditor::ReplaceSelection(const void* aBuffer, int aSize, const 
     if (aSize > WQH_MAX_DATA_SIZE - (size - selected))
         WQHStore::RaiseBounds();
     const bool inChar = WQHStore::CaretInCharField(*this);
+    const WQHStore::TSource source(*this, aBuffer, aSize);
     FDataStorage->Reserve(static_cast<std::int64_t>(size) - selected + aSize);
     // The cut bytes are kept until the new ones are in, so that a failing
     // write can put them back.
     const QByteArray cut(reinterpret_cast<const char*>(FDataStorage->Memory() + start), selected);
     WQHStore::Edit(*this, ufKindReplace, start, aSize, selected, UndoDesc, [&] {
-        InternalDelete(start, end, col, row);
+        const std::uint64_t before = FDataStorage->Changes();
         try {
-            InternalInsertBuffer(aBuffer, aSize, start);
+            InternalDelete(start, end, col, row);
+            InternalInsertBuffer(source.Data(), aSize, start);
         } catch (...) {
-            WQHStore::PutBack(*this, cut, start);
+            // The insert took back its own part; the removal goes back only
+            // while the data is as it left it.
+            const std::uint64_t removed = before + (selected > 0 ? 1 : 0);
+            if (FDataStorage->Changes() == removed && GetDataSize() == size - selected)
+                WQHStore::PutBack(*this, start, 0, cut, before);
             throw;
         }
     });
@@ -262,6 +289,7 @@ void TCustomWQHexEditor::ReplaceSelection(const void* aBuffer, int aSize, const 
 void TCustomWQHexEditor::DeleteSelection(const QString& UndoDesc)
 {
     CheckNotBusy();
+    const WQHStore::TRun run(*this);
     int start = 0, end = 0, col = 0, row = 0;
     InternalGetCurSel(start, end, col, row);
     const int size = GetDataSize();
@@ -280,6 +308,7 @@ void TCustomWQHexEditor::DeleteSelection(const QString& UndoDesc)
 void TCustomWQHexEditor::InternalErase(bool KeyWasBackspace, const QString& UndoDesc)
 {
     CheckNotBusy();
+    const WQHStore::TRun run(*this);
     const int size = GetDataSize();
     if (size == 0)
         return;
@@ -335,6 +364,7 @@ void TCustomWQHexEditor::ConvertRange(int aFrom, int aTo, TWQHTranslationKind aT
     CheckNotBusy();
     if (aFrom > aTo || aTransFrom == aTransTo || aTo >= GetDataSize() || aFrom < 0)
         return;
+    const WQHStore::TRun run(*this);
     const int n = aTo - aFrom + 1;
     WQHStore::Edit(*this, ufKindConvert, aFrom, n, 0, UndoDesc, [&] {
         WQHStore::WithWaitCursor(*this, [&] {

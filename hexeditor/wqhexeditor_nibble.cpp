@@ -101,12 +101,14 @@ void TCustomWQHexEditor::InternalInsertNibble(int aPos, bool HighNibble)
     const std::uint8_t b = GetDataAt(aPos);
     const std::uint8_t last = GetDataAt(size - 1);
     const std::unique_ptr<platform::TStream> shifted = CreateShift4BitStream(*this, aPos);
+    const std::uint64_t before = FDataStorage->Changes();
     // Room was reserved: growing by the one byte cannot fail.
     FDataStorage->Resize(static_cast<std::int64_t>(size) + 1, false);
     try {
         ReadBack(*this, *shifted, aPos, size - aPos, false, b);
     } catch (...) {
         FDataStorage->Resize(size, false);
+        FDataStorage->SetChanges(before);
         throw;
     }
     std::uint8_t* mem = FDataStorage->Memory();
@@ -123,11 +125,19 @@ void TCustomWQHexEditor::InternalDeleteNibble(int aPos, bool HighNibble)
     if (aPos == size - 1) {
         FDataStorage->Memory()[aPos] =
             HighNibble ? static_cast<std::uint8_t>((b & 0x0F) << 4) : static_cast<std::uint8_t>(b & 0xF0);
+        FDataStorage->NoteChange();
         return;
     }
     const std::unique_ptr<platform::TStream> shifted = CreateShift4BitStream(*this, aPos);
     shifted->SetPosition(1);
-    ReadBack(*this, *shifted, aPos, size - aPos - 1, true, b);
+    const std::uint64_t before = FDataStorage->Changes();
+    FDataStorage->NoteChange();
+    try {
+        ReadBack(*this, *shifted, aPos, size - aPos - 1, true, b);
+    } catch (...) {
+        FDataStorage->SetChanges(before);  // the read-back shifted its part back
+        throw;
+    }
     std::uint8_t* mem = FDataStorage->Memory();
     if (!HighNibble)
         mem[aPos] = static_cast<std::uint8_t>((mem[aPos] & 0x0F) | (b & 0xF0));
@@ -149,6 +159,7 @@ bool TCustomWQHexEditor::InsertNibble(int aPos, bool HighNibble, const QString& 
         return false;
     if (GetDataSize() >= WQH_MAX_DATA_SIZE)
         WQHStore::RaiseBounds();
+    const WQHStore::TRun run(*this);
     WQHStore::Edit(*this, ufKindNibbleInsert, aPos, 0, 0, UndoDesc, [&] {
         ResetSelection(false);
         WQHStore::WithWaitCursor(*this, [&] { InternalInsertNibble(aPos, HighNibble); });
@@ -164,6 +175,7 @@ bool TCustomWQHexEditor::DeleteNibble(int aPos, bool HighNibble, const QString& 
     CheckNotBusy();
     if (aPos < 0 || aPos >= GetDataSize())
         return false;
+    const WQHStore::TRun run(*this);
     WQHStore::Edit(*this, ufKindNibbleDelete, aPos, 0, 0, UndoDesc, [&] {
         ResetSelection(false);
         WQHStore::WithWaitCursor(*this, [&] { InternalDeleteNibble(aPos, HighNibble); });

@@ -228,7 +228,8 @@ struct WQHPaint {
                 const std::uint8_t b1 = second ? ByteAt(e, rb, p + 1) : 0;
                 const char16_t w = e.FUnicodeBigEndian ? char16_t((b0 << 8) | b1) : char16_t((b1 << 8) | b0);
                 glyph = w < 256 && e.FMaskedChars.test(w) ? e.FReplaceUnprintableCharsBy : QChar(w);
-                if (second && e.HasChanged(p + 1))
+                // A missing second byte counts by the mark on its place.
+                if (e.HasChanged(p + 1))
                     changed = true;
             } else {
                 glyph = s.Chars[ByteAt(e, rb, p)];

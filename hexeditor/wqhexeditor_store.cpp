@@ -49,6 +49,7 @@ void TCustomWQHexEditor::SetDataSize(int Value)
     const int old = GetDataSize();
     if (Value == old)
         return;
+    const WQHStore::TRun run(*this);
     const int caret = GetPositionAtCursor(Col(), Row());
     if (Value != 0 && old != 0 && IsFileSizeFixed())
         throw EWQHexEditor(QString::fromLatin1(wqhstr::CannotChangeFixedSize));
@@ -129,6 +130,7 @@ void TCustomWQHexEditor::Stream2Stream(platform::TStream& Source, platform::TStr
                 intoData->Resize(at + chunk, false);
             try {
                 Source.ReadBuffer(intoData->Memory() + at, chunk);
+                intoData->NoteChange();
             } catch (...) {
                 if (intoData->Size() != oldSize)
                     intoData->Resize(oldSize, false);
@@ -355,7 +357,11 @@ void TCustomWQHexEditor::FreeStorage(bool FreeUndo)
 
 bool TCustomWQHexEditor::Modified() const
 {
-    return FModified && (GetDataSize() > 0 || (!FFileName.isEmpty() && QFileInfo::exists(FFileName)));
+    if (!FModified || GetDataSize() > 0)
+        return FModified;
+    // A folder of that name is no file, as for the class library's file test.
+    const QFileInfo file(FFileName);
+    return !FFileName.isEmpty() && file.exists() && !file.isDir();
 }
 
 void TCustomWQHexEditor::SetModified(bool Value)

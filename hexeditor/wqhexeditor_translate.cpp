@@ -1,5 +1,6 @@
 // Character translation, 16-bit mode, search and replace of the editor control.
 #include "hexeditor/wqhexeditor.h"
+#include "hexeditor/wqhexeditor_store.h"
 #include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhtranslate.h"
 #include "hexeditor/wqhundo.h"
@@ -417,6 +418,7 @@ int TCustomWQHexEditor::Replace(const void* aBuffer, int aPosition, int aOldCoun
                                 const QString& UndoDesc, bool MoveCursor)
 {
     CheckNotBusy();
+    const WQHStore::TRun run(*this);
     const int size = DataSize();
     // Everything is checked before the undo step exists.
     if (aPosition < 0 || aPosition > size || aOldCount < 0 || aNewCount < 0 ||
@@ -438,21 +440,29 @@ int TCustomWQHexEditor::Replace(const void* aBuffer, int aPosition, int aOldCoun
     if (static_cast<std::int64_t>(size) - aOldCount + aNewCount > std::numeric_limits<int>::max())
         throw EWQHexEditor(QString::fromLatin1(wqhstr::DataBounds));
 
-    const TWQHUndoStorage::TSnapshot undoBefore = FUndoStorage->Snapshot();
-    CreateUndo(ufKindReplace, aPosition, aNewCount, aOldCount, UndoDesc);
-    try {
+    const WQHStore::TSource source(*this, aBuffer, aNewCount);
+    // The old bytes are kept until the new ones are in, so that a failing
+    // write can put them back.
+    const QByteArray old(reinterpret_cast<const char*>(FDataStorage->Memory() + aPosition), aOldCount);
+    WQHStore::Edit(*this, ufKindReplace, aPosition, aNewCount, aOldCount, UndoDesc, [&] {
         if (!MoveCursor && FUndoStorage->UpdateCount() == 0)
             FUndoStorage->AddSelection(aPosition, aOldCount);
+        const std::uint64_t before = FDataStorage->Changes();
         if (aOldCount > aNewCount)
             InternalDelete(aPosition, aPosition + (aOldCount - aNewCount), Col(), Row());
         else if (aNewCount > aOldCount)
             InternalInsertBuffer(nullptr, aNewCount - aOldCount, aPosition);
-        if (aNewCount > 0)
-            WriteBuffer(aBuffer, aPosition, aNewCount);
-    } catch (...) {
-        FUndoStorage->RestoreSnapshot(undoBefore);
-        throw;
-    }
+        const std::uint64_t sized = FDataStorage->Changes();
+        // Also with no new bytes: a subclass's write and the host's OnChange see it.
+        try {
+            WriteBuffer(source.Data(), aPosition, aNewCount);
+        } catch (...) {
+            // Taken back only while the data is as this edit left it, the write aside.
+            if (FDataStorage->Changes() <= sized + 1 && DataSize() == size - aOldCount + aNewCount)
+                WQHStore::PutBack(*this, aPosition, aNewCount, old, before);
+            throw;
+        }
+    });
     CutChangedMarks(aPosition);
     if (MoveCursor) {
         const TGridCoord cell = GetCursorAtPos(aPosition, FPosInCharField);

@@ -67,12 +67,16 @@ void TWQHMemoryStream::Resize(std::int64_t NewSize, bool ZeroFill)
     }
     if (ZeroFill && NewSize > FSize)
         std::memset(FMemory + FSize, 0, static_cast<size_t>(NewSize - FSize));
+    if (NewSize != FSize)
+        ++FChanges;
     FSize = NewSize;
     FPosition = std::min(FPosition, FSize);
 }
 
 void TWQHMemoryStream::Clear()
 {
+    if (FSize != 0)
+        ++FChanges;
     std::free(FMemory);
     FMemory = nullptr;
     FSize = 0;
@@ -82,6 +86,8 @@ void TWQHMemoryStream::Clear()
 
 void TWQHMemoryStream::Truncate()
 {
+    if (FSize != 0)
+        ++FChanges;
     FSize = 0;
     FPosition = 0;
 }
@@ -107,6 +113,7 @@ std::int64_t TWQHMemoryStream::Write(const void* Buffer, std::int64_t Count)
             std::memset(FMemory + gapStart, 0, static_cast<size_t>(FPosition - gapStart));
     }
     std::memcpy(FMemory + FPosition, Buffer, static_cast<size_t>(Count));
+    ++FChanges;
     FPosition = end;
     return Count;
 }
@@ -129,6 +136,15 @@ std::uint8_t* TWQHMemoryStream::GetAddress(int Index, int Count)
     return FMemory ? FMemory + Index : nullptr;
 }
 
+bool TWQHMemoryStream::Overlaps(const void* P, std::int64_t Count) const
+{
+    if (!FMemory || !P || Count <= 0)
+        return false;
+    const auto at = reinterpret_cast<std::uintptr_t>(P);
+    const auto block = reinterpret_cast<std::uintptr_t>(FMemory);
+    return at < block + static_cast<std::uintptr_t>(FCapacity) && block < at + static_cast<std::uintptr_t>(Count);
+}
+
 const std::uint8_t* TWQHMemoryStream::GetAddress(int Index, int Count) const
 {
     WQHCheckBounds(Index, Count, FSize);
@@ -145,16 +161,20 @@ void TWQHMemoryStream::ReadBufferAt(void* Buffer, int APosition, int ACount) con
 void TWQHMemoryStream::WriteBufferAt(const void* Buffer, int APosition, int ACount)
 {
     std::uint8_t* p = GetAddress(APosition, ACount);
-    if (ACount > 0)
+    if (ACount > 0) {
         std::memmove(p, Buffer, static_cast<size_t>(ACount));
+        ++FChanges;
+    }
 }
 
 void TWQHMemoryStream::Move(int AFromPos, int AToPos, int ACount)
 {
     WQHCheckBounds(AFromPos, ACount, FSize);
     WQHCheckBounds(AToPos, ACount, FSize);
-    if (ACount > 0 && AFromPos != AToPos)
+    if (ACount > 0 && AFromPos != AToPos) {
         std::memmove(FMemory + AToPos, FMemory + AFromPos, static_cast<size_t>(ACount));
+        ++FChanges;
+    }
 }
 
 QString TWQHMemoryStream::GetAsHex(int APosition, int ACount, bool SwapNibbles) const
@@ -169,6 +189,7 @@ void TWQHMemoryStream::TranslateFromAnsi(TWQHTranslationKind ToTranslation, int 
     if (ToTranslation == tkAsIs || ACount <= 0)
         return;
     TranslateBytesFromAnsi(ToTranslation, GetAddress(APosition, ACount), ACount);
+    ++FChanges;
 }
 
 void TWQHMemoryStream::TranslateToAnsi(TWQHTranslationKind FromTranslation, int APosition, int ACount)
@@ -176,6 +197,7 @@ void TWQHMemoryStream::TranslateToAnsi(TWQHTranslationKind FromTranslation, int 
     if (FromTranslation == tkAsIs || ACount <= 0)
         return;
     TranslateBytesToAnsi(FromTranslation, GetAddress(APosition, ACount), ACount);
+    ++FChanges;
 }
 
 // ---- TWQHBits -------------------------------------------------------------------

@@ -52,6 +52,17 @@ public:
     std::int64_t Capacity() const { return FCapacity; }
     std::uint8_t* Memory() { return FMemory; }
     const std::uint8_t* Memory() const { return FMemory; }
+    // Whether Count bytes at P lie (partly) in the block, so that a caller
+    // must copy them before the block moves or grows.
+    bool Overlaps(const void* P, std::int64_t Count) const;
+
+    // Counts the changes of the data, so that an edit can tell whether the
+    // data is still as it left it. The methods here count themselves; a
+    // caller that writes through Memory() notes its change. One that put the
+    // data back exactly as it was at some count may set that count again.
+    std::uint64_t Changes() const { return FChanges; }
+    void NoteChange() { ++FChanges; }
+    void SetChanges(std::uint64_t Value) { FChanges = Value; }
 
     // Each checks Index/Count against the size first (WQHCheckBounds).
     std::uint8_t* GetAddress(int Index, int Count);
@@ -72,6 +83,7 @@ private:
     std::int64_t FSize = 0;
     std::int64_t FCapacity = 0;
     std::int64_t FPosition = 0;
+    std::uint64_t FChanges = 0;
 };
 
 // One bit per data byte. Its size may be below the data size: bits past the

@@ -19,6 +19,7 @@ void TWQHUndoStorage::Impl::resetRedo()
 void TWQHUndoStorage::Impl::reset(bool alsoRedo)
 {
     ++generation;
+    left(base, base + std::int64_t(buf.size()), false);
     base += std::int64_t(buf.size());
     buf.clear();
     buf.shrink_to_fit();
@@ -33,6 +34,7 @@ void TWQHUndoStorage::Impl::reset(bool alsoRedo)
 void TWQHUndoStorage::Impl::emptyStream()
 {
     ++generation;
+    left(base, base + std::int64_t(buf.size()), false);
     base += std::int64_t(buf.size());
     buf.clear();
     start = 0;
@@ -69,6 +71,7 @@ TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::removeLast()
 // snapshot is not copied again to be taken off.
 TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::takeTail(std::int64_t s)
 {
+    left(base + s, base + std::int64_t(buf.size()), false);
     const size_t keep = size_t(s);
     auto kept = std::make_shared<TBytes>();
     if (keep == 0 || keep < buf.size() - keep) {
@@ -81,6 +84,53 @@ TWQHUndoStorage::Impl::TKeptPtr TWQHUndoStorage::Impl::takeTail(std::int64_t s)
         buf.resize(keep);
     }
     return kept;
+}
+
+void TWQHUndoStorage::Impl::cutTail(std::int64_t s)
+{
+    left(base + s, base + std::int64_t(buf.size()), false);
+    buf.resize(size_t(s));
+}
+
+void TWQHUndoStorage::Impl::eraseRecord(std::int64_t s, std::int64_t len)
+{
+    left(base + s, base + s + len, true);
+    buf.erase(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));
+    if (count > 0)
+        --count;
+}
+
+TWQHUndoStorage::Impl::TWatch TWQHUndoStorage::Impl::watch(std::int64_t lifeStart)
+{
+    watches.erase(std::remove_if(watches.begin(), watches.end(), [](const auto& w) { return w.expired(); }),
+                  watches.end());
+    auto w = std::make_shared<std::int64_t>(lifeStart);
+    watches.push_back(w);
+    return w;
+}
+
+void TWQHUndoStorage::Impl::left(std::int64_t from, std::int64_t to, bool shift)
+{
+    for (const auto& weak : watches) {
+        const TWatch w = weak.lock();
+        if (!w || *w < from)
+            continue;
+        if (*w < to)
+            *w = -1;
+        else if (shift)
+            *w -= to - from;
+    }
+}
+
+std::int64_t TWQHUndoStorage::Impl::find(const TWatch& w, TRecord& r) const
+{
+    if (!w || *w < 0)
+        return -1;
+    const std::int64_t s = *w - base;
+    // A record the limit dropped is no longer live, though its bytes may be.
+    if (s < start || s + DataOffset + TrailerSize > std::int64_t(buf.size()))
+        return -1;
+    return parseAt(s, GetI32(buf.data() + s), r) ? s : -1;
 }
 
 // The record just taken off the end becomes the one a redo puts back.
@@ -102,12 +152,10 @@ void TWQHUndoStorage::Impl::keepUndone(const TKeptPtr& kept)
 }
 
 // The record at buffer index s, len bytes long, copied unless copy is false.
-TWQHUndoStorage::Impl::TTaken TWQHUndoStorage::Impl::takeAt(std::int64_t s, std::int64_t len, bool copy) const
+TWQHUndoStorage::Impl::TTaken TWQHUndoStorage::Impl::takeAt(std::int64_t s, std::int64_t len, bool copy)
 {
     TTaken t;
-    t.LifeStart = base + s;
-    t.Generation = generation;
-    std::memcpy(t.Head, buf.data() + s, HeadSize);
+    t.Where = watch(base + s);
     if (copy) {
         t.Copy = std::make_shared<const TBytes>(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));
         ParseRecord(t.Copy->data(), len, t.Rec);
@@ -119,7 +167,7 @@ TWQHUndoStorage::Impl::TTaken TWQHUndoStorage::Impl::takeAt(std::int64_t s, std:
 }
 
 // The records a combined marker joins, newest first, each copied.
-std::vector<TWQHUndoStorage::Impl::TTaken> TWQHUndoStorage::Impl::takeJoined(const TRecord& marker) const
+std::vector<TWQHUndoStorage::Impl::TTaken> TWQHUndoStorage::Impl::takeJoined(const TRecord& marker)
 {
     std::vector<TTaken> out;
     int budget = count - 1;
@@ -189,6 +237,17 @@ int TWQHUndoStorage::EndUpdate()
     return d->updateCount;
 }
 
+void TWQHUndoStorage::BeginEdit()
+{
+    ++d->editing;
+}
+
+void TWQHUndoStorage::EndEdit()
+{
+    if (d->editing > 0)
+        --d->editing;
+}
+
 void TWQHUndoStorage::Reset(bool AResetRedo)
 {
     d->reset(AResetRedo);
@@ -238,9 +297,11 @@ std::int64_t TWQHUndoStorage::Size() const
     return d->live();
 }
 
-TWQHUndoStorage::TSnapshot TWQHUndoStorage::Snapshot() const
+TWQHUndoStorage::TSnapshot TWQHUndoStorage::Snapshot()
 {
     TSnapshot s;
+    s.Step = d->watch(-1);
+    d->following = s.Step;
     s.Size = d->live();
     s.Count = d->count;
     s.Description = d->description;
@@ -251,13 +312,19 @@ TWQHUndoStorage::TSnapshot TWQHUndoStorage::Snapshot() const
     return s;
 }
 
+void TWQHUndoStorage::StopFollowing()
+{
+    d->following.reset();
+}
+
 void TWQHUndoStorage::RestoreSnapshot(const TSnapshot& S)
 {
+    d->following.reset();
     const std::int64_t bufEnd = d->base + std::int64_t(d->buf.size());
     // Records newer than the snapshot go; records dropped since it come back
     // while their bytes are still in the buffer. Nothing comes back after a reset.
     if (S.AbsEnd >= d->base && S.AbsEnd <= bufEnd) {
-        d->buf.resize(size_t(S.AbsEnd - d->base));
+        d->cutTail(S.AbsEnd - d->base);
         if (S.AbsStart >= d->base && S.AbsStart <= S.AbsEnd) {
             d->start = S.AbsStart - d->base;
             d->count = S.Count;
@@ -278,4 +345,27 @@ void TWQHUndoStorage::RestoreSnapshot(const TSnapshot& S)
         d->ed.BookmarkChanged();
     }
     d->ed.SetModifiedFlag(S.Modified);
+}
+
+void TWQHUndoStorage::DropStep(const TSnapshot& S)
+{
+    d->following.reset();
+    TRecord r;
+    const std::int64_t s = d->find(S.Step, r);
+    if (s < 0)
+        return;
+    if (s + r.Len < std::int64_t(d->buf.size())) {
+        d->eraseRecord(s, r.Len);
+        return;
+    }
+    d->cutTail(s);
+    if (d->count > 0)
+        --d->count;
+    TRecord newest;
+    if (d->parseNewest(newest)) {
+        d->description = DescriptionOf(newest);
+    } else if (d->live() <= 0) {
+        d->count = 0;
+        d->description.clear();
+    }
 }

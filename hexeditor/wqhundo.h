@@ -136,6 +136,11 @@ public:
     bool Redo();
     int BeginUpdate();
     int EndUpdate();
+    // An edit primitive runs, from its step to its last notification: undo
+    // and redo are refused meanwhile, since they would act on a step whose
+    // edit is not made yet. Counted, as a handler may edit inside an edit.
+    void BeginEdit();
+    void EndEdit();
     void Reset(bool AResetRedo);
     // Drops every step; an open bracket stays open and the redo stays.
     void EmptySteps();
@@ -145,8 +150,9 @@ public:
     // as it is now; no block for the kinds that cannot be redone.
     void CreateRedo(const TWQHUndoRec& rec);
     void AddSelection(int AStart, int ACount);
-    // The newest record's head and description, and its kind; ufKindNone
-    // (head zeroed, description empty) when the store holds no record.
+    // The newest record's head and description, and its kind, whatever Count
+    // says; ufKindNone (head zeroed, description empty) when the store holds
+    // no record.
     TWQHUndoFlag ReadUndoRecord(TWQHUndoRec& rec, QString& description) const;
     // The newest record's kind; ufKindNone when the store is empty.
     TWQHUndoFlag UndoKind() const;
@@ -171,9 +177,19 @@ public:
         // Recording moves bookmarks and sets the modified flag; both come back too.
         TWQHBookmarks Bookmarks{};
         bool Modified = false;
+        // Where the next step recorded after the snapshot lies, so that it
+        // alone can be taken off again; -1 before it is recorded and once it
+        // has left the stream.
+        std::shared_ptr<std::int64_t> Step;
     };
-    TSnapshot Snapshot() const;
+    // The store follows the next step it records into the snapshot's Step,
+    // unless StopFollowing comes first.
+    TSnapshot Snapshot();
+    void StopFollowing();
     void RestoreSnapshot(const TSnapshot& S);
+    // Takes the snapshot's Step off, wherever it lies now (steps recorded
+    // after it stay); nothing when it is gone already.
+    void DropStep(const TSnapshot& S);
 
 private:
     struct Impl;

@@ -106,16 +106,18 @@ TWQHUndoRec HeadOf(const TRecord& r);
 // The text a record shows as the undo description.
 QString DescriptionOf(const TRecord& r);
 
+// Where a record lies, counted over the store's life, while an operation
+// that still has to find it runs; -1 once it has left the stream.
+using TWatch = std::shared_ptr<std::int64_t>;
+
 // A record copied out of the stream before it is restored: the restore reads
 // only this copy, so handlers it calls may change or empty the stream. A
 // whole-data record is not copied: its data area is written back before
 // anything can notify a handler, and nothing reads it after that.
 struct TTaken {
     TKeptPtr Copy;  // null for a whole-data record
-    std::uint8_t Head[HeadSize] = {};
-    std::int64_t LifeStart = 0;  // where it lay, counted over the store's life
-    std::uint64_t Generation = 0;  // the store's resets when it was taken
-    TRecord Rec;  // read from Copy
+    TWatch Where;   // the record in the stream, whatever handlers do to it
+    TRecord Rec;    // read from Copy
 };
 
 } // namespace wqhundo
@@ -125,6 +127,7 @@ struct TWQHUndoStorage::Impl {
     using TKeptPtr = wqhundo::TKeptPtr;
     using TRecord = wqhundo::TRecord;
     using TTaken = wqhundo::TTaken;
+    using TWatch = wqhundo::TWatch;
 
     explicit Impl(TWQHUndoEditor& E) : ed(E) {}
 
@@ -139,6 +142,11 @@ struct TWQHUndoStorage::Impl {
     // An undo or redo is putting data and state back; one asked for meanwhile
     // is refused, since it would act on the record still being restored.
     bool restoring = false;
+    int editing = 0;  // edit primitives running
+    // The records followed by running operations, and the one that gets the
+    // next record recorded.
+    std::vector<std::weak_ptr<std::int64_t>> watches;
+    std::weak_ptr<std::int64_t> following;
 
     struct TRedo {
         TWQHUndoFlags Flags = 0;
@@ -175,9 +183,19 @@ struct TWQHUndoStorage::Impl {
     void compactDropped();
     TKeptPtr removeLast();
     TKeptPtr takeTail(std::int64_t s);
+    // The stream ends at buffer index s from now on.
+    void cutTail(std::int64_t s);
+    // Removes the record at buffer index s, len bytes, from under newer ones.
+    void eraseRecord(std::int64_t s, std::int64_t len);
+    TWatch watch(std::int64_t lifeStart);
+    // The bytes [from, to) (life positions) left the stream; with shift the
+    // records after them moved down.
+    void left(std::int64_t from, std::int64_t to, bool shift);
+    // The buffer index of a followed record that is still live, or -1.
+    std::int64_t find(const TWatch& w, TRecord& r) const;
     void keepUndone(const TKeptPtr& kept);
-    TTaken takeAt(std::int64_t s, std::int64_t len, bool copy) const;
-    std::vector<TTaken> takeJoined(const TRecord& marker) const;
+    TTaken takeAt(std::int64_t s, std::int64_t len, bool copy);
+    std::vector<TTaken> takeJoined(const TRecord& marker);
     void reserveFor(std::int64_t n);
     int recordsBetween(std::int64_t s, std::int64_t e) const;
     // ---- records (wqhundo_record.cpp) ----
@@ -190,6 +208,9 @@ struct TWQHUndoStorage::Impl {
     // cannot be redone).
     void applyUndo(const TTaken& t, bool forRedo = true);
     void removeTaken(const TTaken& t, bool forRedo = true);
+    // The redo of a step a combined undo restores: a block without data, so
+    // that CanRedo answers as for the step's own undo until the end drops it.
+    void markRedo(TWQHUndoFlag kind);
     bool checkFits(const TRecord& r) const;
     void restoreModes(bool unicode, bool bigEndian, std::uint8_t translation);
     void restoreState(const TRecord& r);

@@ -348,6 +348,8 @@ void TWQHUndoStorage::CreateUndo(TWQHUndoFlag aKind, int APosition, int ACount, 
         d->count = 0;
     }
     ++d->count;
+    if (const TWatch w = std::exchange(d->following, {}).lock())
+        *w = d->base + std::int64_t(d->buf.size()) - len;
 
     switch (aKind) {
     case ufKindByteRemoved:
@@ -400,7 +402,7 @@ void TWQHUndoStorage::Impl::addSelection(int aStart, int aCount)
 TWQHUndoFlag TWQHUndoStorage::ReadUndoRecord(TWQHUndoRec& rec, QString& description) const
 {
     TRecord r;
-    if (d->count <= 0 || !d->parseNewest(r)) {
+    if (!d->parseNewest(r)) {
         rec = TWQHUndoRec{};
         description.clear();
         return ufKindNone;

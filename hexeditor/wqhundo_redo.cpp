@@ -43,7 +43,7 @@ bool TWQHUndoStorage::CanRedo() const
 
 bool TWQHUndoStorage::Redo()
 {
-    if (d->restoring)
+    if (d->restoring || d->editing > 0)
         return false;
     const QScopedValueRollback<bool> running(d->restoring, true);
     return d->redoStep();

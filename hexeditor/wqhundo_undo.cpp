@@ -9,7 +9,7 @@ using namespace wqhundo;
 
 bool TWQHUndoStorage::Undo()
 {
-    if (d->restoring)
+    if (d->restoring || d->editing > 0)
         return false;
     const QScopedValueRollback<bool> running(d->restoring, true);
     return d->undo();
@@ -106,8 +106,8 @@ bool TWQHUndoStorage::Impl::undo()
     // so that a handler that records or empties meanwhile changes none of them.
     const std::vector<TTaken> steps = takeJoined(r);
     removeLast();
-    // A combined step cannot be redone: its steps make no redo block, and
-    // none from before stays while they are restored.
+    // A combined step cannot be redone: its steps make redo blocks without
+    // data, and none from before stays while they are restored.
     resetRedo();
     for (const TTaken& t : steps) {
         if (!checkFits(t.Rec)) {
@@ -133,6 +133,8 @@ void TWQHUndoStorage::Impl::applyUndo(const TTaken& t, bool forRedo)
         makeRedo(HeadOf(r));
     const int pos = int(r.Pos), cnt = int(r.Count), repl = int(r.ReplCount);
     const std::uint8_t* saved = r.Data;
+    if (!forRedo)
+        markRedo(r.Kind);
     const bool b1 = Has(r.Flags, ufFlagByte1Changed);
     const bool b2 = Has(r.Flags, ufFlagByte2Changed);
     switch (r.Kind) {
@@ -211,21 +213,22 @@ void TWQHUndoStorage::Impl::applyUndo(const TTaken& t, bool forRedo)
     removeTaken(t, forRedo);
 }
 
-// Takes a restored record off the stream by where it lay. A handler that
+// Takes a restored record off the stream where it lies now. A handler that
 // recorded steps during the restore put them on top of it: it is cut out
-// from under them then, and no redo is kept (their steps ended it). Gone
-// already when a handler emptied the store.
+// from under them then, and no redo is kept (their steps ended it). One that
+// gave it a selection made it longer. Gone already when a handler took it off
+// or emptied the store: it goes only once.
 void TWQHUndoStorage::Impl::removeTaken(const TTaken& t, bool forRedo)
 {
-    const std::int64_t s = t.LifeStart - base;
-    const std::int64_t len = t.Rec.Len;
-    if (t.Generation != generation || s < start || s + len > std::int64_t(buf.size()) ||
-        std::memcmp(buf.data() + s, t.Head, HeadSize) != 0)
+    TRecord now;
+    const std::int64_t s = find(t.Where, now);
+    if (s < 0)
         return;
+    const std::int64_t len = now.Len;
     if (s + len == std::int64_t(buf.size())) {
         TKeptPtr kept = t.Copy;
         if (kept)
-            buf.resize(size_t(s));
+            cutTail(s);
         else
             kept = takeTail(s);
         keepUndone(kept);
@@ -233,7 +236,14 @@ void TWQHUndoStorage::Impl::removeTaken(const TTaken& t, bool forRedo)
             noteUndoneData(lastUndo);
         return;
     }
-    buf.erase(buf.begin() + std::ptrdiff_t(s), buf.begin() + std::ptrdiff_t(s + len));
-    if (count > 0)
-        --count;
+    eraseRecord(s, len);
+}
+
+void TWQHUndoStorage::Impl::markRedo(TWQHUndoFlag kind)
+{
+    resetRedo();
+    if (kind == ufKindConvert || kind == ufKindCombined || kind > ufKindAllData)
+        return;
+    // Of no kind, so that a redo would refuse it.
+    redo = std::make_shared<TRedo>();
 }

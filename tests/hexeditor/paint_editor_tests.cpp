@@ -613,6 +613,18 @@ TEST_F(EditorPaint, AChangedSecondByteMarksItsUnicodeCharacter)
     EXPECT_COLOR(TextAt(calls, first, 2)->Background, ed.Colors().Background());
     EXPECT_COLOR(TextAt(calls, HexCol(2), 2)->Background, ed.Colors().Background());
     EXPECT_COLOR(TextAt(calls, HexCol(3), 2)->Background, ed.Colors().ChangedBackground());
+
+    // With an odd size the last character's second byte is missing; a mark
+    // set on its place still counts.
+    ed.SetChanged(3, false);
+    ed.SetDataSize(7);
+    ed.SetChanged(7, true);
+    ASSERT_TRUE(ed.UnicodeChars());
+    ASSERT_TRUE(ed.HasChanged(7));
+    const auto odd = Paint();
+    EXPECT_COLOR(TextAt(odd, first + 3, 2)->Background, ed.Colors().ChangedBackground());
+    EXPECT_COLOR(TextAt(odd, first + 1, 2)->Background, ed.Colors().Background());
+    EXPECT_COLOR(TextAt(odd, HexCol(6), 2)->Background, ed.Colors().Background());
 }
 
 // ---- caret frames ------------------------------------------------------------

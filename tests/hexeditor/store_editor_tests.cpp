@@ -14,6 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <new>
+#include <random>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -602,6 +604,16 @@ TEST_F(StoreEditor, EmptyDataSetAndModifiedFlag)
     ed.SetModified(false);
     EXPECT_FALSE(ed.Modified());
     EXPECT_FALSE(ed.CanUndo());
+
+    // Without data only a file of that name counts; a folder is no file.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    ed.CreateEmptyFile(Path("folder"));
+    ed.SetModified(true);
+    EXPECT_FALSE(ed.Modified());
+    WriteFile(Path("file"), "x");
+    ed.CreateEmptyFile(Path("file"));
+    ed.SetModified(true);
+    EXPECT_TRUE(ed.Modified());
 }
 
 TEST_F(StoreEditor, BoundsCheckedAccessChangesNothing)
@@ -844,6 +856,70 @@ TEST_F(StoreEditor, DeleteSelectionRemovesTheSelectionOrTheByteAtTheCaret)
     EXPECT_EQ(Data(), (Bytes{0, 4}));
     EXPECT_EQ(ed.GetCursorPos(), 1);
     EXPECT_EQ(ed.UndoDescription(), QStringLiteral("cut"));
+}
+
+// The bytes of an edit may come from the control's own data (GetFastPointer):
+// they are read before the block grows or its tail moves. Random bytes, so
+// that bytes read from a wrong place never match by chance.
+TEST_F(StoreEditor, SourceInsideTheDataIsTakenAsItWasBeforeTheEdit)
+{
+    enum Op { Insert, Append, ReplaceSel, ReplaceAt };
+    const char* names[] = {"InsertBuffer", "AppendBuffer", "ReplaceSelection", "Replace"};
+    std::mt19937 rng(25);
+    for (const int size : {4096, 0x180000}) {
+        const int n = size == 4096 ? 1000 : 0x60000;
+        Bytes original(static_cast<size_t>(size));
+        for (auto& b : original)
+            b = static_cast<std::uint8_t>(rng());
+        for (const int from : {0, (size - n) / 2, size - n}) {
+            for (const Op op : {Insert, Append, ReplaceSel, ReplaceAt}) {
+                SCOPED_TRACE(std::string(names[op]) + " of " + std::to_string(n) + " bytes from " +
+                             std::to_string(from) + " of " + std::to_string(size));
+                Load(original);
+                const Bytes source(original.begin() + from, original.begin() + from + n);
+                const std::uint8_t* inside = ed.GetFastPointer(from, n);
+                Bytes expected = original;
+                const int at = size / 3;
+                switch (op) {
+                case Insert:
+                    ed.InsertBuffer(inside, n, at, QString(), false);
+                    expected.insert(expected.begin() + at, source.begin(), source.end());
+                    break;
+                case Append:
+                    ed.AppendBuffer(inside, n, QString(), false);
+                    expected.insert(expected.end(), source.begin(), source.end());
+                    break;
+                case ReplaceSel:
+                    ed.SetSelection(at, at, at + n / 2 - 1);
+                    ed.ReplaceSelection(inside, n, QString(), false);
+                    expected.erase(expected.begin() + at, expected.begin() + at + n / 2);
+                    expected.insert(expected.begin() + at, source.begin(), source.end());
+                    break;
+                case ReplaceAt:
+                    EXPECT_EQ(ed.Replace(inside, at, n / 2, n, QString(), false), n);
+                    expected.erase(expected.begin() + at, expected.begin() + at + n / 2);
+                    expected.insert(expected.begin() + at, source.begin(), source.end());
+                    break;
+                }
+                ASSERT_EQ(ed.DataSize(), static_cast<int>(expected.size()));
+                EXPECT_TRUE(Data() == expected);
+                ASSERT_TRUE(ed.Undo());
+                EXPECT_TRUE(Data() == original);
+            }
+        }
+    }
+    // The plain way to double the data.
+    for (const int size : {64, 1000, 4096, 0x180000}) {
+        SCOPED_TRACE("doubling " + std::to_string(size) + " bytes");
+        Bytes original(static_cast<size_t>(size));
+        for (auto& b : original)
+            b = static_cast<std::uint8_t>(rng());
+        Load(original);
+        ed.AppendBuffer(ed.GetFastPointer(0, size), size, QString(), false);
+        Bytes expected = original;
+        expected.insert(expected.end(), original.begin(), original.end());
+        EXPECT_TRUE(Data() == expected);
+    }
 }
 
 TEST_F(StoreEditor, FailedEditLeavesNoUndoStepAndRestoresFlagAndBookmarks)

@@ -11,12 +11,19 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
 class TTestEditor : public TCustomWQHexEditor {
 public:
     using TCustomWQHexEditor::FOffsetHandler;
+    std::vector<std::pair<int, int>> writes;  // position and count of each virtual write
+    void WriteBuffer(const void* Buffer, int Index, int Count) override
+    {
+        writes.emplace_back(Index, Count);
+        TCustomWQHexEditor::WriteBuffer(Buffer, Index, Count);
+    }
 };
 
 QByteArray Bytes(std::initializer_list<int> values)
@@ -516,6 +523,22 @@ TEST_F(TranslateEditor, ReplaceEqualShrinkAndEqualCountsCut)
     // Equal counts past the end: both become what remains.
     EXPECT_EQ(ed->Replace("QRSTU", 5, 5, 5, QString(), false), 2);
     EXPECT_EQ(Data(), QByteArray("Y1X67QR"));
+}
+
+// Replacing by nothing still writes the (no) new bytes through the virtual
+// write: a subclass sees it and the host gets its two OnChange calls.
+TEST_F(TranslateEditor, ReplaceByNothingStillWritesThroughTheVirtualWrite)
+{
+    Load(QByteArray("0123456789"));
+    int changes = 0;
+    ed->SetOnChange([&](QObject*) { ++changes; });
+    ed->writes.clear();
+    EXPECT_EQ(ed->Replace(nullptr, 2, 3, 0, QString(), false), 0);
+    EXPECT_EQ(Data(), QByteArray("0156789"));
+    EXPECT_EQ(ed->writes, (std::vector<std::pair<int, int>>{{2, 0}}));
+    EXPECT_EQ(changes, 2);
+    ASSERT_TRUE(ed->Undo());
+    EXPECT_EQ(Data(), QByteArray("0123456789"));
 }
 
 TEST_F(TranslateEditor, ReplaceChecksBeforeRecordingAnUndoStep)

@@ -1,9 +1,9 @@
 // Undo and redo on the real control: which steps it accepts, brackets, typing,
 // failed edits, new data sets, and random edit sequences undone and redone.
+#include "editor_bytes.h"
 #include "hexeditor/wqhexeditor.h"
 #include "hexeditor/wqhstrings.h"
 #include "hexeditor/wqhundo.h"
-#include "platform/streams.h"
 
 #include <gtest/gtest.h>
 
@@ -26,23 +26,9 @@ public:
     }
 };
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Load(TCustomWQHexEditor& ed, const Bytes& b)
-{
-    platform::TMemoryStream m;
-    if (!b.empty())
-        m.Write(b.data(), std::int64_t(b.size()));
-    ed.LoadFromStream(m);
-}
-
-Bytes DataOf(const TCustomWQHexEditor& ed)
-{
-    Bytes b(size_t(ed.DataSize()));
-    if (!b.empty())
-        ed.ReadBuffer(b.data(), 0, int(b.size()));
-    return b;
-}
+using editortest::Bytes;
+using editortest::DataOf;
+using editortest::Load;
 
 std::vector<bool> MarksOf(const TCustomWQHexEditor& ed)
 {

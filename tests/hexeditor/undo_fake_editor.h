@@ -36,6 +36,7 @@ public:
     std::vector<std::string> log;  // order of the state-changing calls
     std::vector<std::array<int, 3>> adjustCalls;
     std::function<void()> onPlaceCaret;  // runs as the caret is restored
+    std::function<void()> onChanged;     // runs as OnChange would
 
     int CaretPosition() const override { return caret; }
     bool CaretOnLaterDigit() const override { return laterDigit; }
@@ -271,6 +272,8 @@ public:
     {
         log.push_back("Changed");
         ++changedCalls;
+        if (onChanged)
+            onChanged();
     }
     void BookmarkChanged() override { ++bookmarkChangedCalls; }
 

@@ -1,10 +1,13 @@
 // Undo and redo while the host's handlers act: for every kind of step, a
-// handler called during the restore that records steps, empties the store or
-// asks for another undo or redo leaves the data exactly as the restore puts
-// it back, and the steps below it intact.
+// handler called during the restore that records steps, works on the store
+// itself, empties it or asks for another undo or redo leaves the data exactly
+// as the restore puts it back, the restored step taken off exactly once and
+// the steps below it intact. An undo or redo asked for while an edit runs is
+// refused, and what a handler does to the store meanwhile leaves the edit
+// whole.
+#include "editor_bytes.h"
 #include "hexeditor/wqhexeditor.h"
 #include "hexeditor/wqhundo.h"
-#include "platform/streams.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +21,62 @@ public:
     using TCustomWQHexEditor::CreateUndo;
 };
 
-using Bytes = std::vector<std::uint8_t>;
+using editortest::Bytes;
+using editortest::DataOf;
+using editortest::Load;
 
-Bytes DataOf(const TCustomWQHexEditor& ed)
+// What a handler does: Records and Empties go through the control, AsksAgain
+// through both the control and the store, the others through the store.
+enum class THandler {
+    Records,
+    Empties,
+    AsksAgain,
+    AddsSelection,
+    RecordsInStore,
+    TakesOffNewest,
+    CountsToZero,
+    ResetsKeepingRedo
+};
+
+const std::vector<THandler> AllHandlers = {THandler::Records,       THandler::Empties,        THandler::AsksAgain,
+                                           THandler::AddsSelection, THandler::RecordsInStore, THandler::TakesOffNewest,
+                                           THandler::CountsToZero,  THandler::ResetsKeepingRedo};
+
+// Runs one handler's action; true when an undo or redo it asked for was done.
+bool Act(Editor& ed, THandler h, bool& first)
 {
-    Bytes b(size_t(ed.DataSize()));
-    if (!b.empty())
-        ed.ReadBuffer(b.data(), 0, int(b.size()));
-    return b;
+    TWQHUndoStorage& st = ed.UndoStorage();
+    const bool once = first;
+    first = false;
+    switch (h) {
+    case THandler::Records:
+        // Enough steps to move the stream's memory.
+        if (once)
+            for (int i = 0; i < 64; ++i)
+                ed.AddSelectionUndo(i, 1);
+        break;
+    case THandler::Empties: ed.ResetUndo(); break;
+    case THandler::AsksAgain: {
+        bool granted = ed.Undo();
+        granted = ed.Redo() || granted;
+        granted = st.Undo() || granted;
+        granted = st.Redo() || granted;
+        return granted;
+    }
+    case THandler::AddsSelection: st.AddSelection(2, 3); break;
+    case THandler::RecordsInStore:
+        if (once)
+            st.CreateUndo(ufKindSelection, 1, 2, 0, QStringLiteral("store"));
+        break;
+    case THandler::TakesOffNewest:
+        if (once)
+            st.RemoveLastUndo();
+        break;
+    case THandler::CountsToZero: st.SetCount(0); break;
+    case THandler::ResetsKeepingRedo: st.Reset(false); break;
+    }
+    return false;
 }
-
-enum class THandler { Records, Empties, AsksAgain };
 
 struct TKind {
     const char* Name;
@@ -81,9 +129,7 @@ struct TSetup {
         Bytes b(4096);
         for (size_t i = 0; i < b.size(); ++i)
             b[i] = std::uint8_t(i * 7);
-        platform::TMemoryStream m;
-        m.Write(b.data(), std::int64_t(b.size()));
-        ed.LoadFromStream(m);
+        Load(ed, b);
         ed.Seek(4095, 0);
         original = DataOf(ed);
         const std::uint8_t v = 0x42;
@@ -96,25 +142,9 @@ struct TSetup {
     // The handler runs on every change and top-left notification.
     void Install(THandler h, bool& askedAndGranted)
     {
-        auto act = [this, h, &askedAndGranted, once = std::make_shared<bool>(true)](QObject*) {
-            switch (h) {
-            case THandler::Records:
-                // Enough steps to move the stream's memory.
-                if (*once)
-                    for (int i = 0; i < 64; ++i)
-                        ed.AddSelectionUndo(i, 1);
-                *once = false;
-                break;
-            case THandler::Empties:
-                ed.ResetUndo();
-                break;
-            case THandler::AsksAgain:
-                if (ed.Undo())
-                    askedAndGranted = true;
-                if (ed.Redo())
-                    askedAndGranted = true;
-                break;
-            }
+        auto act = [this, h, &askedAndGranted, first = std::make_shared<bool>(true)](QObject*) {
+            if (Act(ed, h, *first))
+                askedAndGranted = true;
         };
         ed.SetOnChange(act);
         ed.SetOnTopLeftChanged(act);
@@ -136,17 +166,16 @@ struct TSetup {
 
 const char* NameOf(THandler h)
 {
-    switch (h) {
-    case THandler::Records: return "records";
-    case THandler::Empties: return "empties";
-    default: return "asks again";
-    }
+    static const char* const names[] = {"records",         "empties",           "asks again",
+                                        "adds a selection", "records in the store", "takes off the newest",
+                                        "counts to zero",  "resets keeping the redo"};
+    return names[int(h)];
 }
 
 TEST(UndoHandlers, AnUndoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
 {
     for (const TKind& k : Kinds()) {
-        for (THandler h : {THandler::Records, THandler::Empties, THandler::AsksAgain}) {
+        for (THandler h : AllHandlers) {
             SCOPED_TRACE(std::string(k.Name) + ", handler " + NameOf(h));
             TSetup s(k);
             bool granted = false;
@@ -158,6 +187,7 @@ TEST(UndoHandlers, AnUndoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
             EXPECT_FALSE(granted);
             switch (h) {
             case THandler::Records:
+            case THandler::RecordsInStore:
                 EXPECT_FALSE(s.ed.CanRedo());
                 EXPECT_TRUE(s.UndoAll() == s.original);
                 break;
@@ -165,7 +195,14 @@ TEST(UndoHandlers, AnUndoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
                 EXPECT_FALSE(s.ed.CanUndo());
                 EXPECT_FALSE(s.ed.CanRedo());
                 break;
+            case THandler::CountsToZero:
+            case THandler::ResetsKeepingRedo:
+                EXPECT_FALSE(s.ed.CanUndo());
+                break;
             case THandler::AsksAgain:
+            case THandler::AddsSelection:
+            case THandler::TakesOffNewest:
+                // The restored step went once, by the undo or by the handler.
                 EXPECT_EQ(s.ed.UndoDescription(), "older");
                 EXPECT_TRUE(s.ed.Undo());
                 EXPECT_TRUE(DataOf(s.ed) == s.original);
@@ -181,7 +218,7 @@ TEST(UndoHandlers, ARedoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
     for (const TKind& k : Kinds()) {
         if (!k.Redoable)
             continue;
-        for (THandler h : {THandler::Records, THandler::Empties, THandler::AsksAgain}) {
+        for (THandler h : AllHandlers) {
             SCOPED_TRACE(std::string(k.Name) + ", handler " + NameOf(h));
             TSetup s(k);
             ASSERT_TRUE(s.ed.Undo());
@@ -196,19 +233,128 @@ TEST(UndoHandlers, ARedoPutsTheDataBackWhateverAHandlerDoesMeanwhile)
             EXPECT_FALSE(s.ed.CanRedo());
             switch (h) {
             case THandler::Records:
+            case THandler::RecordsInStore:
                 // The redone step lies beneath the handler's steps.
                 EXPECT_TRUE(s.UndoAll() == s.original);
                 break;
             case THandler::Empties:
+            case THandler::CountsToZero:
+            case THandler::ResetsKeepingRedo:
                 EXPECT_FALSE(s.ed.CanUndo());
                 break;
             case THandler::AsksAgain:
+            case THandler::AddsSelection:
                 EXPECT_TRUE(s.ed.Undo());
                 EXPECT_TRUE(DataOf(s.ed) == s.before);
                 EXPECT_EQ(s.ed.UndoDescription(), "older");
                 EXPECT_TRUE(s.ed.Undo());
                 EXPECT_TRUE(DataOf(s.ed) == s.original);
                 break;
+            case THandler::TakesOffNewest:
+                // The handler took one of the two steps off: the older one
+                // when it ran before the redone one was back (which then does
+                // not go back into the store this emptied), else the redone one.
+                EXPECT_LE(s.ed.UndoStorage().Count(), 1);
+                break;
+            }
+        }
+    }
+}
+
+// ---- while an edit runs ------------------------------------------------------------
+
+struct TEditKind {
+    const char* Name;
+    bool ShiftsBookmarks;  // recording its step notifies OnBookmarkChanged
+    std::function<void(Editor&)> Edit;
+};
+
+std::vector<TEditKind> EditKinds()
+{
+    static const std::uint8_t ins[] = {0xAA, 0xBB, 0xCC};
+    return {
+        {"InsertBuffer", true, [](Editor& e) { e.InsertBuffer(ins, 2, 1, QString(), false); }},
+        {"ReplaceSelection", true,
+         [](Editor& e) {
+             e.SetSelection(1, 1, 2);
+             e.ReplaceSelection(ins, 3, QString(), false);
+         }},
+        {"Replace", true, [](Editor& e) { e.Replace(ins, 1, 2, 1, QString(), false); }},
+        {"DeleteSelection", true,
+         [](Editor& e) {
+             e.SetSelection(1, 1, 2);
+             e.DeleteSelection(QString());
+         }},
+        {"AppendBuffer", false, [](Editor& e) { e.AppendBuffer(ins, 3, QString(), false); }},
+        {"InsertNibble", false, [](Editor& e) { e.InsertNibble(2, true, QString()); }},
+        {"DeleteNibble", false, [](Editor& e) { e.DeleteNibble(2, false, QString()); }},
+    };
+}
+
+// 01..06 with a bookmark on its last byte, so that an insert, replace or
+// delete at 1 moves it while its step is recorded.
+struct TEditSetup {
+    Editor ed;
+    const Bytes original{1, 2, 3, 4, 5, 6};
+
+    TEditSetup()
+    {
+        ed.resize(320, 160);
+        Load(ed, original);
+        ed.SetBookmark(0, TWQHBookmark{5, false});
+    }
+};
+
+TEST(UndoHandlers, WhileAnEditRunsUndoAndRedoAreRefusedAndTheStoreKeepsTheEditWhole)
+{
+    for (const TEditKind& k : EditKinds()) {
+        TEditSetup plain;
+        k.Edit(plain.ed);
+        const Bytes result = DataOf(plain.ed);
+        for (const bool onBookmark : {true, false}) {
+            if (onBookmark && !k.ShiftsBookmarks)
+                continue;
+            for (THandler h : AllHandlers) {
+                SCOPED_TRACE(std::string(k.Name) + (onBookmark ? ", OnBookmarkChanged" : ", OnChange") +
+                             ", handler " + NameOf(h));
+                TEditSetup s;
+                bool ran = false, granted = false;
+                auto act = [&, first = std::make_shared<bool>(true)](QObject*) {
+                    ran = true;
+                    if (Act(s.ed, h, *first))
+                        granted = true;
+                };
+                if (onBookmark)
+                    s.ed.SetOnBookmarkChanged(act);
+                else
+                    s.ed.SetOnChange(act);
+                k.Edit(s.ed);
+                s.ed.SetOnBookmarkChanged({});
+                s.ed.SetOnChange({});
+                ASSERT_TRUE(ran);
+                EXPECT_FALSE(granted);
+                EXPECT_TRUE(DataOf(s.ed) == result) << "the data is exactly the edit's result";
+                switch (h) {
+                case THandler::Records:
+                case THandler::RecordsInStore:
+                    for (int i = 0; i < 100 && s.ed.CanUndo(); ++i)
+                        EXPECT_TRUE(s.ed.Undo());
+                    EXPECT_TRUE(DataOf(s.ed) == s.original);
+                    break;
+                case THandler::AsksAgain:
+                case THandler::AddsSelection:
+                    EXPECT_TRUE(s.ed.Undo());
+                    EXPECT_TRUE(DataOf(s.ed) == s.original) << "one undo gives back the original";
+                    EXPECT_FALSE(s.ed.CanUndo());
+                    break;
+                case THandler::TakesOffNewest:
+                case THandler::Empties:
+                case THandler::CountsToZero:
+                case THandler::ResetsKeepingRedo:
+                    // The host took the edit's step off or emptied the store.
+                    EXPECT_FALSE(s.ed.CanUndo());
+                    break;
+                }
             }
         }
     }

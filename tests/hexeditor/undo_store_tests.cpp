@@ -518,7 +518,9 @@ TEST_F(UndoStore, CombinedStepJoiningMoreThanThereAreUndoesWhatIsLeft)
 }
 
 // The joined steps cannot be redone, so restoring them reads none of the
-// data for a redo block (a whole-data one would copy all of it).
+// data for a redo block (a whole-data one would copy all of it). Yet while
+// each is restored CanRedo answers as its own undo would, up to the last
+// OnChange; only the end of the combined undo drops the redo.
 TEST_F(UndoStore, CombinedStepReadsNoDataForARedo)
 {
     const auto original = ed.data;
@@ -526,10 +528,15 @@ TEST_F(UndoStore, CombinedStepReadsNoDataForARedo)
     ed.data = {7, 7, 7, 7};
     Type(1, 0xB1);
     st.CreateUndo(ufKindCombined, 0, 2, 0, QStringLiteral("joined"));
+    std::vector<bool> canRedo;
+    ed.onChanged = [&] { canRedo.push_back(st.CanRedo()); };
     ed.failReads = true;
     ASSERT_TRUE(st.Undo());
     ed.failReads = false;
+    ed.onChanged = nullptr;
     EXPECT_EQ(ed.data, original);
+    ASSERT_GE(canRedo.size(), 2u);
+    EXPECT_EQ(canRedo, std::vector<bool>(canRedo.size(), true));
     EXPECT_EQ(st.Count(), 0);
     EXPECT_FALSE(st.CanRedo());
     EXPECT_FALSE(st.Redo());
@@ -1156,6 +1163,12 @@ TEST_F(UndoStore, CountTakesAPositiveValueAsGivenAndResetsAtZeroOrBelow)
     EXPECT_EQ(st.Count(), 0);
     EXPECT_FALSE(st.CanUndo());
     EXPECT_EQ(ed.data[0], 1);
+    // The newest record is read whatever the count says.
+    EXPECT_EQ(st.UndoKind(), ufKindBytesChanged);
+    TWQHUndoRec rec{};
+    QString desc;
+    EXPECT_EQ(st.ReadUndoRecord(rec, desc), ufKindBytesChanged);
+    EXPECT_EQ(rec.Pos, 0u);
 
     Type(2, 3);
     Type(3, 4);
