@@ -2,6 +2,7 @@
 // and the drag-and-drop mark, on a shown control.
 #include "caret_editor.h"
 #include "support/fakes.h"
+#include "window_input.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -32,10 +33,14 @@ public:
 
 class CaretMouse : public ::testing::Test {
 protected:
+    // The control sits in a larger window, so that a point beside or below
+    // it is still a point of its window.
     void Show(int dataSize, int width = 760, int height = 400)
     {
-        ed.resize(width, height);
-        ed.show();
+        ed.setParent(&host);
+        ed.setGeometry(0, 0, width, height);
+        host.resize(width + 400, height + 400);
+        host.show();
         Pump();
         LoadBytes(ed, dataSize);
         Pump();
@@ -62,16 +67,10 @@ protected:
         return CellPoint(ed, c.X, c.Y, fraction);
     }
 
-    // A Qt mouse event on the viewport, as the window system delivers it.
-    void Send(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons)
-    {
-        QWidget* vp = ed.viewport();
-        QMouseEvent ev(type, QPointF(p), QPointF(vp->mapToGlobal(p)), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(vp, &ev);
-    }
-    void QtPress(QPoint p) { Send(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
-    void QtDrag(QPoint p) { Send(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
-    void QtRelease(QPoint p) { Send(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+    // Real input on the viewport's points, through the window system.
+    void QtPress(QPoint p) { windowinput::Press(ed.viewport(), p); }
+    void QtDrag(QPoint p) { windowinput::Move(ed.viewport(), p); }
+    void QtRelease(QPoint p) { windowinput::Release(ed.viewport(), p); }
 
     // Lets the grid's own timer tick until the condition holds; the generous
     // deadline only bounds a failing run on a loaded machine.
@@ -88,6 +87,7 @@ protected:
 
     testsupport::ScopedPlatformFakes fakes;
     ScopedKeys keys;
+    QWidget host;
     TRecordingEditor ed;
 };
 
