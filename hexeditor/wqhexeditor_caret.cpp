@@ -28,12 +28,6 @@ bool RectVisible(const TRect& R)
     return R.Left + R.Bottom != 0;
 }
 
-// The column between the hex and the character field.
-int GapCol(const TCustomWQHexEditor& e)
-{
-    return WQHCaret::FirstCharCol(e) - 1;
-}
-
 void SetTopRowClamped(TCustomWQHexEditor& e, std::int64_t Value)
 {
     const int v = ClampInt(Value, e.FixedRows(), e.RowCount() - 1);
@@ -403,10 +397,9 @@ bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
     const int size = GetDataSize();
     const int p = GetPosAtCursor(ACol, ARow);
     const bool inChars = FPosInCharField;
-    const bool isData =
-        p < size || (FInsertModeOn && p == size && (inChars || (ACol % 2) == 0));
+    const bool isData = WQHCaret::HoldsData(*this, ACol, p);
 
-    if (isData && ACol == GapCol(*this)) {
+    if (isData && ACol == WQHCaret::GapCol(*this)) {
         if (leftDown)
             MoveColRow(std::max(2, ACol - 1), ARow, true, true);
         return false;

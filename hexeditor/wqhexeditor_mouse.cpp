@@ -121,20 +121,30 @@ void TCustomWQHexEditor::WMTimer()
 {
     if (GridState() != gsSelecting)
         return;
-    int x = LastMouseX();
-    int y = LastMouseY();
-    const TGridCoord c = CheckMouseCoord(x, y);
+    const int mouseX = LastMouseX();
+    const int mouseY = LastMouseY();
+    int x = mouseX;
+    int y = mouseY;
+    TGridCoord c = CheckMouseCoord(x, y);
+    // Held beyond the view further out than the cells reach, the pointer
+    // stands for the last column or row, so the drag goes on to the end.
+    if (c.X == -1 && mouseX >= ClientWidth())
+        c.X = ColCount() - 1;
+    if (c.Y == -1 && mouseY >= ClientHeight())
+        c.Y = RowCount() - 1;
     if (c.X == -1 || c.Y == -1)
         return;
     TGridDrawInfo di;
     CalcDrawInfo(di);
-    const bool onLastDigit = Col() == FIntLastHexCol;
-    TWQHGrid::WMTimer();
-    // A step right of the last digit lands on the gap, which is never the
-    // caret's cell: the caret stays on the digit, so the view has to move on
-    // by itself, or the character field could never be scrolled in.
-    if (onLastDigit && Col() == FIntLastHexCol && LastMouseX() > di.Horz.FullVisBoundary)
+    if (mouseX > di.Horz.FullVisBoundary && !WQHCaret::TakesCaret(*this, Col() + 1, Row())) {
+        // Right of the caret its row has no caret place (the gap, or the end
+        // of the data): the caret stays and the view moves on by itself, one
+        // column per tick, never back to the caret.
+        TimedScroll(false);
         SetLeftCol(LeftCol() + 1);
+        return;
+    }
+    TWQHGrid::WMTimer();
 }
 
 bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 using carettest::CaretPos;
@@ -44,6 +45,16 @@ protected:
         Pump();
         LoadBytes(ed, dataSize);
         Pump();
+    }
+
+    // The main window's settings of the view.
+    void ProgramLook(int fontPixels = 15)
+    {
+        QFont font(QStringLiteral("Courier New"));
+        font.setPixelSize(fontPixels);
+        ed.SetEditorFont(font);
+        ed.SetShowRuler(true);
+        ed.SetOffsetFormat(QStringLiteral("-!10:0x|"));
     }
 
     // The corrected cell of a point, as a press would use it.
@@ -576,45 +587,89 @@ TEST_F(CaretMouse, DragRightOfTheViewScrollsRightAndTheSelectionFollows)
     EXPECT_EQ(ed.GridState(), gsNormal);
 }
 
-// The gap (column 34) is no caret cell: held right of the view, the caret
-// stays on the row's last digit while the view goes on to the last character.
-// The ticks are driven by hand, one at a time.
-TEST_F(CaretMouse, DragRightOfTheViewScrollsOnPastTheGapColumnByColumn)
+// Held below the view further out than the rows reach, the pointer stands
+// for the last row: the drag goes on until the last row is shown and taken.
+TEST_F(CaretMouse, DragHeldBelowTheViewGoesOnToTheLastRow)
 {
-    Show(4096, 300, 200);
-    // Just right of the view: still over the last column while it is cut.
-    const QPoint held(ed.ClientWidth(), CellPoint(ed, 2, 3).y());
-    QtPress(CellPoint(ed, 2, 3));  // byte 16
-    QtDrag(held);
-    ASSERT_EQ(ed.GridState(), gsSelecting);
-    ed.SetLastMousePos(held.x(), held.y());
-    for (int i = 0; i < 64 && ed.Col() < 33; ++i)
-        ed.WMTimer();
-    ASSERT_EQ(ed.Col(), 33);
-    const int first = ed.LeftCol();
-    const TRect gap = ed.CellRect(34, 3);
-    ASSERT_LT(gap.Right - gap.Left, ed.ColWidths(34)) << "the gap is not yet shown whole";
-    ASSERT_LT(first + 8, ed.MaxLeftCol());
-
-    for (int left = first + 1; left <= ed.MaxLeftCol(); ++left) {
-        ed.WMTimer();
-        ASSERT_EQ(ed.LeftCol(), left) << "one column per tick";
-        ASSERT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 3));
-        ASSERT_EQ(ed.RawSelEnd(), 31);
+    ProgramLook();
+    Show(4096, 760, 200);
+    const int lastRow = ed.RowCount() - 1;
+    for (const int beyond : {5, 50, 200}) {
+        ed.ResetSelection(true);
+        ed.SetTopRow(ed.MaxTopRow() - 6);
+        const int row = ed.TopRow() + 1;
+        const QPoint held(CellPoint(ed, 6, row).x(), ed.ClientHeight() + beyond);
+        QtPress(CellPoint(ed, 6, row));  // byte 2 of the row
+        QtDrag(held);
+        ASSERT_TRUE(TicksUntil([&] { return ed.Row() == lastRow; }))
+            << beyond << " px below: row " << ed.Row() << " of " << lastRow;
+        QtRelease(held);
+        EXPECT_EQ(ed.GridState(), gsNormal);
+        EXPECT_EQ(ed.TopRow(), ed.MaxTopRow()) << beyond << " px below";
+        const TRect last = ed.CellRect(6, lastRow);
+        EXPECT_EQ(last.Bottom - last.Top, ed.RowHeights(lastRow)) << "the last row is shown whole";
+        EXPECT_EQ(ed.RawSelStart(), (row - 2) * 16 + 2);
+        EXPECT_EQ(ed.RawSelEnd(), 4096 - 16 + 2) << beyond << " px below";
     }
-    ed.WMTimer();
-    EXPECT_EQ(ed.LeftCol(), ed.MaxLeftCol()) << "no further than the last column";
+}
+
+// Held right of the view, the drag walks row 3 to its last digit (column
+// 33). The gap after it is no caret cell: the caret stays there while the
+// view goes on by itself. The view moves one column per tick, never back,
+// until the last column is shown, whatever the widths.
+struct HeldRight {
+    const char* Name;
+    int Width;
+    int FontPixels;
+    int Beyond;  // pixels right of the view
+};
+
+class CaretMouseHeldRight : public CaretMouse, public ::testing::WithParamInterface<HeldRight> {};
+
+TEST_P(CaretMouseHeldRight, ViewScrollsOnColumnByColumnToTheLastColumn)
+{
+    const HeldRight g = GetParam();
+    ProgramLook(g.FontPixels);
+    Show(4096, g.Width, 200);
+    ASSERT_EQ(ed.LeftCol(), 2);
+    ASSERT_GT(ed.MaxLeftCol(), 20) << "the hex field is wider than the view";
+    const QPoint held(ed.ClientWidth() + g.Beyond, CellPoint(ed, 2, 3).y());
+    QtPress(CellPoint(ed, 2, 3));  // byte 16
+    // The move may take a cut column under the pointer; the hold starts here.
+    QtDrag(held);
+    std::vector<int> lefts{ed.LeftCol()};
+    ed.SetOnTopLeftChanged([&](QObject*) {
+        if (ed.LeftCol() != lefts.back())
+            lefts.push_back(ed.LeftCol());
+    });
+    ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() == ed.MaxLeftCol(); }))
+        << "left column " << ed.LeftCol() << " of " << ed.MaxLeftCol();
+    // Some more ticks: the view stays.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    QtRelease(held);
+
+    for (std::size_t i = 1; i < lefts.size(); ++i)
+        ASSERT_EQ(lefts[i], lefts[i - 1] + 1) << "change " << i << " of the left column";
+    EXPECT_EQ(lefts.back(), ed.MaxLeftCol());
     const TRect last = ed.CellRect(ed.ColCount() - 1, 3);
     EXPECT_EQ(last.Right - last.Left, ed.ColWidths(ed.ColCount() - 1)) << "the last character is shown whole";
     EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 3));
-    EXPECT_EQ(ed.RawSelStart(), 16);
-    EXPECT_EQ(ed.RawSelEnd(), 31);
-
-    QtRelease(held);
     EXPECT_EQ(ed.GridState(), gsNormal);
     EXPECT_EQ(ed.RawSelStart(), 16);
-    EXPECT_EQ(ed.RawSelEnd(), 31);
+    EXPECT_EQ(ed.RawSelEnd(), 31) << "the bytes the caret went over";
 }
+
+INSTANTIATE_TEST_SUITE_P(Geometries, CaretMouseHeldRight,
+                         ::testing::Values(HeldRight{"Width120", 120, 15, 20}, HeldRight{"Width160", 160, 15, 20},
+                                           HeldRight{"Width220", 220, 15, 20}, HeldRight{"Width260", 260, 15, 20},
+                                           HeldRight{"Width300", 300, 15, 20}, HeldRight{"Width300Far", 300, 15, 100},
+                                           HeldRight{"Font32Width500", 500, 32, 20}),
+                         [](const ::testing::TestParamInfo<HeldRight>& info) { return std::string(info.param.Name); });
 
 TEST_F(CaretMouse, DragLeftOfTheViewScrollsLeftAndTheSelectionFollows)
 {
