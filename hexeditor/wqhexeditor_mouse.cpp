@@ -50,7 +50,10 @@ void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X
         cell = CheckMouseCoord(X, Y);
 
     const bool overSel = CursorOverSelection(rawX, rawY);
-    const bool gridSees = !overSel && !MouseOverFixed(rawX, rawY);
+    // A point that corrects to no cell (past the last row) is pressed like
+    // any other point on no cell: the caret stays and nothing is dragged.
+    const bool noCell = Button == mbLeft && (cell.X == -1 || cell.Y == -1);
+    const bool gridSees = !overSel && !noCell && !MouseOverFixed(rawX, rawY);
     if (!gridSees) {
         if (CanFocus() || parentWidget() == nullptr)
             setFocus(Qt::MouseFocusReason);

@@ -168,20 +168,53 @@ TEST_F(CaretMouse, PointsOutsideTheCellsAreNotCorrected)
     }
 }
 
-TEST_F(CaretMouse, WrapPastTheLastRowIsNoCell)
+// In insert mode the right half of a row's last cell means the next row; on
+// the last row that is no cell, and a press there is one on no cell: the
+// caret stays and nothing is dragged. Its left half selects as any cell.
+TEST_F(CaretMouse, InsertModePressWrappingPastTheLastRowMovesNothingAndDragsNothing)
 {
-    Show(20);  // rows 2 and 3; row 3 holds 4 bytes and the append position
-    ed.SetInsertMode(true);
-    ASSERT_EQ(ed.RowCount(), 4);
-    const QPoint p = CellPoint(ed, 50, 3, 0.95);
-    int x = p.x(), y = p.y();
-    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(-1, -1));
+    const auto pressOnNoCell = [&](int col, int row) {
+        const QPoint p = CellPoint(ed, col, row, 0.95);
+        ASSERT_EQ(Corrected(p), GridCoord(-1, -1)) << col << ", " << row;
+        ed.SetSelStart(5);
+        QtPress(p);
+        EXPECT_EQ(CaretPos(ed), 5) << col << ", " << row;
+        EXPECT_EQ(ed.GridState(), gsNormal);
+        EXPECT_FALSE(ed.IsSelecting());
+        QtDrag(Hex(20));
+        EXPECT_EQ(CaretPos(ed), 5);
+        EXPECT_EQ(ed.SelPosition(), -1);
+        QtRelease(Hex(20));
+        EXPECT_EQ(CaretPos(ed), 5);
+    };
 
-    // The press itself still lands beyond the data: the caret goes to the append position.
-    LeftDown();
-    Press(p);
-    EXPECT_EQ(CaretPos(ed), 20);
-    EXPECT_TRUE(ed.InCharField());
+    Show(40);  // rows 2..4: bytes 32..39 and the append position on row 4
+    ed.SetInsertMode(true);
+    ASSERT_EQ(ed.RowCount(), 5);
+    pressOnNoCell(33, 4);
+    pressOnNoCell(50, 4);
+    // The left half of the last digit lies past the data: the caret goes to
+    // the append position and the drag selects from there.
+    QtPress(CellPoint(ed, 33, 4, 0.1));
+    EXPECT_EQ(CaretPos(ed), 40);
+    EXPECT_TRUE(ed.IsSelecting());
+    QtDrag(Hex(36, 0.1));
+    QtRelease(Hex(36, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 36);
+    EXPECT_EQ(ed.RawSelEnd(), 39);
+
+    LoadBytes(ed, 32);  // row 4 holds only the append position
+    Pump();
+    ASSERT_EQ(ed.RowCount(), 5);
+    pressOnNoCell(50, 4);
+    pressOnNoCell(33, 4);
+    // On row 3 the wrap lands on the append row's character.
+    QtPress(CellPoint(ed, 50, 3, 0.95));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 4));
+    QtDrag(CellPoint(ed, 35 + 12, 3, 0.1));
+    QtRelease(CellPoint(ed, 35 + 12, 3, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 28);
+    EXPECT_EQ(ed.RawSelEnd(), 31);
 }
 
 // ---- refused cells ----
