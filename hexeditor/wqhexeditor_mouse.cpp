@@ -91,8 +91,10 @@ void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y)
         CheckMouseCoord(X, Y);
     TWQHGrid::MouseMove(Shift, X, Y);
     if (FMouseUpCanResetSel) {
+        // Only another cell disarms: Qt moves the pointer to a release point
+        // itself, and a release on no cell still clears.
         const TGridCoord c = MouseCoord(X, Y);
-        if (c.X != FMouseDownCol || c.Y != FMouseDownRow)
+        if (c.X != -1 && c.Y != -1 && (c.X != FMouseDownCol || c.Y != FMouseDownRow))
             FMouseUpCanResetSel = false;
     }
     if (Shift == 0 && (CursorOverSelection(rawX, rawY) || MouseOverFixed(rawX, rawY)))
