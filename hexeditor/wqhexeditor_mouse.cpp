@@ -12,8 +12,8 @@ using wqhcaret::ClampInt;
 TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
 {
     TGridCoord c = MouseCoord(X, Y);
-    // Points outside the data cells stay as they are: they are nobody's byte.
-    if (!FInsertModeOn || !WQHCaret::IsDataCell(*this, c.X, c.Y))
+    // A point on no cell stays as it is: it is nobody's byte.
+    if (!FInsertModeOn || c.X == -1 || c.Y == -1)
         return c;
     const int h = FCharWidth / 2;
     const int lastChar = ColCount() - 1;

@@ -139,6 +139,31 @@ TEST_F(CaretMouse, InsertModeRightHalfAtTheRowEndWrapsToTheNextRow)
     EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(35, 3));
 }
 
+// Step 1 of the correction holds for any column but the two last ones: the
+// gutter's right half means the separator, the separator's right part the
+// first digit.
+TEST_F(CaretMouse, InsertModeCorrectsTheFixedColumnsToo)
+{
+    Show(100);
+    const int h = ed.CharWidth() / 2;
+    const TRect gutter = ed.CellRect(0, 3);
+    const TRect sep = ed.CellRect(1, 3);
+    ASSERT_GT(sep.Right - sep.Left, h + 1) << "the separator has a right part";
+    const QPoint gutterRight(gutter.Right - 2, gutter.Top + 2);
+    const QPoint sepLeft(sep.Left + h - 1, sep.Top + 2);
+    const QPoint sepRight(sep.Left + h + 1, sep.Top + 2);
+    EXPECT_EQ(Corrected(gutterRight), GridCoord(0, 3)) << "overwrite mode corrects nothing";
+    EXPECT_EQ(Corrected(sepRight), GridCoord(1, 3));
+
+    ed.SetInsertMode(true);
+    EXPECT_EQ(Corrected(gutterRight), GridCoord(1, 3));
+    EXPECT_EQ(Corrected(sepLeft), GridCoord(1, 3));
+    int x = sepRight.x(), y = sepRight.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(2, 3));
+    EXPECT_EQ(x, sep.Right + 1);
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(2, 3)) << "the corrected point lies in that cell";
+}
+
 TEST_F(CaretMouse, InsertModePressesPutTheCaretAfterTheByte)
 {
     Show(100);
