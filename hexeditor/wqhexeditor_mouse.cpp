@@ -3,6 +3,7 @@
 // selection and the drag-and-drop insertion mark.
 #include "hexeditor/wqhexeditor_caret.h"
 
+#include <QCursor>
 #include <algorithm>
 
 using wqhcaret::ClampInt;
@@ -166,8 +167,9 @@ bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
 
 bool TCustomWQHexEditor::MouseOverSelection() const
 {
-    // The pointer's position as the last mouse event left it.
-    return CursorOverSelection(LastMouseX(), LastMouseY());
+    // Where the pointer is now: no event arrives when it leaves the control.
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    return CursorOverSelection(GridX(p.x()), p.y());
 }
 
 bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const

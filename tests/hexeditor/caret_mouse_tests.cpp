@@ -4,6 +4,7 @@
 #include "support/fakes.h"
 #include "window_input.h"
 
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
@@ -528,15 +529,27 @@ TEST_F(CaretMouse, PointerShapeFollowsWhatIsUnderIt)
     EXPECT_EQ(ed.Cursor(), crIBeam) << "a held key makes it the text cursor";
 }
 
-TEST_F(CaretMouse, SelectionUnderThePointerFollowsTheLastMouseEvent)
+// The pointer's own position counts, also after it left the control without
+// a button held, when no move arrives.
+TEST_F(CaretMouse, SelectionUnderThePointerFollowsThePointer)
 {
     Show(100);
     ed.NewSelection(2, 8);
-    ed.MouseMove(0, Hex(5).x(), Hex(5).y());
-    ed.SetLastMousePos(Hex(5).x(), Hex(5).y());
+    const auto global = [&](QPoint p) { return ed.viewport()->mapToGlobal(p); };
+    QCursor::setPos(global(Hex(5)));
+    Pump();
     EXPECT_TRUE(ed.MouseOverSelection());
-    ed.SetLastMousePos(Hex(30).x(), Hex(30).y());
+    QCursor::setPos(global(Hex(30)));
+    Pump();
     EXPECT_FALSE(ed.MouseOverSelection());
+    QCursor::setPos(global(Hex(8)));
+    Pump();
+    ASSERT_TRUE(ed.MouseOverSelection());
+    // Out of the control, far from its window.
+    QCursor::setPos(global(QPoint(-3000, Hex(8).y())));
+    Pump();
+    EXPECT_FALSE(ed.MouseOverSelection());
+
     EXPECT_TRUE(ed.CursorOverSelection(Hex(8).x(), Hex(8).y()));
     EXPECT_FALSE(ed.CursorOverSelection(Hex(9).x(), Hex(9).y()));
     const TRect gutter = ed.CellRect(0, 2);
