@@ -571,31 +571,29 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
         return;
     TFlagScope syncing(FIsViewSyncing, true);
     const int size = GetDataSize();
-    if (size >= 1) {
-        const int srcPos = Source->GetCursorPos();
-        if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
-            Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
-            SetTopRowClamped(*this, Source->TopRow());
+    const int srcPos = Source->GetCursorPos();
+    if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
+        Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
+        SetTopRowClamped(*this, Source->TopRow());
+        SetLeftColClamped(*this, Source->LeftCol());
+        MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1), true,
+                   false);
+    } else {
+        // Without data here the limit gives position 0.
+        const bool srcChars = Source->GetIsCharFieldCol(Source->Col());
+        if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
+            const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
+            const TGridCoord c = GetCursorAtPos(p, srcChars);
             SetLeftColClamped(*this, Source->LeftCol());
-            MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1),
-                       true, false);
+            MoveColRow(c.X, c.Y, true, true);
         } else {
-            const bool srcChars = Source->GetIsCharFieldCol(Source->Col());
-            if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
-                const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
-                const TGridCoord c = GetCursorAtPos(p, srcChars);
-                SetLeftColClamped(*this, Source->LeftCol());
-                MoveColRow(c.X, c.Y, true, true);
-            } else {
-                const std::int64_t top =
-                    Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
-                const int p = ClampInt(top + SyncOffset, 0, size - 1);
-                const TGridCoord c = GetCursorAtPos(p, srcChars);
-                SetLeftColClamped(*this, Source->LeftCol());
-                SetTopRowClamped(*this, c.Y);
-                if (c.X != Col())
-                    SetCol(c.X);
-            }
+            const std::int64_t top = Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
+            const int p = ClampInt(top + SyncOffset, 0, size - 1);
+            const TGridCoord c = GetCursorAtPos(p, srcChars);
+            SetLeftColClamped(*this, Source->LeftCol());
+            SetTopRowClamped(*this, c.Y);
+            if (c.X != Col())
+                SetCol(c.X);
         }
     }
     if (Source->FSelPosition != -1 && size >= 1) {
