@@ -601,7 +601,6 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
                      ClampInt(static_cast<std::int64_t>(Source->FSelEnd) + SyncOffset, 0, size - 1));
     } else if (FSelPosition != -1) {
         ResetSelection(true);
-        SelectionChanged();
     }
 }
 

@@ -465,6 +465,29 @@ TEST_F(CaretSync, AnEditorWithoutDataTakesTheColumnAndTheFirstCell)
     EXPECT_EQ(GridCoord(empty.Col(), empty.Row()), GridCoord(2, 2));
 }
 
+// Steps that leave the caret where it is notify nothing; neither does the
+// clearing of the selection.
+TEST_F(CaretSync, ClearingTheSelectionNotifiesNothing)
+{
+    TTestEditor big;
+    ShowWith(big, 1600);
+    int events = 0;
+    big.SetOnSelectionChanged([&](QObject*) { ++events; });
+    a.SetSelStart(0);
+    a.SetTopRow(40);  // the caret is scrolled away; row 40 starts at 608
+    big.MoveColRow(4, 2, true, true);  // the column of byte 609
+    big.NewSelection(3, 5);
+    Pump();
+    events = 0;
+    big.SyncView(&a, 1);
+    ASSERT_EQ(big.TopRow(), big.GetRow(609));
+    ASSERT_EQ(big.Col(), 4);
+    EXPECT_EQ(big.SelPosition(), -1);
+    EXPECT_EQ(big.PendingSelectionChanges(), 0);
+    Pump();
+    EXPECT_EQ(events, 0);
+}
+
 TEST_F(CaretSync, SyncingBackFromAHandlerStops)
 {
     TTestEditor c;
