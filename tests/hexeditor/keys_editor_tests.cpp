@@ -789,6 +789,31 @@ TEST_F(KeysEditor, BookmarkAtDataSizeIsReachedInInsertModeOnly)
     EXPECT_LT(ed->GetBookmark(2).mPosition, 0);
 }
 
+// ReadOnlyView hides insert mode without switching it off, and the rows keep
+// the append position; the keys and the bookmarks read the mode as switched.
+TEST_F(KeysEditor, UnderReadOnlyViewTheKeysFollowTheSwitchedInsertMode)
+{
+    Load(Counting(40));
+    ed->SetInsertMode(true);
+    ed->SetReadOnlyView(true);
+    ASSERT_FALSE(ed->InsertMode());
+    Key(VK_END, ssCtrl);
+    ExpectCaret(HexCol(40), RowOf(40));
+    Caret(HexCol(39) + 1, RowOf(39));
+    Key(VK_RIGHT);
+    ExpectCaret(HexCol(40), RowOf(40));
+    // A key without modifiers leaves the selection.
+    ed->NewSelection(3, 6);
+    Key(VK_F1 + 4);
+    EXPECT_EQ(ed->SelCount(), 4);
+    // A bookmark on the append position is reached, not cleared.
+    ed->SetBookmark(4, {40, true});
+    Caret(2, 2);
+    EXPECT_TRUE(ed->GotoBookmark(4));
+    ExpectCaret(CharCol(40), RowOf(40));
+    EXPECT_EQ(ed->GetBookmark(4).mPosition, 40);
+}
+
 TEST_F(KeysEditor, KeypadDigitsWithCtrlAreNoBookmarkKeys)
 {
     Load(Counting(16));
