@@ -6,6 +6,7 @@
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 #include "support/fakes.h"
+#include "window_input.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -304,6 +305,26 @@ TEST_F(KeysEditor, TabAndCtrlTSwitchTheField)
     ExpectCaret(CharCol(3), 2);
     Key('T');
     ExpectCaret(CharCol(3), 2);
+}
+
+// Under a Russian layout the T key gives Е, and Ctrl+Е is Ctrl+T; the keys
+// come to the control's window with the native codes of the X11 platform.
+TEST_F(KeysEditor, CtrlTSwitchesTheFieldUnderAnotherScriptsLayout)
+{
+    Load(Counting(8));
+    ed->activateWindow();
+    ed->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ed->hasFocus());
+    Caret(HexCol(3), 2);
+    windowinput::KeyPress(ed.get(), windowinput::LetterKey(u'е'), Qt::ControlModifier, QString(), 28, 0x6c5);
+    ExpectCaret(CharCol(3), 2);
+    // A Latin layout through the window system: Ctrl+T as ever.
+    QTest::keyClick(windowinput::WindowOf(ed.get()), Qt::Key_T, Qt::ControlModifier);
+    ExpectCaret(HexCol(3), 2);
+    // Another key of that layout is still no command.
+    windowinput::KeyPress(ed.get(), windowinput::LetterKey(u'х'), Qt::ControlModifier, QString(), 34, 0x6c8);
+    ExpectCaret(HexCol(3), 2);
 }
 
 TEST(KeysFocus, TabMovesTheFocusOnlyWhenTabsAreNotWanted)
