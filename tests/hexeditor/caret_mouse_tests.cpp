@@ -719,13 +719,7 @@ TEST_P(CaretMouseHeldRight, ViewScrollsOnColumnByColumnToTheLastColumn)
     });
     ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() == ed.MaxLeftCol(); }))
         << "left column " << ed.LeftCol() << " of " << ed.MaxLeftCol();
-    // Some more ticks: the view stays.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300) {
-        QThread::msleep(5);
-        QCoreApplication::processEvents();
-    }
+    QTest::qWait(300);  // some more ticks: the view stays
     QtRelease(held);
 
     for (std::size_t i = 1; i < lefts.size(); ++i)

@@ -7,27 +7,14 @@
 #include "platform/streams.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
-#include <functional>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 // Runs a tool while our event loop keeps going.
 bool RunTool(const QString& program, const QStringList& args)
@@ -36,7 +23,7 @@ bool RunTool(const QString& program, const QStringList& args)
     p.start(program, args);
     if (!p.waitForStarted(5000))
         return false;
-    PumpUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
+    QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
     return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -67,21 +54,21 @@ protected:
         ed.resize(600, 300);
         ed.show();
         ed.activateWindow();
-        ASSERT_TRUE(PumpUntil([&] { return ed.isActiveWindow() && ed.hasFocus(); }, 5000)) << "no focus";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ed.isActiveWindow() && ed.hasFocus(); })) << "no focus";
     }
     void TearDown() override { RunTool(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
 
     void Layout(const QString& name)
     {
         ASSERT_TRUE(RunTool(QStringLiteral("setxkbmap"), {name})) << name.toStdString();
-        PumpUntil([] { return false; }, 300);  // Qt takes the new keymap
+        QTest::qWait(300);  // Qt takes the new keymap
     }
     // One key with its modifiers, pressed and released on the keyboard.
     SeenKey Type(const QString& combo)
     {
         seen.clear();
         EXPECT_TRUE(RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), combo})) << combo.toStdString();
-        PumpUntil([&] { return !seen.empty(); }, 2000);
+        QTest::qWaitFor([&] { return !seen.empty(); }, 2000);
         return seen.empty() ? SeenKey{0, 0} : seen.front();
     }
 
