@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -803,9 +804,14 @@ TEST_F(CaretMouse, InsertModePressWrappingBelowTheViewGivesTheGridTheCorrectedPo
 
     ed.asked.clear();
     QtPress(p);
-    EXPECT_EQ(ed.asked, std::vector<TGridCoord>{GridCoord(2, 11)}) << "the pressed cell is never asked for";
-    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 11));
-    EXPECT_EQ(ed.TopRow(), 4);
+    // The pointer stays on the cut row, where the drag's timer goes on down
+    // once it ticks (a slow build lets it tick before these checks).
+    ASSERT_FALSE(ed.asked.empty());
+    EXPECT_EQ(ed.asked.front(), GridCoord(2, 11)) << "the grid starts at the corrected cell";
+    EXPECT_EQ(std::count(ed.asked.begin(), ed.asked.end(), GridCoord(33, 10)), 0) << "the pressed cell is never asked for";
+    EXPECT_EQ(ed.Col(), 2);
+    EXPECT_GE(ed.Row(), 11);
+    EXPECT_GE(ed.TopRow(), 4);
     EXPECT_EQ(ed.GridState(), gsSelecting);
     QtDrag(CellPoint(ed, 10, 11, 0.1));  // before byte 148
     EXPECT_EQ(ed.RawSelStart(), 144);
