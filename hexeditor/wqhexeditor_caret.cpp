@@ -28,12 +28,6 @@ bool RectVisible(const TRect& R)
     return R.Left + R.Bottom != 0;
 }
 
-// The column between the hex and the character field.
-int GapCol(const TCustomWQHexEditor& e)
-{
-    return WQHCaret::FirstCharCol(e) - 1;
-}
-
 void SetTopRowClamped(TCustomWQHexEditor& e, std::int64_t Value)
 {
     const int v = ClampInt(Value, e.FixedRows(), e.RowCount() - 1);
@@ -403,10 +397,9 @@ bool TCustomWQHexEditor::CheckSelectCell(int ACol, int ARow)
     const int size = GetDataSize();
     const int p = GetPosAtCursor(ACol, ARow);
     const bool inChars = FPosInCharField;
-    const bool isData =
-        p < size || (FInsertModeOn && p == size && (inChars || (ACol % 2) == 0));
+    const bool isData = WQHCaret::HoldsData(*this, ACol, p);
 
-    if (isData && ACol == GapCol(*this)) {
+    if (isData && ACol == WQHCaret::GapCol(*this)) {
         if (leftDown)
             MoveColRow(std::max(2, ACol - 1), ARow, true, true);
         return false;
@@ -578,31 +571,29 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
         return;
     TFlagScope syncing(FIsViewSyncing, true);
     const int size = GetDataSize();
-    if (size >= 1) {
-        const int srcPos = Source->GetCursorPos();
-        if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
-            Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
-            SetTopRowClamped(*this, Source->TopRow());
+    const int srcPos = Source->GetCursorPos();
+    if (Source->BytesPerRow() == BytesPerRow() && Source->BytesPerColumn() == BytesPerColumn() &&
+        Source->BytesPerUnit() == BytesPerUnit() && srcPos < size && SyncOffset == 0) {
+        SetTopRowClamped(*this, Source->TopRow());
+        SetLeftColClamped(*this, Source->LeftCol());
+        MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1), true,
+                   false);
+    } else {
+        // Without data here the limit gives position 0.
+        const bool srcChars = Source->GetIsCharFieldCol(Source->Col());
+        if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
+            const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
+            const TGridCoord c = GetCursorAtPos(p, srcChars);
             SetLeftColClamped(*this, Source->LeftCol());
-            MoveColRow(ClampInt(Source->Col(), 2, ColCount() - 1), ClampInt(Source->Row(), 2, RowCount() - 1),
-                       true, false);
+            MoveColRow(c.X, c.Y, true, true);
         } else {
-            const bool srcChars = Source->GetIsCharFieldCol(Source->Col());
-            if (RectVisible(Source->CellRect(Source->Col(), Source->Row()))) {
-                const int p = ClampInt(static_cast<std::int64_t>(srcPos) + SyncOffset, 0, size - 1);
-                const TGridCoord c = GetCursorAtPos(p, srcChars);
-                SetLeftColClamped(*this, Source->LeftCol());
-                MoveColRow(c.X, c.Y, true, true);
-            } else {
-                const std::int64_t top =
-                    Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
-                const int p = ClampInt(top + SyncOffset, 0, size - 1);
-                const TGridCoord c = GetCursorAtPos(p, srcChars);
-                SetLeftColClamped(*this, Source->LeftCol());
-                SetTopRowClamped(*this, c.Y);
-                if (c.X != Col())
-                    SetCol(c.X);
-            }
+            const std::int64_t top = Source->GetPositionAtCursor(std::max(Source->LeftCol(), 2), Source->TopRow());
+            const int p = ClampInt(top + SyncOffset, 0, size - 1);
+            const TGridCoord c = GetCursorAtPos(p, srcChars);
+            SetLeftColClamped(*this, Source->LeftCol());
+            SetTopRowClamped(*this, c.Y);
+            if (c.X != Col())
+                SetCol(c.X);
         }
     }
     if (Source->FSelPosition != -1 && size >= 1) {
@@ -610,7 +601,6 @@ void TCustomWQHexEditor::SyncView(TCustomWQHexEditor* Source, int SyncOffset)
                      ClampInt(static_cast<std::int64_t>(Source->FSelEnd) + SyncOffset, 0, size - 1));
     } else if (FSelPosition != -1) {
         ResetSelection(true);
-        SelectionChanged();
     }
 }
 

@@ -68,7 +68,7 @@ struct WQHKeys {
             e.MoveColRow(e.Col() + 1, e.Row(), true, true);
         } else {
             const int p = p0 + 1;
-            if (p < e.DataSize() || (p == e.DataSize() && e.InsertMode()))
+            if (p < e.DataSize() || (p == e.DataSize() && e.FInsertModeOn))
                 MoveTo(e, e.GetCursorAtPos(p, false));
         }
     }
@@ -97,12 +97,15 @@ struct WQHKeys {
 
 // ---- keyboard ------------------------------------------------------------------
 
+// "Insert mode is on" is the requested mode (FInsertModeOn), also while
+// ReadOnlyView hides it: the rows keep the append position then, and so do
+// the keys and the bookmarks.
 void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
 {
     if (FOnKeyDown)
         FOnKeyDown(this, Key, Shift);
 
-    if (Shift == 0 && Key != VK_SHIFT && !InsertMode())
+    if (Shift == 0 && Key != VK_SHIFT && !FInsertModeOn)
         ResetSelection(true);
 
     const bool ctrl = (Shift & ssCtrl) != 0;
@@ -121,7 +124,7 @@ void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
             WQHKeys::StepLeft(*this);
         break;
     case VK_BACK:
-        if (InsertMode() && !FReadOnlyView)
+        if (FInsertModeOn && !FReadOnlyView)
             WQHKeys::EraseKey(*this, true);
         else if (!ctrl)
             WQHKeys::StepLeft(*this);
@@ -166,7 +169,7 @@ void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
     }
     case VK_END:
         if (ctrl) {
-            const int p = InsertMode() ? DataSize() : DataSize() - 1;
+            const int p = FInsertModeOn ? DataSize() : DataSize() - 1;
             WQHKeys::MoveTo(*this, GetCursorAtPos(p, inChar));
         } else {
             int p = GetPositionAtCursor(2, Row() + 1) - 1;
@@ -180,7 +183,7 @@ void TCustomWQHexEditor::KeyDown(std::uint16_t& Key, TShiftState Shift)
             SetInsertMode(!InsertMode());
         break;
     case VK_DELETE:
-        if (!FReadOnlyView && (InsertMode() || Shift == ssCtrl))
+        if (!FReadOnlyView && (FInsertModeOn || Shift == ssCtrl))
             WQHKeys::EraseKey(*this, false);
         break;
     case VK_TAB:
@@ -407,7 +410,7 @@ bool TCustomWQHexEditor::GotoBookmark(int Index)
     if (bm.mPosition < 0)
         return false;
     ResetSelection(true);
-    if (bm.mPosition < DataSize() || (bm.mPosition == DataSize() && InsertMode())) {
+    if (bm.mPosition < DataSize() || (bm.mPosition == DataSize() && FInsertModeOn)) {
         WQHKeys::MoveTo(*this, GetCursorAtPos(bm.mPosition, bm.mInCharField));
         return true;
     }

@@ -3,6 +3,7 @@
 // selection and the drag-and-drop insertion mark.
 #include "hexeditor/wqhexeditor_caret.h"
 
+#include <QCursor>
 #include <algorithm>
 
 using wqhcaret::ClampInt;
@@ -12,8 +13,8 @@ using wqhcaret::ClampInt;
 TGridCoord TCustomWQHexEditor::CheckMouseCoord(int& X, int& Y)
 {
     TGridCoord c = MouseCoord(X, Y);
-    // Points outside the data cells stay as they are: they are nobody's byte.
-    if (!FInsertModeOn || !WQHCaret::IsDataCell(*this, c.X, c.Y))
+    // A point on no cell stays as it is: it is nobody's byte.
+    if (!FInsertModeOn || c.X == -1 || c.Y == -1)
         return c;
     const int h = FCharWidth / 2;
     const int lastChar = ColCount() - 1;
@@ -50,7 +51,10 @@ void TCustomWQHexEditor::MouseDown(TMouseButton Button, TShiftState Shift, int X
         cell = CheckMouseCoord(X, Y);
 
     const bool overSel = CursorOverSelection(rawX, rawY);
-    const bool gridSees = !overSel && !MouseOverFixed(rawX, rawY);
+    // A point that corrects to no cell (past the last row) is pressed like
+    // any other point on no cell: the caret stays and nothing is dragged.
+    const bool noCell = Button == mbLeft && (cell.X == -1 || cell.Y == -1);
+    const bool gridSees = !overSel && !noCell && !MouseOverFixed(rawX, rawY);
     if (!gridSees) {
         if (CanFocus() || parentWidget() == nullptr)
             setFocus(Qt::MouseFocusReason);
@@ -88,8 +92,10 @@ void TCustomWQHexEditor::MouseMove(TShiftState Shift, int X, int Y)
         CheckMouseCoord(X, Y);
     TWQHGrid::MouseMove(Shift, X, Y);
     if (FMouseUpCanResetSel) {
+        // Only another cell disarms: Qt moves the pointer to a release point
+        // itself, and a release on no cell still clears.
         const TGridCoord c = MouseCoord(X, Y);
-        if (c.X != FMouseDownCol || c.Y != FMouseDownRow)
+        if (c.X != -1 && c.Y != -1 && (c.X != FMouseDownCol || c.Y != FMouseDownRow))
             FMouseUpCanResetSel = false;
     }
     if (Shift == 0 && (CursorOverSelection(rawX, rawY) || MouseOverFixed(rawX, rawY)))
@@ -121,20 +127,30 @@ void TCustomWQHexEditor::WMTimer()
 {
     if (GridState() != gsSelecting)
         return;
-    int x = LastMouseX();
-    int y = LastMouseY();
-    const TGridCoord c = CheckMouseCoord(x, y);
+    const int mouseX = LastMouseX();
+    const int mouseY = LastMouseY();
+    int x = mouseX;
+    int y = mouseY;
+    TGridCoord c = CheckMouseCoord(x, y);
+    // Held beyond the view further out than the cells reach, the pointer
+    // stands for the last column or row, so the drag goes on to the end.
+    if (c.X == -1 && mouseX >= ClientWidth())
+        c.X = ColCount() - 1;
+    if (c.Y == -1 && mouseY >= ClientHeight())
+        c.Y = RowCount() - 1;
     if (c.X == -1 || c.Y == -1)
         return;
     TGridDrawInfo di;
     CalcDrawInfo(di);
-    const bool onLastDigit = Col() == FIntLastHexCol;
-    TWQHGrid::WMTimer();
-    // A step right of the last digit lands on the gap, which is never the
-    // caret's cell: the caret stays on the digit, so the view has to move on
-    // by itself, or the character field could never be scrolled in.
-    if (onLastDigit && Col() == FIntLastHexCol && LastMouseX() > di.Horz.FullVisBoundary)
+    if (mouseX > di.Horz.FullVisBoundary && !WQHCaret::TakesCaret(*this, Col() + 1, Row())) {
+        // Right of the caret its row has no caret place (the gap, or the end
+        // of the data): the caret stays and the view moves on by itself, one
+        // column per tick, never back to the caret.
+        TimedScroll(false);
         SetLeftCol(LeftCol() + 1);
+        return;
+    }
+    TWQHGrid::WMTimer();
 }
 
 bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
@@ -151,8 +167,9 @@ bool TCustomWQHexEditor::CursorOverSelection(int X, int Y) const
 
 bool TCustomWQHexEditor::MouseOverSelection() const
 {
-    // The pointer's position as the last mouse event left it.
-    return CursorOverSelection(LastMouseX(), LastMouseY());
+    // Where the pointer is now: no event arrives when it leaves the control.
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    return CursorOverSelection(GridX(p.x()), p.y());
 }
 
 bool TCustomWQHexEditor::MouseOverFixed(int X, int Y) const

@@ -160,8 +160,13 @@ protected:
     virtual void WMChar(char16_t Ch);
     virtual bool DoMouseWheelDown(TShiftState Shift, int X, int Y);
     virtual bool DoMouseWheelUp(TShiftState Shift, int X, int Y);
-    // One tick of the auto-scroll timer while selecting.
+    // One tick of the auto-scroll timer while selecting: TimedScroll(true).
     virtual void WMTimer();
+    // One step of the drag towards the pointer held outside the whole cells:
+    // the current cell moves a row and, with Horz, a column, and the view
+    // follows on the axes that stepped; to the right it moves on by one
+    // column per step at most.
+    void TimedScroll(bool Horz);
     // After the grid scrolled through a scroll bar.
     virtual void WMVScroll();
     virtual void WMHScroll();

@@ -6,6 +6,7 @@
 
 #include <QMouseEvent>
 #include <QTimerEvent>
+#include <algorithm>
 
 namespace {
 
@@ -88,20 +89,30 @@ void TWQHGrid::MouseUp(TMouseButton, TShiftState, int X, int Y)
 
 void TWQHGrid::WMTimer()
 {
-    if (FGridState != gsSelecting)
-        return;
+    if (FGridState == gsSelecting)
+        TimedScroll(true);
+}
+
+void TWQHGrid::TimedScroll(bool Horz)
+{
     TGridDrawInfo di;
     CalcDrawInfo(di);
     const int x = FLastMouseX;
     const int y = FLastMouseY;
     int col = FCol;
     int row = FRow;
-    if (x < di.Horz.FixedBoundary) {
+    if (Horz && x < di.Horz.FixedBoundary) {
         if (col > FFixedCols)
             --col;
-    } else if (x > di.Horz.FullVisBoundary) {
-        if (col < FColCount - 1)
-            ++col;
+    } else if (Horz && x > di.Horz.FullVisBoundary && col < FColCount - 1) {
+        // The view moves on by one column per tick, whatever the widths: the
+        // current cell goes no further than the last whole column, and only
+        // from there does the view scroll, by one column.
+        if (col + 1 > di.Horz.LastFullVisibleCell && FLeftCol < MaxLeftCol()) {
+            SetLeftCol(FLeftCol + 1);
+            CalcDrawInfo(di);
+        }
+        col = std::max(col, std::min(col + 1, std::max(FLeftCol, di.Horz.LastFullVisibleCell)));
     }
     if (y < di.Vert.FixedBoundary) {
         if (row > FFixedRows)
@@ -110,8 +121,15 @@ void TWQHGrid::WMTimer()
         if (row < FRowCount - 1)
             ++row;
     }
-    if (col != FCol || row != FRow)
-        MoveColRow(col, row, true, true);
+    if (col == FCol && row == FRow)
+        return;
+    const bool colStep = col != FCol;
+    const bool rowStep = row != FRow;
+    MoveColRow(col, row, true, false);
+    // Only an axis that stepped scrolls: a current cell left outside the view
+    // on the other axis is not brought back.
+    if (FCol == col && FRow == row)
+        ScrollIntoView(colStep ? col : -1, rowStep ? row : -1);
 }
 
 TShiftState TWQHGrid::ShiftFromQt(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons)

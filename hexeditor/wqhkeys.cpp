@@ -40,6 +40,50 @@ int DigitFromScanCode(quint32 ScanCode)
     return -1;
 }
 
+// X11 keycodes of the letter keys, by the Latin letter a US keyboard has on
+// them: 24..33 Q..P, 38..46 A..L, 52..58 Z..M (the keycodes name places, not
+// letters, whatever layout is active).
+char LetterFromScanCode(quint32 ScanCode)
+{
+    static constexpr struct {
+        quint32 First;
+        const char* Letters;
+    } kRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+    for (const auto& row : kRows) {
+        if (ScanCode >= row.First && ScanCode < row.First + std::strlen(row.Letters))
+            return row.Letters[ScanCode - row.First];
+    }
+    return 0;
+}
+
+// A Latin letter as a Windows virtual key ('A'..'Z') or an X11 keysym
+// (either case) names; 0 otherwise.
+char LatinLetter(quint32 Code)
+{
+    if (Code >= 'A' && Code <= 'Z')
+        return static_cast<char>(Code);
+    if (Code >= 'a' && Code <= 'z')
+        return static_cast<char>(Code - 'a' + 'A');
+    return 0;
+}
+
+// The Latin letter on the key of a letter of another script, such as Z for
+// Я under a Russian layout: Windows reports that letter's virtual key, and
+// the Ctrl shortcuts depend on it. A Latin layout keeps its own letters, and
+// its other keys stay what they are. 0 when there is none.
+char LatinLetterOnKey(const QKeyEvent& Event)
+{
+    const auto ch = static_cast<char32_t>(Event.key());
+    if (!QChar::isLetter(ch) || QChar::script(ch) == QChar::Script_Latin)
+        return 0;
+    const quint32 native = Event.nativeVirtualKey();
+    if (const char letter = LatinLetter(native))
+        return letter;
+    // Past the 8-bit range the native key is an X keysym (Windows virtual
+    // keys end below it), and the scan code an X keycode.
+    return native > 0xFF ? LetterFromScanCode(Event.nativeScanCode()) : 0;
+}
+
 std::uint16_t VirtualKeyOf(const QKeyEvent& Event)
 {
     const int key = Event.key();
@@ -83,13 +127,16 @@ std::uint16_t VirtualKeyOf(const QKeyEvent& Event)
         return 0;
     }
 
-    // A digit-row key that the layout (or Shift) turned into a symbol, such as
-    // '#' for Shift+3 or a French layout's unshifted row: Windows still reports
-    // the digit's virtual key, and the bookmark keys depend on that.
     if (key > 0 && key < 0x01000000) {
+        // A digit-row key that the layout (or Shift) turned into a symbol,
+        // such as '#' for Shift+3 or a French layout's unshifted row: Windows
+        // still reports the digit's virtual key, and the bookmark keys depend
+        // on that.
         const quint32 keysym = Event.nativeVirtualKey();
         if (keysym >= '0' && keysym <= '9')
             return static_cast<std::uint16_t>(keysym);
+        if (const char letter = LatinLetterOnKey(Event))
+            return static_cast<std::uint16_t>(letter);
         const int digit = DigitFromScanCode(Event.nativeScanCode());
         if (digit >= 0)
             return static_cast<std::uint16_t>('0' + digit);

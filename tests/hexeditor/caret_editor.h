@@ -40,6 +40,7 @@ public:
     bool PosInCharField() const { return FPosInCharField; }
     void SetPosInCharField(bool Value) { FPosInCharField = Value; }
     bool LastPosInCharField() const { return FLastPosInCharField; }
+    int CharWidth() const { return FCharWidth; }
     bool ClickClearArmed() const { return FMouseUpCanResetSel; }
     bool DragShown() const { return FShowDrag; }
     TGridCoord DropCell() const { return GridCoord(FDropCol, FDropRow); }

@@ -2,12 +2,16 @@
 // and the drag-and-drop mark, on a shown control.
 #include "caret_editor.h"
 #include "support/fakes.h"
+#include "window_input.h"
 
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 using carettest::CaretPos;
@@ -32,13 +36,27 @@ public:
 
 class CaretMouse : public ::testing::Test {
 protected:
+    // The control sits in a larger window, so that a point beside or below
+    // it is still a point of its window.
     void Show(int dataSize, int width = 760, int height = 400)
     {
-        ed.resize(width, height);
-        ed.show();
+        ed.setParent(&host);
+        ed.setGeometry(0, 0, width, height);
+        host.resize(width + 400, height + 400);
+        host.show();
         Pump();
         LoadBytes(ed, dataSize);
         Pump();
+    }
+
+    // The main window's settings of the view.
+    void ProgramLook(int fontPixels = 15)
+    {
+        QFont font(QStringLiteral("Courier New"));
+        font.setPixelSize(fontPixels);
+        ed.SetEditorFont(font);
+        ed.SetShowRuler(true);
+        ed.SetOffsetFormat(QStringLiteral("-!10:0x|"));
     }
 
     // The corrected cell of a point, as a press would use it.
@@ -62,16 +80,10 @@ protected:
         return CellPoint(ed, c.X, c.Y, fraction);
     }
 
-    // A Qt mouse event on the viewport, as the window system delivers it.
-    void Send(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons)
-    {
-        QWidget* vp = ed.viewport();
-        QMouseEvent ev(type, QPointF(p), QPointF(vp->mapToGlobal(p)), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(vp, &ev);
-    }
-    void QtPress(QPoint p) { Send(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
-    void QtDrag(QPoint p) { Send(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
-    void QtRelease(QPoint p) { Send(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+    // Real input on the viewport's points, through the window system.
+    void QtPress(QPoint p) { windowinput::Press(ed.viewport(), p); }
+    void QtDrag(QPoint p) { windowinput::Move(ed.viewport(), p); }
+    void QtRelease(QPoint p) { windowinput::Release(ed.viewport(), p); }
 
     // Lets the grid's own timer tick until the condition holds; the generous
     // deadline only bounds a failing run on a loaded machine.
@@ -88,6 +100,7 @@ protected:
 
     testsupport::ScopedPlatformFakes fakes;
     ScopedKeys keys;
+    QWidget host;
     TRecordingEditor ed;
 };
 
@@ -128,6 +141,31 @@ TEST_F(CaretMouse, InsertModeRightHalfAtTheRowEndWrapsToTheNextRow)
     EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(35, 3));
 }
 
+// Step 1 of the correction holds for any column but the two last ones: the
+// gutter's right half means the separator, the separator's right part the
+// first digit.
+TEST_F(CaretMouse, InsertModeCorrectsTheFixedColumnsToo)
+{
+    Show(100);
+    const int h = ed.CharWidth() / 2;
+    const TRect gutter = ed.CellRect(0, 3);
+    const TRect sep = ed.CellRect(1, 3);
+    ASSERT_GT(sep.Right - sep.Left, h + 1) << "the separator has a right part";
+    const QPoint gutterRight(gutter.Right - 2, gutter.Top + 2);
+    const QPoint sepLeft(sep.Left + h - 1, sep.Top + 2);
+    const QPoint sepRight(sep.Left + h + 1, sep.Top + 2);
+    EXPECT_EQ(Corrected(gutterRight), GridCoord(0, 3)) << "overwrite mode corrects nothing";
+    EXPECT_EQ(Corrected(sepRight), GridCoord(1, 3));
+
+    ed.SetInsertMode(true);
+    EXPECT_EQ(Corrected(gutterRight), GridCoord(1, 3));
+    EXPECT_EQ(Corrected(sepLeft), GridCoord(1, 3));
+    int x = sepRight.x(), y = sepRight.y();
+    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(2, 3));
+    EXPECT_EQ(x, sep.Right + 1);
+    EXPECT_EQ(ed.MouseCoord(x, y), GridCoord(2, 3)) << "the corrected point lies in that cell";
+}
+
 TEST_F(CaretMouse, InsertModePressesPutTheCaretAfterTheByte)
 {
     Show(100);
@@ -157,20 +195,53 @@ TEST_F(CaretMouse, PointsOutsideTheCellsAreNotCorrected)
     }
 }
 
-TEST_F(CaretMouse, WrapPastTheLastRowIsNoCell)
+// In insert mode the right half of a row's last cell means the next row; on
+// the last row that is no cell, and a press there is one on no cell: the
+// caret stays and nothing is dragged. Its left half selects as any cell.
+TEST_F(CaretMouse, InsertModePressWrappingPastTheLastRowMovesNothingAndDragsNothing)
 {
-    Show(20);  // rows 2 and 3; row 3 holds 4 bytes and the append position
-    ed.SetInsertMode(true);
-    ASSERT_EQ(ed.RowCount(), 4);
-    const QPoint p = CellPoint(ed, 50, 3, 0.95);
-    int x = p.x(), y = p.y();
-    EXPECT_EQ(ed.CheckMouseCoord(x, y), GridCoord(-1, -1));
+    const auto pressOnNoCell = [&](int col, int row) {
+        const QPoint p = CellPoint(ed, col, row, 0.95);
+        ASSERT_EQ(Corrected(p), GridCoord(-1, -1)) << col << ", " << row;
+        ed.SetSelStart(5);
+        QtPress(p);
+        EXPECT_EQ(CaretPos(ed), 5) << col << ", " << row;
+        EXPECT_EQ(ed.GridState(), gsNormal);
+        EXPECT_FALSE(ed.IsSelecting());
+        QtDrag(Hex(20));
+        EXPECT_EQ(CaretPos(ed), 5);
+        EXPECT_EQ(ed.SelPosition(), -1);
+        QtRelease(Hex(20));
+        EXPECT_EQ(CaretPos(ed), 5);
+    };
 
-    // The press itself still lands beyond the data: the caret goes to the append position.
-    LeftDown();
-    Press(p);
-    EXPECT_EQ(CaretPos(ed), 20);
-    EXPECT_TRUE(ed.InCharField());
+    Show(40);  // rows 2..4: bytes 32..39 and the append position on row 4
+    ed.SetInsertMode(true);
+    ASSERT_EQ(ed.RowCount(), 5);
+    pressOnNoCell(33, 4);
+    pressOnNoCell(50, 4);
+    // The left half of the last digit lies past the data: the caret goes to
+    // the append position and the drag selects from there.
+    QtPress(CellPoint(ed, 33, 4, 0.1));
+    EXPECT_EQ(CaretPos(ed), 40);
+    EXPECT_TRUE(ed.IsSelecting());
+    QtDrag(Hex(36, 0.1));
+    QtRelease(Hex(36, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 36);
+    EXPECT_EQ(ed.RawSelEnd(), 39);
+
+    LoadBytes(ed, 32);  // row 4 holds only the append position
+    Pump();
+    ASSERT_EQ(ed.RowCount(), 5);
+    pressOnNoCell(50, 4);
+    pressOnNoCell(33, 4);
+    // On row 3 the wrap lands on the append row's character.
+    QtPress(CellPoint(ed, 50, 3, 0.95));
+    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(35, 4));
+    QtDrag(CellPoint(ed, 35 + 12, 3, 0.1));
+    QtRelease(CellPoint(ed, 35 + 12, 3, 0.1));
+    EXPECT_EQ(ed.RawSelStart(), 28);
+    EXPECT_EQ(ed.RawSelEnd(), 31);
 }
 
 // ---- refused cells ----
@@ -375,23 +446,27 @@ TEST_F(CaretMouse, MovingOffThePressedCellDisarmsTheClick)
     EXPECT_EQ(ed.SelCount(), 7);
 }
 
+// Qt moves the pointer to the release point before it releases; a move onto
+// no cell keeps the click armed.
 TEST_F(CaretMouse, ArmedReleaseOnNoCellClearsTheSelectionAndLeavesTheCaret)
 {
     Show(40);  // rows 2..4: below row 4 there is no cell
-    ed.SetSelStart(30);
-    ed.NewSelection(2, 8);
+    ed.SetSelStart(10);
+    ed.NewSelection(33, 37);
     LeftDown();
-    Press(Hex(5));
+    QtPress(Hex(35));
     ASSERT_TRUE(ed.ClickClearArmed());
-    ASSERT_EQ(CaretPos(ed), 30) << "a press on the selection leaves the caret";
-    const QPoint below(Hex(5).x(), ed.ClientHeight() - 2);
-    ASSERT_EQ(ed.MouseCoord(below.x(), below.y()), GridCoord(12, -1));
+    ASSERT_EQ(CaretPos(ed), 10) << "a press on the selection leaves the caret";
+    const QPoint below(Hex(35).x(), ed.ClientHeight() - 3);
+    ASSERT_EQ(ed.MouseCoord(below.x(), below.y()).Y, -1);
+    QtDrag(below);
+    EXPECT_TRUE(ed.ClickClearArmed());
     LeftUp();
-    Release(below);
+    QtRelease(below + QPoint(9, 1));
     EXPECT_FALSE(ed.ClickClearArmed());
     EXPECT_EQ(ed.SelPosition(), -1);
     EXPECT_EQ(ed.SelCount(), 0);
-    EXPECT_EQ(CaretPos(ed), 30);
+    EXPECT_EQ(CaretPos(ed), 10);
 }
 
 TEST_F(CaretMouse, ArmedReleaseOnTheGutterClearsTheSelectionAndTakesTheRow)
@@ -455,15 +530,27 @@ TEST_F(CaretMouse, PointerShapeFollowsWhatIsUnderIt)
     EXPECT_EQ(ed.Cursor(), crIBeam) << "a held key makes it the text cursor";
 }
 
-TEST_F(CaretMouse, SelectionUnderThePointerFollowsTheLastMouseEvent)
+// The pointer's own position counts, also after it left the control without
+// a button held, when no move arrives.
+TEST_F(CaretMouse, SelectionUnderThePointerFollowsThePointer)
 {
     Show(100);
     ed.NewSelection(2, 8);
-    ed.MouseMove(0, Hex(5).x(), Hex(5).y());
-    ed.SetLastMousePos(Hex(5).x(), Hex(5).y());
+    const auto global = [&](QPoint p) { return ed.viewport()->mapToGlobal(p); };
+    QCursor::setPos(global(Hex(5)));
+    Pump();
     EXPECT_TRUE(ed.MouseOverSelection());
-    ed.SetLastMousePos(Hex(30).x(), Hex(30).y());
+    QCursor::setPos(global(Hex(30)));
+    Pump();
     EXPECT_FALSE(ed.MouseOverSelection());
+    QCursor::setPos(global(Hex(8)));
+    Pump();
+    ASSERT_TRUE(ed.MouseOverSelection());
+    // Out of the control, far from its window.
+    QCursor::setPos(global(QPoint(-3000, Hex(8).y())));
+    Pump();
+    EXPECT_FALSE(ed.MouseOverSelection());
+
     EXPECT_TRUE(ed.CursorOverSelection(Hex(8).x(), Hex(8).y()));
     EXPECT_FALSE(ed.CursorOverSelection(Hex(9).x(), Hex(9).y()));
     const TRect gutter = ed.CellRect(0, 2);
@@ -576,45 +663,83 @@ TEST_F(CaretMouse, DragRightOfTheViewScrollsRightAndTheSelectionFollows)
     EXPECT_EQ(ed.GridState(), gsNormal);
 }
 
-// The gap (column 34) is no caret cell: held right of the view, the caret
-// stays on the row's last digit while the view goes on to the last character.
-// The ticks are driven by hand, one at a time.
-TEST_F(CaretMouse, DragRightOfTheViewScrollsOnPastTheGapColumnByColumn)
+// Held below the view further out than the rows reach, the pointer stands
+// for the last row: the drag goes on until the last row is shown and taken.
+TEST_F(CaretMouse, DragHeldBelowTheViewGoesOnToTheLastRow)
 {
-    Show(4096, 300, 200);
-    // Just right of the view: still over the last column while it is cut.
-    const QPoint held(ed.ClientWidth(), CellPoint(ed, 2, 3).y());
-    QtPress(CellPoint(ed, 2, 3));  // byte 16
-    QtDrag(held);
-    ASSERT_EQ(ed.GridState(), gsSelecting);
-    ed.SetLastMousePos(held.x(), held.y());
-    for (int i = 0; i < 64 && ed.Col() < 33; ++i)
-        ed.WMTimer();
-    ASSERT_EQ(ed.Col(), 33);
-    const int first = ed.LeftCol();
-    const TRect gap = ed.CellRect(34, 3);
-    ASSERT_LT(gap.Right - gap.Left, ed.ColWidths(34)) << "the gap is not yet shown whole";
-    ASSERT_LT(first + 8, ed.MaxLeftCol());
-
-    for (int left = first + 1; left <= ed.MaxLeftCol(); ++left) {
-        ed.WMTimer();
-        ASSERT_EQ(ed.LeftCol(), left) << "one column per tick";
-        ASSERT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 3));
-        ASSERT_EQ(ed.RawSelEnd(), 31);
+    ProgramLook();
+    Show(4096, 760, 200);
+    const int lastRow = ed.RowCount() - 1;
+    for (const int beyond : {5, 50, 200}) {
+        ed.ResetSelection(true);
+        ed.SetTopRow(ed.MaxTopRow() - 6);
+        const int row = ed.TopRow() + 1;
+        const QPoint held(CellPoint(ed, 6, row).x(), ed.ClientHeight() + beyond);
+        QtPress(CellPoint(ed, 6, row));  // byte 2 of the row
+        QtDrag(held);
+        ASSERT_TRUE(TicksUntil([&] { return ed.Row() == lastRow; }))
+            << beyond << " px below: row " << ed.Row() << " of " << lastRow;
+        QtRelease(held);
+        EXPECT_EQ(ed.GridState(), gsNormal);
+        EXPECT_EQ(ed.TopRow(), ed.MaxTopRow()) << beyond << " px below";
+        const TRect last = ed.CellRect(6, lastRow);
+        EXPECT_EQ(last.Bottom - last.Top, ed.RowHeights(lastRow)) << "the last row is shown whole";
+        EXPECT_EQ(ed.RawSelStart(), (row - 2) * 16 + 2);
+        EXPECT_EQ(ed.RawSelEnd(), 4096 - 16 + 2) << beyond << " px below";
     }
-    ed.WMTimer();
-    EXPECT_EQ(ed.LeftCol(), ed.MaxLeftCol()) << "no further than the last column";
+}
+
+// Held right of the view, the drag walks row 3 to its last digit (column
+// 33). The gap after it is no caret cell: the caret stays there while the
+// view goes on by itself. The view moves one column per tick, never back,
+// until the last column is shown, whatever the widths.
+struct HeldRight {
+    const char* Name;
+    int Width;
+    int FontPixels;
+    int Beyond;  // pixels right of the view
+};
+
+class CaretMouseHeldRight : public CaretMouse, public ::testing::WithParamInterface<HeldRight> {};
+
+TEST_P(CaretMouseHeldRight, ViewScrollsOnColumnByColumnToTheLastColumn)
+{
+    const HeldRight g = GetParam();
+    ProgramLook(g.FontPixels);
+    Show(4096, g.Width, 200);
+    ASSERT_EQ(ed.LeftCol(), 2);
+    ASSERT_GT(ed.MaxLeftCol(), 20) << "the hex field is wider than the view";
+    const QPoint held(ed.ClientWidth() + g.Beyond, CellPoint(ed, 2, 3).y());
+    QtPress(CellPoint(ed, 2, 3));  // byte 16
+    // The move may take a cut column under the pointer; the hold starts here.
+    QtDrag(held);
+    std::vector<int> lefts{ed.LeftCol()};
+    ed.SetOnTopLeftChanged([&](QObject*) {
+        if (ed.LeftCol() != lefts.back())
+            lefts.push_back(ed.LeftCol());
+    });
+    ASSERT_TRUE(TicksUntil([&] { return ed.LeftCol() == ed.MaxLeftCol(); }))
+        << "left column " << ed.LeftCol() << " of " << ed.MaxLeftCol();
+    QTest::qWait(300);  // some more ticks: the view stays
+    QtRelease(held);
+
+    for (std::size_t i = 1; i < lefts.size(); ++i)
+        ASSERT_EQ(lefts[i], lefts[i - 1] + 1) << "change " << i << " of the left column";
+    EXPECT_EQ(lefts.back(), ed.MaxLeftCol());
     const TRect last = ed.CellRect(ed.ColCount() - 1, 3);
     EXPECT_EQ(last.Right - last.Left, ed.ColWidths(ed.ColCount() - 1)) << "the last character is shown whole";
     EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(33, 3));
-    EXPECT_EQ(ed.RawSelStart(), 16);
-    EXPECT_EQ(ed.RawSelEnd(), 31);
-
-    QtRelease(held);
     EXPECT_EQ(ed.GridState(), gsNormal);
     EXPECT_EQ(ed.RawSelStart(), 16);
-    EXPECT_EQ(ed.RawSelEnd(), 31);
+    EXPECT_EQ(ed.RawSelEnd(), 31) << "the bytes the caret went over";
 }
+
+INSTANTIATE_TEST_SUITE_P(Geometries, CaretMouseHeldRight,
+                         ::testing::Values(HeldRight{"Width120", 120, 15, 20}, HeldRight{"Width160", 160, 15, 20},
+                                           HeldRight{"Width220", 220, 15, 20}, HeldRight{"Width260", 260, 15, 20},
+                                           HeldRight{"Width300", 300, 15, 20}, HeldRight{"Width300Far", 300, 15, 100},
+                                           HeldRight{"Font32Width500", 500, 32, 20}),
+                         [](const ::testing::TestParamInfo<HeldRight>& info) { return std::string(info.param.Name); });
 
 TEST_F(CaretMouse, DragLeftOfTheViewScrollsLeftAndTheSelectionFollows)
 {
@@ -679,9 +804,14 @@ TEST_F(CaretMouse, InsertModePressWrappingBelowTheViewGivesTheGridTheCorrectedPo
 
     ed.asked.clear();
     QtPress(p);
-    EXPECT_EQ(ed.asked, std::vector<TGridCoord>{GridCoord(2, 11)}) << "the pressed cell is never asked for";
-    EXPECT_EQ(GridCoord(ed.Col(), ed.Row()), GridCoord(2, 11));
-    EXPECT_EQ(ed.TopRow(), 4);
+    // The pointer stays on the cut row, where the drag's timer goes on down
+    // once it ticks (a slow build lets it tick before these checks).
+    ASSERT_FALSE(ed.asked.empty());
+    EXPECT_EQ(ed.asked.front(), GridCoord(2, 11)) << "the grid starts at the corrected cell";
+    EXPECT_EQ(std::count(ed.asked.begin(), ed.asked.end(), GridCoord(33, 10)), 0) << "the pressed cell is never asked for";
+    EXPECT_EQ(ed.Col(), 2);
+    EXPECT_GE(ed.Row(), 11);
+    EXPECT_GE(ed.TopRow(), 4);
     EXPECT_EQ(ed.GridState(), gsSelecting);
     QtDrag(CellPoint(ed, 10, 11, 0.1));  // before byte 148
     EXPECT_EQ(ed.RawSelStart(), 144);

@@ -433,6 +433,61 @@ TEST_F(CaretSync, HiddenCaretSyncsFromTheTopLeftCellOfAScrolledSource)
     EXPECT_EQ(big.Col(), 10);
 }
 
+// An editor without data follows too: every position is limited to 0.
+TEST_F(CaretSync, AnEditorWithoutDataTakesTheColumnAndTheFirstCell)
+{
+    TTestEditor empty;
+    ShowWith(empty, 0, 300, 300);
+    TTestEditor narrow;
+    ShowWith(narrow, 1600, 300, 300);
+    ASSERT_GT(empty.MaxLeftCol(), 10);
+
+    // The source's caret is shown, in the character field: the first
+    // character cell, scrolled into view.
+    narrow.SetSelStart(20);
+    narrow.SetInCharField(true);
+    ASSERT_TRUE(narrow.InCharField());
+    empty.SyncView(&narrow, 0);
+    EXPECT_EQ(GridCoord(empty.Col(), empty.Row()), GridCoord(35, 2));
+    const TRect first = empty.CellRect(35, 2);
+    EXPECT_EQ(first.Right - first.Left, empty.ColWidths(35)) << "the cell is shown";
+
+    // Its caret is scrolled away: the left column is the source's, the caret
+    // goes to the first digit of row 2.
+    empty.MoveColRow(2, 2, true, true);
+    narrow.SetInCharField(false);
+    narrow.SetTopRow(40);
+    narrow.SetLeftCol(10);
+    ASSERT_EQ(narrow.LeftCol(), 10);
+    empty.SyncView(&narrow, 3);
+    EXPECT_EQ(empty.LeftCol(), 10);
+    EXPECT_EQ(empty.TopRow(), 2);
+    EXPECT_EQ(GridCoord(empty.Col(), empty.Row()), GridCoord(2, 2));
+}
+
+// Steps that leave the caret where it is notify nothing; neither does the
+// clearing of the selection.
+TEST_F(CaretSync, ClearingTheSelectionNotifiesNothing)
+{
+    TTestEditor big;
+    ShowWith(big, 1600);
+    int events = 0;
+    big.SetOnSelectionChanged([&](QObject*) { ++events; });
+    a.SetSelStart(0);
+    a.SetTopRow(40);  // the caret is scrolled away; row 40 starts at 608
+    big.MoveColRow(4, 2, true, true);  // the column of byte 609
+    big.NewSelection(3, 5);
+    Pump();
+    events = 0;
+    big.SyncView(&a, 1);
+    ASSERT_EQ(big.TopRow(), big.GetRow(609));
+    ASSERT_EQ(big.Col(), 4);
+    EXPECT_EQ(big.SelPosition(), -1);
+    EXPECT_EQ(big.PendingSelectionChanges(), 0);
+    Pump();
+    EXPECT_EQ(events, 0);
+}
+
 TEST_F(CaretSync, SyncingBackFromAHandlerStops)
 {
     TTestEditor c;

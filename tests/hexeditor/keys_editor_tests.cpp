@@ -6,6 +6,7 @@
 #include "hexeditor/wqhundo.h"
 #include "platform/streams.h"
 #include "support/fakes.h"
+#include "window_input.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -304,6 +305,26 @@ TEST_F(KeysEditor, TabAndCtrlTSwitchTheField)
     ExpectCaret(CharCol(3), 2);
     Key('T');
     ExpectCaret(CharCol(3), 2);
+}
+
+// Under a Russian layout the T key gives Е, and Ctrl+Е is Ctrl+T; the keys
+// come to the control's window with the native codes of the X11 platform.
+TEST_F(KeysEditor, CtrlTSwitchesTheFieldUnderAnotherScriptsLayout)
+{
+    Load(Counting(8));
+    ed->activateWindow();
+    ed->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ed->hasFocus());
+    Caret(HexCol(3), 2);
+    windowinput::KeyPress(ed.get(), windowinput::LetterKey(u'е'), Qt::ControlModifier, QString(), 28, 0x6c5);
+    ExpectCaret(CharCol(3), 2);
+    // A Latin layout through the window system: Ctrl+T as ever.
+    QTest::keyClick(windowinput::WindowOf(ed.get()), Qt::Key_T, Qt::ControlModifier);
+    ExpectCaret(HexCol(3), 2);
+    // Another key of that layout is still no command.
+    windowinput::KeyPress(ed.get(), windowinput::LetterKey(u'х'), Qt::ControlModifier, QString(), 34, 0x6c8);
+    ExpectCaret(HexCol(3), 2);
 }
 
 TEST(KeysFocus, TabMovesTheFocusOnlyWhenTabsAreNotWanted)
@@ -787,6 +808,31 @@ TEST_F(KeysEditor, BookmarkAtDataSizeIsReachedInInsertModeOnly)
     ed->SetInsertMode(false);
     EXPECT_FALSE(ed->GotoBookmark(2));
     EXPECT_LT(ed->GetBookmark(2).mPosition, 0);
+}
+
+// ReadOnlyView hides insert mode without switching it off, and the rows keep
+// the append position; the keys and the bookmarks read the mode as switched.
+TEST_F(KeysEditor, UnderReadOnlyViewTheKeysFollowTheSwitchedInsertMode)
+{
+    Load(Counting(40));
+    ed->SetInsertMode(true);
+    ed->SetReadOnlyView(true);
+    ASSERT_FALSE(ed->InsertMode());
+    Key(VK_END, ssCtrl);
+    ExpectCaret(HexCol(40), RowOf(40));
+    Caret(HexCol(39) + 1, RowOf(39));
+    Key(VK_RIGHT);
+    ExpectCaret(HexCol(40), RowOf(40));
+    // A key without modifiers leaves the selection.
+    ed->NewSelection(3, 6);
+    Key(VK_F1 + 4);
+    EXPECT_EQ(ed->SelCount(), 4);
+    // A bookmark on the append position is reached, not cleared.
+    ed->SetBookmark(4, {40, true});
+    Caret(2, 2);
+    EXPECT_TRUE(ed->GotoBookmark(4));
+    ExpectCaret(CharCol(40), RowOf(40));
+    EXPECT_EQ(ed->GetBookmark(4).mPosition, 40);
 }
 
 TEST_F(KeysEditor, KeypadDigitsWithCtrlAreNoBookmarkKeys)

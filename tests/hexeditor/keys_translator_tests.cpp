@@ -2,12 +2,15 @@
 // built-in glyph strip: everything of the key handling that needs no editor.
 #include "hexeditor/wqhcanvas.h"
 #include "hexeditor/wqhkeys.h"
+#include "window_input.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>
 #include <set>
 
 namespace {
+
+using windowinput::LetterKey;
 
 TWQHKeyInput Press(int key, Qt::KeyboardModifiers mods, const QString& text = QString(), quint32 scanCode = 0,
                    quint32 keysym = 0)
@@ -109,6 +112,58 @@ TEST(KeysTranslator, CtrlShiftDigitIsFoundWhateverTheLayoutPrints)
     EXPECT_EQ(Press(Qt::Key_Plus, ctrlShift, QString(), 21, 0x2B).Key, 0);
     // Without native codes (a synthetic event) a symbol maps to nothing.
     EXPECT_EQ(Press(Qt::Key_NumberSign, ctrlShift).Key, 0);
+}
+
+// Windows gives the virtual key of the physical key's Latin letter under a
+// layout of another script; X11 gives the layout's keysym and the keycode.
+TEST(KeysTranslator, LettersOfAnotherScriptAreFoundByTheKeysPlace)
+{
+    const auto ctrl = Qt::ControlModifier;
+    // Russian layout on X11: Ctrl+Я is keycode 52 (the Z key), keysym Cyrillic_ya.
+    TWQHKeyInput in = Press(LetterKey(u'я'), ctrl, QStringLiteral("я"), 52, 0x6d1);
+    EXPECT_EQ(in.Key, 'Z');
+    EXPECT_EQ(in.Shift, TShiftState(ssCtrl));
+    EXPECT_TRUE(in.Text.isEmpty());
+    // Across the three letter rows.
+    EXPECT_EQ(Press(LetterKey(u'й'), ctrl, QString(), 24, 0x6ca).Key, 'Q');
+    EXPECT_EQ(Press(LetterKey(u'ф'), ctrl, QString(), 38, 0x6c6).Key, 'A');
+    EXPECT_EQ(Press(LetterKey(u'д'), ctrl, QString(), 46, 0x6c4).Key, 'L');
+    EXPECT_EQ(Press(LetterKey(u'ь'), ctrl, QString(), 58, 0x6d8).Key, 'M');
+    // Ctrl+Shift+Я: the capital's keysym, the same key.
+    in = Press(LetterKey(u'я'), ctrl | Qt::ShiftModifier, QString(), 52, 0x6f1);
+    EXPECT_EQ(in.Key, 'Z');
+    EXPECT_EQ(in.Shift, TShiftState(ssCtrl | ssShift));
+    // Typed without Ctrl it is the same key, and types its letter.
+    in = Press(LetterKey(u'я'), Qt::NoModifier, QStringLiteral("я"), 52, 0x6d1);
+    EXPECT_EQ(in.Key, 'Z');
+    EXPECT_EQ(in.Text, QStringLiteral("я"));
+    // Greek layout: zeta on the Z key.
+    EXPECT_EQ(Press(LetterKey(u'ζ'), ctrl, QString(), 52, 0x7e6).Key, 'Z');
+    // Windows: the virtual key already is the Latin letter, whatever the
+    // scan code (Й's, 16, is the X keycode of the digit 7).
+    EXPECT_EQ(Press(LetterKey(u'я'), ctrl, QString(), 0x2c, 'Z').Key, 'Z');
+    EXPECT_EQ(Press(LetterKey(u'й'), ctrl, QString(), 0x10, 'Q').Key, 'Q');
+    // A Cyrillic letter on a key without a Latin letter (Х on '[', which
+    // Windows reports as VK_OEM_4 with scan code 26) stays unknown.
+    EXPECT_EQ(Press(LetterKey(u'х'), ctrl, QString(), 26, 0xdb).Key, 0);
+    EXPECT_EQ(Press(LetterKey(u'х'), ctrl, QString(), 34, 0x6c8).Key, 0) << "X11 keycode 34 is '['";
+    // Without native codes (a synthetic event) there is no place to go by.
+    EXPECT_EQ(Press(LetterKey(u'я'), ctrl).Key, 0);
+}
+
+TEST(KeysTranslator, LatinLayoutsKeepTheirOwnKeys)
+{
+    const auto ctrl = Qt::ControlModifier;
+    EXPECT_EQ(Press(Qt::Key_Z, ctrl, QString(), 52, 'z').Key, 'Z');
+    // German: Z lies on keycode 29, the US Y.
+    EXPECT_EQ(Press(Qt::Key_Z, ctrl, QString(), 29, 'z').Key, 'Z');
+    EXPECT_EQ(Press(Qt::Key_Y, ctrl, QString(), 52, 'y').Key, 'Y');
+    // French: A on keycode 24 (the US Q), a comma on keycode 58 (the US M).
+    EXPECT_EQ(Press(Qt::Key_A, ctrl, QString(), 24, 'a').Key, 'A');
+    EXPECT_EQ(Press(Qt::Key_Comma, ctrl, QString(), 58, ',').Key, 0);
+    // Latin letters of their own (German ö on keycode 47) are no other letter.
+    EXPECT_EQ(Press(Qt::Key_Odiaeresis, ctrl, QString(), 47, 0xf6).Key, 0);
+    EXPECT_EQ(Press(Qt::Key_Eacute, ctrl, QString(), 26, 0xe9).Key, 0);
 }
 
 TEST(KeysTranslator, TextOnlyWithoutCtrlOrAlt)
