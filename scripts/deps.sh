@@ -9,4 +9,4 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y \
   cmake ninja-build g++ pkg-config qt6-base-dev libusb-dev libudev-dev \
   libgtest-dev libgmock-dev libbenchmark-dev binutils \
   fonts-dejavu-core fonts-wqy-microhei poppler-utils \
-  xvfb xclip xauth xdotool
+  xvfb x11-xkb-utils xclip xauth xdotool

@@ -1,28 +1,15 @@
 #pragma once
 // Helpers of the extended control's tests: load bytes, read them back.
 #include "hexeditor/ex/wqhexeditorex.h"
+#include "../hexeditor/editor_bytes.h"
 #include "platform/streams.h"
 
 #include <cstdint>
 #include <vector>
 
-using Bytes = std::vector<std::uint8_t>;
-
-inline void Load(TCustomWQHexEditor& ed, const Bytes& b)
-{
-    platform::TMemoryStream m;
-    if (!b.empty())
-        m.Write(b.data(), std::int64_t(b.size()));
-    ed.LoadFromStream(m);
-}
-
-inline Bytes DataOf(const TCustomWQHexEditor& ed)
-{
-    Bytes b(std::size_t(ed.DataSize()));
-    if (!b.empty())
-        ed.ReadBuffer(b.data(), 0, ed.DataSize());
-    return b;
-}
+using editortest::Bytes;
+using editortest::DataOf;
+using editortest::Load;
 
 inline Bytes Iota(int n)
 {
