@@ -117,9 +117,8 @@ void TCustomWQHexEditor::InternalInsertBuffer(const void* aBuffer, int aSize, in
         try {
             WriteBuffer(aBuffer, aPos, aSize);
         } catch (...) {
-            // Taken back only while the data is as this step left it, the
-            // write aside: what a handler changed meanwhile stays as it is.
-            if (FDataStorage->Changes() <= moved + 1 && GetDataSize() == old + aSize) {
+            // What a handler changed meanwhile stays as it is.
+            if (WQHStore::AsLeft(*this, moved, old + aSize)) {
                 mem = FDataStorage->Memory();
                 if (aPos < old)
                     std::memmove(mem + aPos, mem + aPos + aSize, static_cast<size_t>(old - aPos));
@@ -145,8 +144,7 @@ void TCustomWQHexEditor::InternalAppendBuffer(const void* aBuffer, int aSize)
         try {
             WriteBuffer(aBuffer, old, aSize);
         } catch (...) {
-            // As for an insert: taken back only while the data is as it was left.
-            if (FDataStorage->Changes() <= grown + 1 && GetDataSize() == old + aSize) {
+            if (WQHStore::AsLeft(*this, grown, old + aSize)) {
                 FDataStorage->Resize(old, false);
                 FDataStorage->SetChanges(before);
             }

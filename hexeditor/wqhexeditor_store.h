@@ -127,6 +127,14 @@ struct WQHStore {
     }
 
     static int Size(const TCustomWQHexEditor& e) { return e.FDataStorage->DataSize(); }
+    // Whether the data is as an edit left it at change count Mark, but for
+    // its own write that failed (one change at most), at Size bytes: only
+    // then may the edit take its part back, since nothing a handler did since
+    // would be lost.
+    static bool AsLeft(const TCustomWQHexEditor& e, std::uint64_t Mark, int DataSize)
+    {
+        return e.FDataStorage->Changes() <= Mark + 1 && Size(e) == DataSize;
+    }
     static std::uint8_t* Mem(TCustomWQHexEditor& e) { return e.FDataStorage->Memory(); }
 
     static bool CaretInCharField(const TCustomWQHexEditor& e) { return e.GetIsCharFieldCol(e.Col()); }

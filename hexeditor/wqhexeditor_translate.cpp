@@ -457,8 +457,7 @@ int TCustomWQHexEditor::Replace(const void* aBuffer, int aPosition, int aOldCoun
         try {
             WriteBuffer(source.Data(), aPosition, aNewCount);
         } catch (...) {
-            // Taken back only while the data is as this edit left it, the write aside.
-            if (FDataStorage->Changes() <= sized + 1 && DataSize() == size - aOldCount + aNewCount)
+            if (WQHStore::AsLeft(*this, sized, size - aOldCount + aNewCount))
                 WQHStore::PutBack(*this, aPosition, aNewCount, old, before);
             throw;
         }

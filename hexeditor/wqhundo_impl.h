@@ -105,6 +105,12 @@ bool ParseRecord(const std::uint8_t* p, std::int64_t len, TRecord& r);
 TWQHUndoRec HeadOf(const TRecord& r);
 // The text a record shows as the undo description.
 QString DescriptionOf(const TRecord& r);
+// Whether a step of this kind can be redone (a conversion or a combined step
+// cannot, nor a kind the store does not know).
+inline bool Redoable(TWQHUndoFlag kind)
+{
+    return kind != ufKindConvert && kind != ufKindCombined && kind <= ufKindAllData;
+}
 
 // Where a record lies, counted over the store's life, while an operation
 // that still has to find it runs; -1 once it has left the stream.

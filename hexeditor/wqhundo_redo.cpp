@@ -62,7 +62,7 @@ void TWQHUndoStorage::CreateRedo(const TWQHUndoRec& rec)
 void TWQHUndoStorage::Impl::makeRedo(const TWQHUndoRec& rec)
 {
     const TWQHUndoFlag kind = KindOf(rec.Flags);
-    if (kind == ufKindConvert || kind == ufKindCombined || kind > ufKindAllData) {
+    if (!Redoable(kind)) {
         resetRedo();
         return;
     }

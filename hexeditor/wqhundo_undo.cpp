@@ -242,7 +242,7 @@ void TWQHUndoStorage::Impl::removeTaken(const TTaken& t, bool forRedo)
 void TWQHUndoStorage::Impl::markRedo(TWQHUndoFlag kind)
 {
     resetRedo();
-    if (kind == ufKindConvert || kind == ufKindCombined || kind > ufKindAllData)
+    if (!Redoable(kind))
         return;
     // Of no kind, so that a redo would refuse it.
     redo = std::make_shared<TRedo>();
